@@ -1,0 +1,20 @@
+// The host's logger. Each message is one short-lived EvDebug object that receives one DebugLvl
+// call. Lines go to the file named by TS_DEBUG_LOG, or to standard error when it is unset.
+#pragma once
+
+class EvDebugFileInstance;  // opaque log sink of the host; null selects the default sink
+
+class EvDebug {
+public:
+    explicit EvDebug(EvDebugFileInstance* file);
+    ~EvDebug();
+    EvDebug(const EvDebug&) = delete;
+    EvDebug& operator=(const EvDebug&) = delete;
+
+    // Writes one line: "YYYY-MM-DD HH:MM:SS.mmm PID TID LEVEL LABEL MESSAGE".
+    void DebugLvl(const char* label, int level, const char* format, ...)
+        __attribute__((format(printf, 4, 5)));
+
+private:
+    EvDebugFileInstance* file_;
+};
