@@ -1,0 +1,124 @@
+#include "json_renderer.h"
+
+#include <set>
+
+#include "text_format.h"
+
+namespace probe {
+
+// ordered: keys appear in the order the README documents them.
+using json = nlohmann::ordered_json;
+
+namespace {
+
+bool takesDevice(const std::string& function) {
+    static const std::set<std::string> withDevice = {"isMPIODevice", "getUnderlyingDevices", "isPartitionDevice",
+                                                     "getPartitionDevices", "deleteMPIODevice"};
+    return withDevice.count(function) > 0;
+}
+
+json callJson(const CallOutcome& call) {
+    json j;
+    j["function"] = call.function;
+    if (takesDevice(call.function)) j["device"] = call.device;
+    if (call.returnsText) {
+        j["result"] = call.text ? json(*call.text) : json(nullptr);
+    } else {
+        j["result"] = call.result;
+    }
+    j["failed"] = call.failed;
+    j["errorCode"] = call.errorCode;
+    j["errorMessage"] = call.errorMessage;
+    return j;
+}
+
+void addAttempts(json& j, const std::vector<Attempt>& attempts, bool complete, const std::string& note) {
+    json list = json::array();
+    for (const auto& a : attempts) list.push_back({{"capacity", a.capacity}, {"result", a.result}, {"count", a.count}});
+    j["attempts"] = std::move(list);
+    j["complete"] = complete;
+    if (!complete && !note.empty()) j["note"] = note;
+}
+
+json listJson(const ListOutcome& l) {
+    json j = callJson(l.call);
+    addAttempts(j, l.attempts, l.complete, l.note);
+    j["items"] = l.items;
+    return j;
+}
+
+json checkJson(const PartitionCheck& c) {
+    json j = callJson(c.call);
+    j["answer"] = c.answer;
+    j["parent"] = c.parent;
+    if (!c.expectedParent.empty()) {
+        j["expectedParent"] = c.expectedParent;
+        j["parentMatches"] = !c.parentMismatch();
+    }
+    return j;
+}
+
+json partitionsJson(const PartitionsOutcome& p) {
+    json j = callJson(p.call);
+    addAttempts(j, p.attempts, p.complete, p.note);
+    json list = json::array();
+    for (const auto& r : p.partitions) {
+        json e = {{"name", r.name},       {"number", r.number},         {"start", r.start},
+                  {"sectors", r.sectors}, {"sectorSize", r.sectorSize}, {"bytes", r.bytes()},
+                  {"size", humanSize(r.bytes())}, {"major", r.major},   {"minor", r.minor}};
+        if (r.check) e["check"] = checkJson(*r.check);
+        list.push_back(std::move(e));
+    }
+    j["partitions"] = std::move(list);
+    return j;
+}
+
+json reportJson(const ReportOutcome& r) {
+    json disks = json::array();
+    for (const auto& d : r.disks) {
+        disks.push_back({{"device", d.device}, {"underlying", listJson(d.paths)},
+                         {"partitions", partitionsJson(d.partitions)}});
+    }
+    return {{"vendor", callJson(r.vendor)}, {"devices", listJson(r.devices)}, {"disks", std::move(disks)}};
+}
+
+// The command's own key in the document and its value.
+struct BodyJson {
+    json& doc;
+    const std::string& command;
+
+    void operator()(const NotRun&) const {}
+    void operator()(const CallOutcome& c) const { doc[command] = callJson(c); }
+    void operator()(const IsMpioAnswer& a) const {
+        json j = callJson(a.call);
+        j["answer"] = a.answer;
+        doc["isMpio"] = std::move(j);
+    }
+    void operator()(const ListOutcome& l) const { doc[command] = listJson(l); }
+    void operator()(const PartitionCheck& c) const { doc["isPartition"] = checkJson(c); }
+    void operator()(const PartitionsOutcome& p) const { doc["partitions"] = partitionsJson(p); }
+    void operator()(const ReportOutcome& r) const { doc["report"] = reportJson(r); }
+};
+
+}  // namespace
+
+json toJson(const CommandResult& result) {
+    json doc;
+    doc["schemaVersion"] = kJsonSchemaVersion;
+    doc["command"] = result.command;
+    doc["plugin"] = result.pluginPath;
+    doc["exitStatus"] = result.exitStatus;
+    doc["ok"] = result.exitStatus == 0;
+    doc["init"] = result.init ? callJson(*result.init) : json(nullptr);
+    std::visit(BodyJson{doc, result.command}, result.body);
+    return doc;
+}
+
+json loadFailureJson(const std::string& command, const std::string& pluginPath, const std::string& error,
+                     int exitStatus) {
+    return {{"schemaVersion", kJsonSchemaVersion}, {"command", command}, {"plugin", pluginPath},
+            {"exitStatus", exitStatus},            {"ok", false},        {"init", nullptr},
+            {"error", error}};
+}
+
+}  // namespace probe
