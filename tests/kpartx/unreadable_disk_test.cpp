@@ -27,7 +27,7 @@ struct PermissionCase {
 
 const PermissionCase kCases[] = {
     {"ImageWithoutReadPermission", 0755, 0000},
-    {"DirectoryWithoutSearchPermission", 0700, 0644},
+    {"DirectoryWithoutSearchPermission", 0600, 0644},
 };
 
 // Runs getPartitions as "nobody" when we are root, else as ourselves. Sets `skipReason` when
