@@ -1,0 +1,142 @@
+#include "spawn.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "unique_fd.h"
+
+extern char** environ;
+
+namespace tslib {
+
+namespace {
+
+constexpr const char* kShell = "/bin/sh";
+
+// Runs the command in an inner shell and reports its $? on fd 3. The wrapper's own standard
+// error is /dev/null, so its job messages ("Killed") never mix into the command's; the inner
+// shell gets the real standard error from fd 4 and neither status descriptor.
+constexpr const char* kWrapper =
+    "/bin/sh -c \"$1\" sh 2>&4 3>&- 4>&-; s=$?; echo \"$s\" >&3; exit \"$s\"";
+
+constexpr int kWrapperStatusFd = 3;
+constexpr int kWrapperStderrFd = 4;
+constexpr int kFirstFreeFd = 5;  // above every descriptor the child is given
+
+// The child's file actions dup our descriptors onto 0..4; a source below 5 could be overwritten
+// by an earlier action (a host that closed its standard streams gets pipes at 0, 1, 2...).
+int lift_above_targets(int fd, UniqueFd& holder) {
+    if (fd >= kFirstFreeFd) return fd;
+    holder.reset(::fcntl(fd, F_DUPFD_CLOEXEC, kFirstFreeFd));
+    return holder.get();
+}
+
+class FileActions {
+public:
+    FileActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
+    ~FileActions() {
+        if (ok_) posix_spawn_file_actions_destroy(&actions_);
+    }
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
+    bool ok() const { return ok_; }
+    posix_spawn_file_actions_t* get() { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_{};
+    bool ok_ = false;
+};
+
+class Attributes {
+public:
+    Attributes() { ok_ = posix_spawnattr_init(&attr_) == 0; }
+    ~Attributes() {
+        if (ok_) posix_spawnattr_destroy(&attr_);
+    }
+    Attributes(const Attributes&) = delete;
+    Attributes& operator=(const Attributes&) = delete;
+    bool ok() const { return ok_; }
+    posix_spawnattr_t* get() { return &attr_; }
+
+private:
+    posix_spawnattr_t attr_{};
+    bool ok_ = false;
+};
+
+// Every signal back to its default, nothing blocked, and a process group of its own so that a
+// timeout can stop the whole pipeline.
+int set_attributes(posix_spawnattr_t* attr) {
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    int rc = posix_spawnattr_setsigdefault(attr, &all);
+    if (rc == 0) rc = posix_spawnattr_setsigmask(attr, &none);
+    if (rc == 0) rc = posix_spawnattr_setpgroup(attr, 0);
+    if (rc == 0) {
+        rc = posix_spawnattr_setflags(
+            attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+    }
+    return rc;
+}
+
+}  // namespace
+
+pid_t spawn_shell(const SpawnRequest& request, int& error) noexcept {
+    const bool wrapped = request.status_fd >= 0;
+    UniqueFd out_holder, err_holder, status_holder;
+    const int out_fd = lift_above_targets(request.stdout_fd, out_holder);
+    const int err_fd = request.stderr_fd == request.stdout_fd
+                           ? out_fd
+                           : lift_above_targets(request.stderr_fd, err_holder);
+    const int status_fd = wrapped ? lift_above_targets(request.status_fd, status_holder) : -1;
+    if (out_fd < 0 || err_fd < 0 || (wrapped && status_fd < 0)) {
+        error = errno;
+        return -1;
+    }
+
+    FileActions actions;
+    Attributes attributes;
+    if (!actions.ok() || !attributes.ok()) {
+        error = ENOMEM;
+        return -1;
+    }
+    posix_spawn_file_actions_t* fa = actions.get();
+    int rc = posix_spawn_file_actions_addopen(fa, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, out_fd, STDOUT_FILENO);
+    if (wrapped) {
+        if (rc == 0) rc = posix_spawn_file_actions_addopen(fa, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, err_fd, kWrapperStderrFd);
+        if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, status_fd, kWrapperStatusFd);
+        if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(fa, kFirstFreeFd);
+    } else {
+        if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, err_fd, STDERR_FILENO);
+        // The host may hold descriptors without close-on-exec: none of them reach the command.
+        if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(fa, STDERR_FILENO + 1);
+    }
+    if (rc == 0) rc = set_attributes(attributes.get());
+    if (rc != 0) {
+        error = rc;
+        return -1;
+    }
+
+    char* wrapped_argv[] = {const_cast<char*>(kShell), const_cast<char*>("-c"),
+                            const_cast<char*>(kWrapper), const_cast<char*>("sh"),
+                            const_cast<char*>(request.command), nullptr};
+    char* plain_argv[] = {const_cast<char*>(kShell), const_cast<char*>("-c"),
+                          const_cast<char*>(request.command), nullptr};
+    pid_t pid = -1;
+    rc = posix_spawn(&pid, kShell, fa, attributes.get(), wrapped ? wrapped_argv : plain_argv,
+                     environ);
+    if (rc != 0) {
+        error = rc;
+        return -1;
+    }
+    return pid;
+}
+
+}  // namespace tslib
