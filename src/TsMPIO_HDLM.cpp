@@ -1,0 +1,678 @@
+// TsMPIO_HDLM: the HDLM multipath plug-in that the host agent dlopens.
+//
+// Every answer is learnt afresh on each call: from dlnkmgr, from /proc/partitions and
+// /proc/devices through shell pipelines run by the host's process runner, from stat on device
+// nodes and from the disk's partition table (getPartitions of libkpartx). Nothing is cached.
+// The plug-in starts no threads and takes no locks: init writes the module state, everything
+// else only reads it, so the host must not overlap init with any other call.
+#include "TsMPIO_HDLM.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <list>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "EvDebug.h"
+#include "FXString.h"
+#include "TsProcess.h"
+#include "kpartx.h"
+
+// Only what the host may see leaves the library; the version script holds the exact list.
+#define TSMPIO_EXPORT __attribute__((visibility("default")))
+
+// Module state. The two data symbols are part of the interface; everything else is file-local.
+extern "C" {
+TSMPIO_EXPORT bool bVerboseLogging = false;
+TSMPIO_EXPORT const char* _VendorName = "Tessarine: HDS HDLM MPIO";
+}
+
+namespace {
+
+// HDLM driver majors from /proc/devices; compareDevMajor tells HDLM nodes by them.
+std::vector<int> admin_majors;
+
+const std::string mpioviewinfo_cmd = "dlnkmgr view -sys -msrv";
+const std::string mpioviewluns_cmd = "dlnkmgr view -lu";
+const std::string mpioviewdev_cmd = "dlnkmgr view -lu -item -hdev ";  // the bare name follows
+const std::string mpiodeletepath_cmd = "dlnkmgr delete -path -s";
+const std::string mpioaddpath_cmd = "dlnkmgr add -path -s";
+const std::string sMPIODebugFile = "/tmp/MPIO_HDLM_VERBOSE_LOGGING";
+const std::string mpio_prefix = "/dev/";
+
+// The pipelines around the module's command strings.
+const char* const admin_majors_cmd = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
+const char* const inventory_cmd =
+    "cat /proc/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'";
+const char* const luns_filter = " | grep 'sddlm' | awk '{print $2}';";
+const char* const paths_filter = " | grep sd |  awk '{print $(NF-11)}' ";
+
+// One short-lived logger per message, as the host's logger expects. A macro keeps the
+// compiler's printf-format checking at every call site.
+#define HDLM_LOG(label, level, ...)                \
+    do {                                           \
+        EvDebug hdlmLogger_(nullptr);              \
+        hdlmLogger_.DebugLvl(label, level, __VA_ARGS__); \
+    } while (0)
+
+// Every command goes through the host's runner the same way: no timeout of our own, stderr
+// kept apart.
+int runCommand(const std::string& command, std::string& output, std::string& error) {
+    return TsProcess::system(command.c_str(), &output, &error, 0, false);
+}
+
+// Fills a whole caller buffer of `size` bytes: at most size-1 characters, zero bytes after them
+// and a NUL in the last byte, so no stale text of the caller survives behind the answer.
+void copyPadded(char* buffer, const char* text, size_t size) {
+    std::strncpy(buffer, text, size - 1);
+    buffer[size - 1] = '\0';
+}
+
+void copyPadded(char* buffer, const std::string& text, size_t size) {
+    copyPadded(buffer, text.c_str(), size);
+}
+
+// A runner status as a negative result: -|status| without overflow for INT_MIN.
+int negatedStatus(int status) { return status < 0 ? status : -status; }
+
+// Refuses a null argument of an entry point that has the error-output pair.
+int refuseNull(const char* argument, int* errorCode, char* errorMessage) {
+    *errorCode = -1;
+    std::snprintf(errorMessage, MAXMPIOERRORLEN, "Invalid argument: %s is null", argument);
+    return -1;
+}
+
+// Runs an entry point's body. Library code may throw (std::bad_alloc from a string, or whatever
+// the host's libraries throw); no exception may unwind into the host's C caller, so it becomes
+// the entry point's failure result and `onFailure` reports it through the error outputs.
+template <typename Result, typename Body, typename OnFailure>
+Result callGuarded(Result failure, Body body, OnFailure onFailure) noexcept {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        onFailure(e.what());
+    } catch (...) {
+        onFailure("unknown exception");
+    }
+    return failure;
+}
+
+// Failure report of an entry point whose error outputs may be null.
+void reportInternalFailure(const char* label, const char* what, int* errorCode,
+                           char* errorMessage) noexcept {
+    if (errorCode != nullptr) *errorCode = -1;
+    if (errorMessage != nullptr)
+        std::snprintf(errorMessage, MAXMPIOERRORLEN, "%s: internal failure: %s", label, what);
+}
+
+// ---- Device-name helpers ----
+
+// The last path component.
+std::string stripDev(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// The name cut at its last newline (command output lines often still carry one).
+std::string removeNewLine(const std::string& name) {
+    const size_t newline = name.rfind('\n');
+    return newline == std::string::npos ? name : name.substr(0, newline);
+}
+
+// The path under which a device node is looked up: HDLM names live directly under /dev/.
+std::string prepareDevName(const std::string& name) {
+    if (name.find("sddlm") != std::string::npos)
+        return mpio_prefix + removeNewLine(stripDev(name));
+    return removeNewLine(name);
+}
+
+// An HDLM partition is its disk's name followed by the partition number: drop trailing digits,
+// but never the first character.
+std::string getParentDev(std::string name) {
+    if (name.empty()) return name;
+    size_t position = name.size() - 1;
+    while (static_cast<unsigned>(name[position] - '0') <= 9 && position > 0) --position;
+    std::string parent = name.substr(0, position + 1);
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::getParentDev", 0, "device [%s] parent device [%s]", name.c_str(),
+                 parent.c_str());
+    return parent;
+}
+
+// A /proc/devices line holds a major number only when it is nothing but decimal digits that
+// fit an int; anything else (an empty line, a stray blank) must not become major 0.
+bool parseMajor(const std::string& line, int& major) {
+    if (line.empty() || line.size() > 10) return false;
+    long long value = 0;
+    for (char c : line) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value > INT_MAX) return false;
+    major = static_cast<int>(value);
+    return true;
+}
+
+// The name after -hdev reaches /bin/sh: only a plain device name may stand there.
+bool isPlainDeviceName(const std::string& name) {
+    if (name.empty()) return false;
+    for (unsigned char c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+        if (!plain) return false;
+    }
+    return true;
+}
+
+// ---- Partition enumeration ----
+
+// Turns each slice of the disk into one TsPartInfo of the caller's array, in list order, as
+// long as there is room; records beyond the capacity are dropped.
+class EPartIterator {
+public:
+    EPartIterator(std::string parentDev, int parentMajor, int parentMinor, TsPartInfo* entries,
+                  int maxEntries)
+        : nextIndex(0),
+          parentMajor(parentMajor),
+          parentMinor(parentMinor),
+          parentDev(std::move(parentDev)),
+          maxEntries(maxEntries),
+          entries(entries) {}
+
+    void operator()(slice s) {
+        TsPartInfo info;
+        if (nextIndex < maxEntries) {
+            std::snprintf(info.devName, sizeof(info.devName) - 1, "%s%d", parentDev.c_str(),
+                          s.minor);
+            info.partNum = static_cast<uint32_t>(s.minor);
+            info.startSector = s.start;
+            info.numSectors = s.size;
+            info.sectorSize = 512;
+            info.devMajor = static_cast<uint32_t>(parentMajor);
+            info.devMinor = static_cast<uint32_t>(parentMinor + s.minor);
+            entries[nextIndex] = info;
+            ++nextIndex;
+        }
+    }
+
+private:
+    int nextIndex;
+    int parentMajor;
+    int parentMinor;
+    std::string parentDev;
+    int maxEntries;
+    TsPartInfo* entries;
+};
+
+// ---- Entry point bodies (the exported wrappers below add the exception barrier) ----
+
+const char* initBody(int* errorCode, char* errorMessage) {
+    if (errorCode == nullptr) return nullptr;
+    if (errorMessage == nullptr) {
+        *errorCode = -1;
+        return nullptr;
+    }
+    bVerboseLogging = access(sMPIODebugFile.c_str(), F_OK) == 0;
+    if (bVerboseLogging) HDLM_LOG("HDLM::init", 0, "Enabling HDLM MPIO verbose logging");
+
+    std::string output;
+    std::string error;
+    if (runCommand(mpioviewinfo_cmd, output, error) != 0) return nullptr;
+    const char* vendor = _VendorName;
+
+    if (runCommand(admin_majors_cmd, output, error) != 0 || output.empty()) return nullptr;
+
+    // Every line counts, the last one also without its newline; a major already known is not
+    // added again, so a host that calls init per job does not grow the list.
+    size_t position = 0;
+    while (position < output.size()) {
+        size_t newline = output.find('\n', position);
+        if (newline == std::string::npos) newline = output.size();
+        const std::string line = output.substr(position, newline - position);
+        position = newline + 1;
+        int major = 0;
+        if (!parseMajor(line, major)) {
+            HDLM_LOG("HDLM::init", -1, "Ignoring line [%s] that is not a major number",
+                     line.c_str());
+            continue;
+        }
+        if (std::find(admin_majors.begin(), admin_majors.end(), major) == admin_majors.end())
+            admin_majors.push_back(major);
+        HDLM_LOG("HDLM::init", 0, "Admin device major number [%s]", line.c_str());
+    }
+    return vendor;
+}
+
+int getMPIODevicesBody(char** mpioDevices, int* count, int* errorCode, char* errorMessage) {
+    if (errorCode == nullptr) return -1;
+    if (errorMessage == nullptr) {
+        *errorCode = -1;
+        return -1;
+    }
+    if (count == nullptr) return refuseNull("count", errorCode, errorMessage);
+    if (mpioDevices == nullptr && *count > 0)
+        return refuseNull("mpioDevices", errorCode, errorMessage);
+
+    const std::string command = mpioviewluns_cmd + luns_filter;
+    std::string output;
+    std::string error;
+    const int status = runCommand(command, output, error);
+    if (status != 0) {
+        *errorCode = status;
+        copyPadded(errorMessage, error, MAXMPIOERRORLEN);
+        return negatedStatus(status);
+    }
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::getMPIODevices", 0, "command [%s] output [%s]", command.c_str(),
+                 output.c_str());
+
+    // One device per non-empty line; empty lines (the one after a final newline included)
+    // are no devices and must not make a fitting array look too small.
+    const int capacity = *count;
+    int filled = 0;
+    int total = 0;
+    size_t position = 0;
+    while (position <= output.size()) {
+        size_t newline = output.find('\n', position);
+        if (newline == std::string::npos) newline = output.size();
+        if (newline > position) {
+            const std::string path = mpio_prefix + output.substr(position, newline - position);
+            if (filled < capacity) {
+                copyPadded(mpioDevices[filled], path, MAXMPIOPATHLEN);
+                ++filled;
+            }
+            ++total;
+        }
+        position = newline + 1;
+    }
+    const int result = total > capacity ? total : 0;
+    *count = filled;
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::getMPIODevices", 0, "count [%d] rc [%d].", *count, result);
+    return result;
+}
+
+int isMPIODeviceBody(const char* device, int* errorCode, char* errorMessage) {
+    if (errorCode == nullptr) return -1;
+    if (errorMessage == nullptr) {
+        *errorCode = -1;
+        return -1;
+    }
+    if (device == nullptr) return refuseNull("device", errorCode, errorMessage);
+    std::string name;
+    return FindMpDeviceName(device, name);
+}
+
+int isPartitionDeviceBody(const char* device, char* parent, int* errorCode,
+                          char* errorMessage) {
+    if (device == nullptr) {
+        if (errorCode != nullptr) *errorCode = EINVAL;
+        if (errorMessage != nullptr)
+            std::snprintf(errorMessage, MAXMPIOERRORLEN, "Invalid argument: device is null");
+        return 0;
+    }
+    struct stat node {};
+    if (stat(device, &node) != 0) {
+        const int error = errno;
+        if (errorCode != nullptr) *errorCode = error;
+        if (errorMessage != nullptr)
+            std::snprintf(errorMessage, MAXMPIOERRORLEN, "Stat %s failed:%d", device, error);
+        return 0;
+    }
+    if (!compareDevMajor(static_cast<int>(major(node.st_rdev)))) return 0;
+    if ((minor(node.st_rdev) & 15) == 0) return 0;
+
+    const std::string parentName = getParentDev(device);
+    if (parent == nullptr) return 1;
+    std::snprintf(parent, MAXMPIOPATHLEN, "%s", parentName.c_str());
+
+    struct stat parentNode {};
+    if (stat(parent, &parentNode) != 0) {
+        const int error = errno;
+        if (errorCode != nullptr) *errorCode = error;
+        HDLM_LOG("HDLM::isPartitionDevice", -1, "pdev stat failed %s(parent:%s) :%d", device,
+                 parent, error);
+        if (errorMessage != nullptr)
+            std::snprintf(errorMessage, MAXMPIOERRORLEN, "pdev stat failed %s(parent:%s) :%d",
+                          device, parent, error);
+        return 0;
+    }
+    return 1;
+}
+
+int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, int* count,
+                             int* errorCode, char* errorMessage) {
+    if (errorCode == nullptr) return -1;
+    if (errorMessage == nullptr) {
+        *errorCode = -1;
+        return -1;
+    }
+    if (mpioDevice == nullptr) return refuseNull("mpioDevice", errorCode, errorMessage);
+    if (count == nullptr) return refuseNull("count", errorCode, errorMessage);
+    if (underlyingDevices == nullptr && *count > 0)
+        return refuseNull("underlyingDevices", errorCode, errorMessage);
+
+    std::string name = mpioDevice;
+    int result = 0;
+    if (FindMpDeviceName(mpioDevice, name) == 0) {
+        result = -6;
+    } else {
+        char parent[MAXMPIOPATHLEN + 1] = {};
+        if (isPartitionDeviceBody(prepareDevName(name).c_str(), parent, errorCode,
+                                  errorMessage) != 0) {
+            HDLM_LOG("HDLM::getUnderlyingDevices", 0,
+                     "Device=[%s] is a partition device, parent=[%s]", name.c_str(), parent);
+            name = parent;
+        }
+        // The bare name is the only text of ours that reaches the shell: it comes from the
+        // inventory or from the parent's path, and is refused unless it is a plain name.
+        const std::string bareName = removeNewLine(stripDev(name));
+        if (!isPlainDeviceName(bareName)) {
+            HDLM_LOG("HDLM::getUnderlyingDevices", -1,
+                     "Refusing device name [%s]: only letters, digits, '_', '-' and '.' may "
+                     "follow -hdev",
+                     bareName.c_str());
+            result = -6;
+        } else {
+            const std::string command = mpioviewdev_cmd + bareName + paths_filter;
+            std::string output;
+            std::string error;
+            const int status = runCommand(command, output, error);
+            if (status != 0) {
+                *errorCode = status;
+                copyPadded(errorMessage, error, MAXMPIOERRORLEN);
+                result = negatedStatus(status);
+            } else {
+                if (bVerboseLogging)
+                    HDLM_LOG("HDLM::getUnderlyingDevices", 0, "command [%s] output [%s]",
+                             command.c_str(), output.c_str());
+                // A run of newlines separates like one: empty lines are neither stored nor
+                // counted.
+                const int capacity = *count;
+                int filled = 0;
+                int total = 0;
+                size_t position = 0;
+                while (position < output.size()) {
+                    size_t newline = output.find('\n', position);
+                    if (newline == std::string::npos) newline = output.size();
+                    if (newline > position) {
+                        if (filled < capacity) {
+                            copyPadded(underlyingDevices[filled],
+                                       output.substr(position, newline - position),
+                                       MAXMPIOPATHLEN);
+                            ++filled;
+                        }
+                        ++total;
+                    }
+                    position = newline + 1;
+                }
+                result = total > capacity ? total : 0;
+                *count = filled;
+            }
+        }
+    }
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::getUnderlyingDevices", 0,
+                 "MPIO Device[%s] Underlying Device count[%d] rc [%d]", name.c_str(), *count,
+                 result);
+    return result;
+}
+
+int refreshMPIOBody(int* errorCode, char* errorMessage) {
+    if (errorCode == nullptr) return -1;
+    if (errorMessage == nullptr) {
+        *errorCode = -1;
+        return -1;
+    }
+    std::string output;
+    std::string error;
+    // The deletion's status never reaches the caller: only the addition's outcome counts.
+    runCommand(mpiodeletepath_cmd, output, error);
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::refreshMPIO", 0, "command [%s] output [%s]", mpiodeletepath_cmd.c_str(),
+                 output.c_str());
+    output.clear();
+    *errorCode = 0;
+    std::memset(errorMessage, 0, MAXMPIOERRORLEN);
+
+    const int status = runCommand(mpioaddpath_cmd, output, error);
+    if (status != 0) {
+        *errorCode = status;
+        copyPadded(errorMessage, error, MAXMPIOERRORLEN);
+    }
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::refreshMPIO", 0, "command [%s] output [%s]", mpioaddpath_cmd.c_str(),
+                 output.c_str());
+    return status;
+}
+
+int deleteMPIODeviceBody(int* errorCode, char* errorMessage) {
+    if (errorCode == nullptr) return -1;
+    if (errorMessage == nullptr) {
+        *errorCode = -1;
+        return -1;
+    }
+    return 0;
+}
+
+// The -1 failure of getPartitionDevices: each output written where the caller gave one.
+int failPartitionDevices(const char* message, int* count, int* errorCode, char* errorMessage) {
+    if (count != nullptr) *count = 0;
+    if (errorCode != nullptr) *errorCode = -1;
+    if (errorMessage != nullptr) copyPadded(errorMessage, message, MAXMPIOERRORLEN);
+    return -1;
+}
+
+int getPartitionDevicesBody(const char* device, TsPartInfo* partInfo, int* count,
+                            int* errorCode, char* errorMessage) {
+    if (device == nullptr)
+        return failPartitionDevices("Invalid argument: device is null", count, errorCode,
+                                    errorMessage);
+    if (count == nullptr)
+        return failPartitionDevices("Invalid argument: count is null", count, errorCode,
+                                    errorMessage);
+    if (partInfo == nullptr && *count > 0)
+        return failPartitionDevices("Invalid argument: partInfo is null", count, errorCode,
+                                    errorMessage);
+
+    std::list<slice> slices;
+    // A node that cannot be stat'ed keeps device number 0 and fails the major test below.
+    struct stat node {};
+    stat(device, &node);
+    if (isPartitionDeviceBody(device, nullptr, errorCode, errorMessage) != 0)
+        return failPartitionDevices(device, count, errorCode, errorMessage);
+    const int diskMajor = static_cast<int>(major(node.st_rdev));
+    const int diskMinor = static_cast<int>(minor(node.st_rdev));
+    if (!compareDevMajor(diskMajor))
+        return failPartitionDevices(device, count, errorCode, errorMessage);
+
+    const int found = getPartitions(device, slices);
+    if (found < 0) {
+        *count = 0;
+        if (errorCode != nullptr) *errorCode = found;
+        if (errorMessage != nullptr) copyPadded(errorMessage, device, MAXMPIOERRORLEN);
+        return found;
+    }
+    std::for_each(slices.begin(), slices.end(),
+                  EPartIterator(device, diskMajor, diskMinor, partInfo, *count));
+    *count = found;
+    return found;
+}
+
+}  // namespace
+
+// ---- Exported C++ helpers (mangled names) ----
+
+TSMPIO_EXPORT bool compareDevMajor(int major) {
+    return std::find(admin_majors.begin(), admin_majors.end(), major) != admin_majors.end();
+}
+
+// The inventory: every /proc/partitions device whose line holds sddlm, keyed "major-minor".
+TSMPIO_EXPORT int listMPIODevices(std::map<std::string, std::string>& devices) {
+    std::string output;
+    std::string error;
+    if (runCommand(inventory_cmd, output, error) != 0 || output.empty()) {
+        HDLM_LOG("HDLM::listMPIODvices", -1, "Failed to execute command=[%s], error=[%s]",
+                 inventory_cmd, error.c_str());
+        return -1;
+    }
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::listMPIODvices", 0, "command [%s] output [%s]", inventory_cmd,
+                 output.c_str());
+    std::vector<std::string> lines;
+    FXString::Split(output, "\n", lines, 0);
+    for (const std::string& line : lines) {
+        if (line.empty()) continue;
+        std::vector<std::string> tokens;
+        FXString::Split(line, " ", tokens, 0);
+        if (tokens.size() == 3) {
+            const std::string key = tokens[0] + "-" + tokens[1];
+            devices[key] = tokens[2];
+            if (bVerboseLogging)
+                HDLM_LOG("HDLM::listMPIODvices", 0, "Inserting [%s:%s]", key.c_str(),
+                         tokens[2].c_str());
+        } else {
+            HDLM_LOG("HDLM::listMPIODvices", -1, "Invalid token count [%d] for line [%s]",
+                     static_cast<int>(tokens.size()), line.c_str());
+        }
+    }
+    return 0;
+}
+
+// Resolves a device node to its HDLM device by device number, not by name.
+TSMPIO_EXPORT int FindMpDeviceName(const char* device, std::string& mpioDevice) {
+    if (device == nullptr) {
+        mpioDevice.clear();
+        return 0;
+    }
+    int result = 0;
+    mpioDevice = device;
+    const std::string path = prepareDevName(device);
+    struct stat node {};
+    if (stat(path.c_str(), &node) != 0) {
+        const int error = errno;
+        HDLM_LOG("HDLM::FindMpDeviceName", 0, "Stat on %s failed [%d:%s].", path.c_str(), error,
+                 std::strerror(error));
+        return 0;
+    }
+    std::map<std::string, std::string> devices;
+    if (listMPIODevices(devices) != 0) return 0;
+
+    char key[64] = {};
+    std::snprintf(key, sizeof(key), "%d-%d", static_cast<int>(major(node.st_rdev)),
+                  static_cast<int>(minor(node.st_rdev)));
+    if (bVerboseLogging)
+        HDLM_LOG("HDLM::FindMpDeviceName", 0,
+                 "Finding key [%s] for device [%s] in list of MPIO devices", key, path.c_str());
+    const auto entry = devices.find(key);
+    if (entry == devices.end()) {
+        if (bVerboseLogging) HDLM_LOG("HDLM::FindMpDeviceName", 0, "Not found key [%s]", key);
+    } else {
+        result = 1;
+        mpioDevice = entry->second;
+        if (bVerboseLogging)
+            HDLM_LOG("HDLM::FindMpDeviceName", 0, "Found key [%s] MPIO Device [%s]", key,
+                     mpioDevice.c_str());
+    }
+    return result;
+}
+
+// ---- The nine entry points ----
+
+extern "C" {
+
+TSMPIO_EXPORT const char* getVendorName(void) { return _VendorName; }
+
+TSMPIO_EXPORT const char* init(void* context, int* errorCode, char* errorMessage) {
+    (void)context;
+    return callGuarded<const char*>(
+        nullptr, [&] { return initBody(errorCode, errorMessage); }, [](const char*) {});
+}
+
+TSMPIO_EXPORT int getMPIODevices(void* context, char** mpioDevices, int* count, int* errorCode,
+                                 char* errorMessage) {
+    (void)context;
+    return callGuarded(
+        -1, [&] { return getMPIODevicesBody(mpioDevices, count, errorCode, errorMessage); },
+        [&](const char* what) {
+            reportInternalFailure("HDLM::getMPIODevices", what, errorCode, errorMessage);
+        });
+}
+
+TSMPIO_EXPORT int isMPIODevice(void* context, const char* device, int* errorCode,
+                               char* errorMessage) {
+    (void)context;
+    // A lookup that cannot complete is a "no", as when the inventory cannot be read.
+    return callGuarded(
+        0, [&] { return isMPIODeviceBody(device, errorCode, errorMessage); },
+        [](const char*) {});
+}
+
+TSMPIO_EXPORT int getUnderlyingDevices(void* context, const char* mpioDevice,
+                                       char** underlyingDevices, int* count, int* errorCode,
+                                       char* errorMessage) {
+    (void)context;
+    return callGuarded(
+        -1,
+        [&] {
+            return getUnderlyingDevicesBody(mpioDevice, underlyingDevices, count, errorCode,
+                                            errorMessage);
+        },
+        [&](const char* what) {
+            reportInternalFailure("HDLM::getUnderlyingDevices", what, errorCode, errorMessage);
+        });
+}
+
+TSMPIO_EXPORT int refreshMPIO(void* context, int* errorCode, char* errorMessage) {
+    (void)context;
+    return callGuarded(
+        -1, [&] { return refreshMPIOBody(errorCode, errorMessage); },
+        [&](const char* what) {
+            reportInternalFailure("HDLM::refreshMPIO", what, errorCode, errorMessage);
+        });
+}
+
+TSMPIO_EXPORT int deleteMPIODevice(void* context, const char* mpioDevice, int* errorCode,
+                                   char* errorMessage) {
+    (void)context;
+    (void)mpioDevice;
+    return deleteMPIODeviceBody(errorCode, errorMessage);
+}
+
+TSMPIO_EXPORT int isPartitionDevice(void* context, const char* device, char* parent,
+                                    int* errorCode, char* errorMessage) {
+    (void)context;
+    return callGuarded(
+        0, [&] { return isPartitionDeviceBody(device, parent, errorCode, errorMessage); },
+        [&](const char* what) {
+            reportInternalFailure("HDLM::isPartitionDevice", what, errorCode, errorMessage);
+        });
+}
+
+TSMPIO_EXPORT int getPartitionDevices(void* context, const char* device, TsPartInfo* partInfo,
+                                      int* count, int reserved, int* errorCode,
+                                      char* errorMessage) {
+    (void)context;
+    (void)reserved;
+    return callGuarded(
+        -1,
+        [&] {
+            return getPartitionDevicesBody(device, partInfo, count, errorCode, errorMessage);
+        },
+        [&](const char* what) {
+            if (count != nullptr) *count = 0;
+            reportInternalFailure("HDLM::getPartitionDevices", what, errorCode, errorMessage);
+        });
+}
+
+}  // extern "C"
