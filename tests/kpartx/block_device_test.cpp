@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct DeviceCase {
     std::vector<slice> expected;
     bool matchesSfdisk;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
 
 constexpr uint64_t kImageBytes = 32ULL << 20;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ struct LoopCase {
     size_t to;    // index of the EBR it now points at (an earlier one, or itself)
     std::vector<slice> expected;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const LoopCase& c, std::ostream* os) { *os << c.name; }
 
 const slice kPrimary = makeSlice(1, 2048, 8192);
 const slice kContainer = makeSlice(2, 10240, 2);

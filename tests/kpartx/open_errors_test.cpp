@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "disk_image.h"
@@ -26,6 +27,9 @@ struct ErrorCase {
     MakePath make;
     int expected;  // negative errno
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
 std::string imageWithOnePartition(const ScratchDir& dir) {
     DiskImage image(dir / "disk.img", 8ULL << 20);

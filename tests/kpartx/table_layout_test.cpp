@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ struct LayoutCase {
     std::vector<slice> expected;
     bool matchesSfdisk;  // sfdisk reads the same partitions (the image is intact)
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
 
 Damage shrinkTo(uint64_t sectors) {
     return [sectors](const DiskImage& image) { image.resize(sectors * kSector); };

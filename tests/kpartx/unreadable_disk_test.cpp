@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "disk_image.h"
@@ -24,6 +25,9 @@ struct PermissionCase {
     mode_t directoryMode;
     mode_t imageMode;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const PermissionCase& c, std::ostream* os) { *os << c.name; }
 
 const PermissionCase kCases[] = {
     {"ImageWithoutReadPermission", 0755, 0000},
