@@ -17,11 +17,12 @@ namespace {
 
 constexpr const char* kShell = "/bin/sh";
 
-// Runs the command in an inner shell and reports its $? on fd 3. The wrapper's own standard
-// error is /dev/null, so its job messages ("Killed") never mix into the command's; the inner
-// shell gets the real standard error from fd 4 and neither status descriptor.
+// Runs the command in an inner shell and reports its $? on fd 3. The inner shell is a subshell
+// that takes the real standard error from fd 4, drops both status descriptors and then becomes
+// `/bin/sh -c command`. The wrapper's own standard error stays /dev/null, so its job messages
+// ("Killed") never mix into what the command wrote.
 constexpr const char* kWrapper =
-    "/bin/sh -c \"$1\" sh 2>&4 3>&- 4>&-; s=$?; echo \"$s\" >&3; exit \"$s\"";
+    "(exec 2>&4 3>&- 4>&- && exec /bin/sh -c \"$1\" sh); s=$?; echo \"$s\" >&3; exit \"$s\"";
 
 constexpr int kWrapperStatusFd = 3;
 constexpr int kWrapperStderrFd = 4;
@@ -67,12 +68,24 @@ private:
     bool ok_ = false;
 };
 
+// sigfillset() leaves out the signals glibc keeps for itself (32 and 33), and posix_spawn would
+// then start the command with them ignored. Their bits are set directly so that the command
+// starts with every signal at its default.
+void fill_all_signals(sigset_t& set) {
+    sigfillset(&set);
+    constexpr int kBitsPerWord = 8 * sizeof set.__val[0];
+    for (int sig = 1; sig < SIGRTMIN; ++sig) {
+        if (sig == SIGKILL || sig == SIGSTOP) continue;
+        set.__val[(sig - 1) / kBitsPerWord] |= 1UL << ((sig - 1) % kBitsPerWord);
+    }
+}
+
 // Every signal back to its default, nothing blocked, and a process group of its own so that a
 // timeout can stop the whole pipeline.
 int set_attributes(posix_spawnattr_t* attr) {
     sigset_t all;
     sigset_t none;
-    sigfillset(&all);
+    fill_all_signals(all);
     sigemptyset(&none);
     int rc = posix_spawnattr_setsigdefault(attr, &all);
     if (rc == 0) rc = posix_spawnattr_setsigmask(attr, &none);
