@@ -9,5 +9,6 @@ struct OpenDisk {
 };
 
 // Returns 0, or a negative errno: -ENOENT, -EACCES, -EISDIR for a directory, -ENOTBLK for
-// anything that is neither a block device nor a regular file (a FIFO, socket or char device).
+// anything that is neither a block device nor a regular file (a FIFO, socket or char device),
+// the read error of a disk whose first 4 KiB can't be read (-EIO, -ENOMEDIUM, ...).
 int openDisk(const char* path, OpenDisk& disk);

@@ -2,12 +2,21 @@
 
 #include <cerrno>
 
-int readTable(blkid_probe probe, std::vector<TablePartition>& partitions) {
+namespace {
+
+// libblkid's binary interface gives no list both for "no table" and for a read error. Probing
+// again through the value interface tells the two apart: 1 is "nothing found", -1 an error.
+int classifyMissingList(blkid_probe probe) {
     errno = 0;
+    if (blkid_do_safeprobe(probe) != -1) return 0;
+    return errno > 0 ? -errno : -EIO;
+}
+
+}  // namespace
+
+int readTable(blkid_probe probe, std::vector<TablePartition>& partitions) {
     blkid_partlist list = blkid_probe_get_partitions(probe);
-    // libblkid answers "no table" with an empty list (or, in some versions, no list and errno
-    // 0); a read error leaves no list and errno set.
-    if (!list) return errno > 0 ? -errno : 0;
+    if (!list) return classifyMissingList(probe);
 
     const int count = blkid_partlist_numof_partitions(list);
     if (count < 0) return -EIO;
