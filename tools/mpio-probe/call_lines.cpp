@@ -37,7 +37,7 @@ std::string joined(const std::string& a, const std::string& b) {
 }  // namespace
 
 void CallLines::add(const CallOutcome& call, const std::string& note) {
-    table_.addRow({callLabel(call), resultText(call), joined(failureText(call), note)});
+    table_.addRow({callLabel(call), joined(resultText(call), joined(failureText(call), note))});
 }
 
 void CallLines::addAttempts(const CallOutcome& last, const std::vector<Attempt>& attempts, bool complete,
@@ -58,12 +58,12 @@ void CallLines::addAttempts(const CallOutcome& last, const std::vector<Attempt>&
             }
             detail = joined(detail, isLast ? failureText(last) : "");
         }
-        table_.addRow({callLabel(last, a.capacity), "= " + std::to_string(a.result), detail});
+        table_.addRow({callLabel(last, a.capacity), joined("= " + std::to_string(a.result), detail)});
     }
 }
 
 void CallLines::addPlain(const std::string& label, const std::string& value) {
-    table_.addRow({label, value, ""});
+    table_.addRow({label, value});
 }
 
 }  // namespace probe

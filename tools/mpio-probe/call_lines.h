@@ -1,5 +1,5 @@
-// One aligned line per entry-point call: the call with its arguments, its result, and for a
-// failure the error outputs it wrote.
+// One line per entry-point call, results aligned: the call with its arguments, its result, and for
+// a failure the error outputs it wrote.
 #pragma once
 
 #include <string>
@@ -11,7 +11,7 @@ namespace probe {
 
 class CallLines {
 public:
-    CallLines() : table_({TextTable::Align::Left, TextTable::Align::Left, TextTable::Align::Left}) {}
+    CallLines() : table_({TextTable::Align::Left, TextTable::Align::Left}) {}
 
     void add(const CallOutcome& call, const std::string& note = "");
     // One line per attempt of a list call.

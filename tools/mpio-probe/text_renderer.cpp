@@ -66,7 +66,6 @@ struct BodyText {
 
 std::string renderText(const CommandResult& result) {
     CallLines lines;
-    lines.addPlain("plug-in", result.pluginPath);
     if (result.init) {
         lines.add(*result.init, result.init->failed && result.command != "init"
                                     ? "the multipath driver is not usable here; nothing else was called"
@@ -75,7 +74,7 @@ std::string renderText(const CommandResult& result) {
         lines.addPlain("init()", "skipped (--no-init)");
     }
     std::string below = std::visit(BodyText{lines}, result.body);
-    return lines.render() + below;
+    return "plug-in: " + result.pluginPath + "\n" + lines.render() + below;
 }
 
 }  // namespace probe
