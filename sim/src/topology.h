@@ -1,5 +1,6 @@
 // The simulated HDLM host: storage systems, their LUs, each LU's paths and partition table,
-// and how the simulated dlnkmgr behaves. Loaded from and saved to JSON (see the README).
+// and how the simulated dlnkmgr behaves. Loaded from and saved to JSON (format in the README).
+// The same structure, with its runtime part filled, is the state file that dlnkmgr rewrites.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -10,32 +11,54 @@
 namespace sim {
 
 struct Partition {
-    int number = 0;             // 1..15 (MBR: 1-4 primary/extended, 5+ logical; GPT: entry number)
-    std::string kind;           // "primary", "extended", "logical" (MBR) or "gpt"
-    uint64_t startSector = 0;   // 512-byte sectors
-    uint64_t sizeSectors = 0;   // 512-byte sectors
+    int number = 0;            // dos: 1-4 primary/extended, 5+ logical; gpt: entry number
+    std::string kind;          // dos: "primary", "extended" or "logical"; gpt: "" (unused)
+    uint64_t start = 0;        // first sector, 512-byte sectors
+    uint64_t size = 0;         // length, 512-byte sectors
+    std::string type;          // dos: hex code ("83"); gpt: type GUID; empty: Linux data
 };
 
 struct PartitionTable {
-    std::string label;          // "dos" or "gpt"
+    std::string label;         // "dos" or "gpt"
     std::vector<Partition> partitions;
 };
 
+// Where a path stands between the OS and HDLM.
+enum class PathState {
+    Managed,        // the SCSI device exists and HDLM manages it
+    AttachedLater,  // the SCSI device exists; `dlnkmgr add -path -s` takes it over
+    Gone,           // HDLM still lists it but the SCSI device has left; `delete -path -s` drops it
+};
+
 struct Path {
-    std::string device;         // SCSI path device without /dev/ (sdc)
-    int pathId = 0;             // AutoPATH_ID
-    std::string status = "Online";
-    bool attachedLater = false; // exists in the OS, taken over by `dlnkmgr add -path -s`
-    bool gone = false;          // its SCSI device has left the OS; `delete -path -s` removes it
-    std::string hctl;           // host:channel:target:lun, made up when empty
+    std::string device;        // SCSI path device without /dev/ (sdc)
+    int pathId = -1;           // AutoPATH_ID; -1: numbered in order
+    std::string status;        // "Online", "Offline(E)", ...; empty: Online, or Offline(E) if gone
+    PathState state = PathState::Managed;
+    std::string hctl;          // host:channel:target:lun; empty: made up from the position
+    std::string chaPort;       // channel adapter port ("1A"); empty: made up
+    std::string type = "Own";  // "Own" or "Non"
+    uint64_t ioCount = 0;
+    uint64_t ioErrors = 0;
+};
+
+// A device number as the kernel splits it.
+struct DevNum {
+    unsigned major = 0;
+    unsigned minor = 0;
+    bool operator==(const DevNum& o) const { return major == o.major && minor == o.minor; }
 };
 
 struct LU {
-    std::string ilu;            // upper-case hex, iluDigits wide
-    std::string hdev;           // sddlmaa... (assigned in order when empty)
+    std::string ilu;           // upper-case hex, iluDigits wide
+    std::string hdev;          // sddlmaa...; empty: the lowest free name when it first shows
     uint64_t sizeMiB = 64;
     std::optional<PartitionTable> table;   // none: a disk without a partition table
     std::vector<Path> paths;
+    // Runtime, kept in the state file only: the disk's device number (major 0: not yet
+    // numbered) and whether a loop device backs it.
+    DevNum disk;
+    bool loopBacked = false;
 };
 
 struct StorageSystem {
@@ -45,49 +68,94 @@ struct StorageSystem {
     std::vector<LU> lus;
 };
 
-// One injected fault for one dlnkmgr operation ("view -sys -msrv", "view -lu",
-// "view -lu -item", "delete -path -s", "add -path -s").
+// One injected fault for one dlnkmgr operation.
 struct Fault {
-    int status = 0;             // exit status (0: the operation's normal status)
-    std::string stdoutText;     // replaces the normal output when `replaceOutput`
-    std::string stderrText;
-    bool replaceOutput = false; // print stdoutText instead of the normal table (malformed output)
-    int delayMs = 0;            // sleep before answering
-    bool hang = false;          // never answer
+    int status = 0;                     // exit status; non-zero: the operation fails
+    std::optional<std::string> stdoutText;  // printed instead of the normal output (malformed)
+    std::optional<std::string> stderrText;  // written to stderr
+    int delayMs = 0;                    // sleep before answering
+    bool hang = false;                  // never answer
+    int times = 0;                      // applies to the first N calls only; 0: to every call
+    int used = 0;                       // runtime: calls it has applied to
+    // The operation runs normally (after any delay) unless the fault fails it or replaces
+    // its output.
+    bool replaces() const { return status != 0 || stdoutText.has_value(); }
 };
 
 struct DlnkmgrOptions {
-    int itemTrailingColumns = 11;          // one-token columns after Device under -item
-    bool messagesOnStderr = false;         // KAPL warnings/errors on stderr instead of stdout
-    std::string managerState = "Alive";    // view -sys -msrv
-    bool charDeviceSddlmfdrv = false;      // also list sddlmfdrv under character devices
-    std::map<std::string, Fault> faults;   // keyed by operation
+    int itemTrailingColumns = 11;       // one-token columns after Device under -item (10..12)
+    bool messagesOnStderr = false;      // KAPL warnings and errors on stderr instead of stdout
+    std::string manager = "Alive";      // view -sys -msrv: "Alive" or "Dead"
+    std::string version = "8.8.3-00";
+    bool goneDeviceAsDash = true;       // a gone path shows "-" as its Device
+    // Keyed by operation: "view -sys -msrv", "view -lu", "view -lu -item",
+    // "view -lu -item -hdev NAME", "delete -path -s", "add -path -s".
+    std::map<std::string, Fault> faults;
 };
 
-// A recorded real host (hdlm-sim capture): replayed as recorded instead of being generated.
+struct ProcOptions {
+    bool charDeviceSddlmfdrv = false;   // also list sddlmfdrv among the character devices
+    bool alertDriver = true;            // list HDLM's alert driver sddlmadrv (character)
+};
+
+// A recorded real host (hdlm-sim capture), replayed as recorded.
+struct RecordedCommand {
+    std::string out;
+    std::string err;
+    int status = 0;
+};
+struct RecordedNode {
+    std::string name;
+    char type = 'b';                    // 'b' or 'c'
+    DevNum dev;
+};
+struct RecordedDisk {
+    std::string name;                   // sddlmaa
+    uint64_t sectors = 0;               // 512-byte sectors
+    std::optional<PartitionTable> table;
+    DevNum disk;                        // runtime: where replay put it (loop-backed or as recorded)
+    bool loopBacked = false;
+};
 struct Recording {
-    std::map<std::string, std::string> commandOutputs;  // dlnkmgr operation -> stdout
+    std::map<std::string, RecordedCommand> commands;  // "view -lu", "view -lu -item -hdev sddlmaa"
     std::string procPartitions;
     std::string procDevices;
-    struct Node { std::string name; char type = 'b'; unsigned major = 0, minor = 0; };
-    std::vector<Node> nodes;                             // sddlm* and sd* nodes
-    std::map<std::string, PartitionTable> tables;        // HDLM disk name -> its table layout
+    std::vector<RecordedNode> nodes;    // sddlm* and sd* nodes
+    std::vector<RecordedDisk> disks;    // each HDLM disk's partition layout
+};
+
+// What `run` set up; present in the state file only.
+struct Runtime {
+    std::string procPartitionsFile;     // the generated files bound over /proc/...
+    std::string procDevicesFile;
+    std::string devDir;                 // where dlnkmgr keeps the nodes in step; empty: nowhere
+    std::string realPartitions;         // the machine's own /proc text, taken before setup
+    std::string realDevices;
+    std::vector<unsigned> letterMajors; // fake sddlmfdrv major for first letters a..p
+    unsigned loopMajor = 0;             // listed as sddlmfdrv when loop devices back LUs
+    int nextPathId = 0;
+    bool enforceRoot = false;           // dlnkmgr refuses other users, as HDLM does
+    std::string wakeupTime;             // view -sys -msrv
 };
 
 struct Topology {
     std::vector<StorageSystem> storageSystems;
     DlnkmgrOptions dlnkmgr;
+    ProcOptions proc;
+    bool loopDevices = true;            // back LUs that have a table with loop devices
+    int maxLoopBackedLUs = 64;          // beyond that, fake-major nodes
     std::optional<Recording> recording;
+    std::optional<Runtime> runtime;
 };
 
-// Parses and validates; throws std::runtime_error naming the offending field.
-Topology loadTopology(const std::string& path);
+// Parses and validates; throws std::runtime_error naming the offending field
+// ("storageSystems[0].lus[2].paths[1].status: ...").
 Topology parseTopology(const std::string& jsonText);
+Topology loadTopology(const std::string& path);
 std::string toJson(const Topology& topology);
 
-// HDLM naming: index 0 -> sddlmaa, 255 -> sddlmpp, 256 -> sddlmaaa, ... 511 -> sddlmpap.
-std::string hdevName(int index);
-// Fills empty hdev names in order and checks names are unique and valid.
-void assignNames(Topology& topology);
+std::string pathStateName(PathState s);
+// The status that dlnkmgr shows for a path.
+std::string effectiveStatus(const Path& p);
 
 }  // namespace sim
