@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "group_members.h"
+
 namespace tslib {
 
 bool waitpid_sees_children() noexcept {
@@ -40,8 +42,6 @@ bool RunningChild::try_reap() noexcept {
 
 void RunningChild::signal_group(int signal_number) noexcept { ::kill(-pid_, signal_number); }
 
-bool RunningChild::group_empty() const noexcept {
-    return ::kill(-pid_, 0) < 0 && errno == ESRCH;
-}
+bool RunningChild::group_empty() const noexcept { return !group_has_live_members(pid_); }
 
 }  // namespace tslib

@@ -26,7 +26,7 @@ public:
     int wait_status() const { return wait_status_; }
 
     void signal_group(int signal_number) noexcept;
-    // No process is left in the child's group (call only after the leader is gone).
+    // No process of the child's group is still running (call only after the leader is gone).
     bool group_empty() const noexcept;
 
 private:

@@ -16,6 +16,7 @@ namespace tslib {
 namespace {
 
 constexpr const char* kShell = "/bin/sh";
+constexpr const char* kShellName = "sh";  // argv[0]: the shell's messages start "sh: "
 
 // Runs the command in an inner shell and reports its $? on fd 3. The inner shell is a subshell
 // that takes the real standard error from fd 4, drops both status descriptors and then becomes
@@ -137,10 +138,10 @@ pid_t spawn_shell(const SpawnRequest& request, int& error) noexcept {
         return -1;
     }
 
-    char* wrapped_argv[] = {const_cast<char*>(kShell), const_cast<char*>("-c"),
+    char* wrapped_argv[] = {const_cast<char*>(kShellName), const_cast<char*>("-c"),
                             const_cast<char*>(kWrapper), const_cast<char*>("sh"),
                             const_cast<char*>(request.command), nullptr};
-    char* plain_argv[] = {const_cast<char*>(kShell), const_cast<char*>("-c"),
+    char* plain_argv[] = {const_cast<char*>(kShellName), const_cast<char*>("-c"),
                           const_cast<char*>(request.command), nullptr};
     pid_t pid = -1;
     rc = posix_spawn(&pid, kShell, fa, attributes.get(), wrapped ? wrapped_argv : plain_argv,
