@@ -1,0 +1,126 @@
+#include "loop_devices.h"
+
+#include <fcntl.h>
+#include <linux/loop.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace sim {
+namespace {
+
+bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+constexpr unsigned kMaxBlock = (1u << 20) / 16;
+
+}  // namespace
+
+LoopDevices::LoopDevices(UniqueFd controlFd, std::string nodeDir, int reportFd)
+    : control_(std::move(controlFd)), nodeDir_(std::move(nodeDir)), reportFd_(reportFd) {}
+
+LoopDevices::~LoopDevices() { release(); }
+
+bool LoopDevices::usable(std::string& why) const {
+    if (!control_) {
+        why = "/dev/loop-control cannot be opened (no loop driver, or no permission)";
+        return false;
+    }
+    std::ifstream maxPart("/sys/module/loop/parameters/max_part");
+    int parts = 0;
+    if (maxPart >> parts && parts != 0) {
+        why = "the loop driver reserves minors for partitions (max_part=" + std::to_string(parts) +
+              "), so loop indices do not map to HDLM's minors";
+        return false;
+    }
+    return true;
+}
+
+bool LoopDevices::indexFree(unsigned index) const {
+    std::string sys = "/sys/block/loop" + std::to_string(index);
+    if (!exists(sys)) return true;
+    return !exists(sys + "/loop/backing_file");  // present but detached
+}
+
+UniqueFd LoopDevices::openIndex(unsigned index) {
+    std::string node = nodeDir_ + "/loop" + std::to_string(index);
+    unlink(node.c_str());
+    if (mknod(node.c_str(), S_IFBLK | 0600, makedev(kLoopMajor, index)) != 0)
+        throw std::runtime_error("cannot create " + node + ": " + std::strerror(errno));
+    return UniqueFd(open(node.c_str(), O_RDWR | O_CLOEXEC));
+}
+
+unsigned LoopDevices::attach(const std::string& image, const std::vector<LoopSlice>& slices) {
+    UniqueFd file(open(image.c_str(), O_RDWR | O_CLOEXEC));
+    if (!file) throw std::runtime_error("cannot open image " + image + ": " + std::strerror(errno));
+    for (; nextBlock_ < kMaxBlock; ++nextBlock_) {
+        unsigned base = nextBlock_ * 16;
+        bool free = true;
+        for (const LoopSlice& s : slices) free = free && indexFree(base + unsigned(s.number));
+        if (!free) continue;
+        std::vector<UniqueFd> fds;
+        bool ok = true;
+        for (const LoopSlice& s : slices) {
+            unsigned index = base + unsigned(s.number);
+            if (!exists("/sys/block/loop" + std::to_string(index))) {
+                if (ioctl(control_.get(), LOOP_CTL_ADD, index) < 0) {
+                    if (errno == EEXIST) { ok = false; break; }  // someone else just took it
+                    throw std::runtime_error("LOOP_CTL_ADD " + std::to_string(index) + ": " + std::strerror(errno));
+                }
+                added_.push_back(index);
+                if (reportFd_ >= 0) {
+                    std::string line = std::to_string(index) + "\n";
+                    if (write(reportFd_, line.data(), line.size()) < 0) { /* the cleaner is gone; we clean up ourselves */ }
+                }
+            }
+            UniqueFd dev = openIndex(index);
+            if (!dev) throw std::runtime_error("cannot open loop" + std::to_string(index) + ": " + std::strerror(errno));
+            struct loop_config config;
+            memset(&config, 0, sizeof config);
+            config.fd = unsigned(file.get());
+            config.block_size = 512;
+            config.info.lo_offset = s.offset;
+            config.info.lo_sizelimit = s.size;
+            config.info.lo_flags = LO_FLAGS_AUTOCLEAR;
+            strncpy(reinterpret_cast<char*>(config.info.lo_file_name), image.c_str(), LO_NAME_SIZE - 1);
+            if (ioctl(dev.get(), LOOP_CONFIGURE, &config) < 0) {
+                if (errno == EBUSY) {  // bound meanwhile by someone else: theirs now
+                    if (!added_.empty() && added_.back() == index) added_.pop_back();
+                    ok = false;
+                    break;
+                }
+                throw std::runtime_error("LOOP_CONFIGURE loop" + std::to_string(index) + ": " + std::strerror(errno));
+            }
+            fds.push_back(std::move(dev));
+        }
+        if (!ok) continue;  // the fds close, autoclear detaches what was bound; try the next block
+        for (UniqueFd& fd : fds) open_.push_back(std::move(fd));
+        ++nextBlock_;
+        return base;
+    }
+    throw std::runtime_error("no free block of 16 loop devices");
+}
+
+void removeLoopIndices(int controlFd, const std::vector<unsigned>& indices) {
+    for (unsigned index : indices) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            if (ioctl(controlFd, LOOP_CTL_REMOVE, index) >= 0 || errno == ENODEV || errno == ENXIO) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+}
+
+void LoopDevices::release() {
+    open_.clear();
+    if (control_) removeLoopIndices(control_.get(), added_);
+    added_.clear();
+}
+
+}  // namespace sim

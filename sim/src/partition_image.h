@@ -1,0 +1,14 @@
+// Disk images with a partition table, written through libfdisk.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "topology.h"
+
+namespace sim {
+
+// Creates a sparse image of `sizeBytes` at `path` and writes `table` into it, partitions at
+// exactly the given sectors. Throws std::runtime_error saying which step failed.
+void writePartitionImage(const std::string& path, uint64_t sizeBytes, const PartitionTable& table);
+
+}  // namespace sim

@@ -1,0 +1,20 @@
+// hdlm-sim run / shell: builds the simulated host in a private mount namespace, runs the
+// command there and tears everything down when it ends.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct RunOptions {
+    std::string topology;
+    std::vector<std::string> command;
+    bool verbose = false;        // progress on stderr
+    bool noLoop = false;         // fake-major nodes only, no loop devices
+};
+
+// Exit codes of its own: 2 not root or a bad topology, 125 the simulated host could not be
+// built; otherwise the command's own status.
+int runSimulated(const RunOptions& options);
+
+}  // namespace sim
