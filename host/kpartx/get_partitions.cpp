@@ -8,7 +8,7 @@
 #include "read_table.h"
 
 __attribute__((visibility("default"))) int getPartitions(const char* device,
-                                                          std::list<slice>& slices) {
+                                                         std::list<slice>& slices) {
     if (!device) return -EINVAL;
     try {
         OpenDisk disk;

@@ -19,10 +19,9 @@ int containerOf(const std::vector<TablePartition>& partitions, uint64_t start) {
 
 std::list<slice> kernelLayout(std::vector<TablePartition> partitions, uint64_t deviceSectors,
                               unsigned logicalSectorSize) {
-    std::stable_sort(partitions.begin(), partitions.end(),
-                     [](const TablePartition& a, const TablePartition& b) {
-                         return a.number < b.number;
-                     });
+    std::stable_sort(
+        partitions.begin(), partitions.end(),
+        [](const TablePartition& a, const TablePartition& b) { return a.number < b.number; });
 
     // The kernel exposes only the head of an extended partition: 2 sectors, or one logical
     // sector where that is larger, so that nothing formats the whole container.

@@ -8,7 +8,9 @@
 
 namespace {
 
-int negativeErrno(int fallback) { return errno > 0 ? -errno : -fallback; }
+int negativeErrno(int fallback) {
+    return errno > 0 ? -errno : -fallback;
+}
 
 // libblkid takes a read error for "no table of this type", so a disk that can't be read at all
 // would look blank. Reading its head first (where every table starts) turns that into an error.

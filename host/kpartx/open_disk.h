@@ -4,7 +4,7 @@
 #include "unique_fd.h"
 
 struct OpenDisk {
-    UniqueFd fd;        // declared first: outlives the probe that reads through it
+    UniqueFd fd;  // declared first: outlives the probe that reads through it
     ProbeHandle probe;
 };
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 
 struct TablePartition {
-    int number = 0;       // the partition's number (GPT entry number, 5.. for logicals)
-    uint64_t start = 0;   // 512-byte units
-    uint64_t size = 0;    // 512-byte units
+    int number = 0;      // the partition's number (GPT entry number, 5.. for logicals)
+    uint64_t start = 0;  // 512-byte units
+    uint64_t size = 0;   // 512-byte units
     bool extended = false;
     bool logical = false;
 };

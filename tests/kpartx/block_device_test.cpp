@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,27 +31,41 @@ struct DeviceCase {
 };
 
 // Failure messages name the case instead of dumping its bytes.
-void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DeviceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 constexpr uint64_t kImageBytes = 32ULL << 20;
 
 const DeviceCase kCases[] = {
     // 4096-byte sectors: every start and size scaled by 8; the extended container is one
     // logical sector (8 units) long.
-    {"Sector4096MbrWithLogicals", 4096,
+    {"Sector4096MbrWithLogicals",
+     4096,
      "label: dos\nstart=256,size=2048,type=83\nstart=4096,size=2048,type=5\nstart=4352,size=1024\n",
      0,
      {makeSlice(1, 2048, 16384), makeSlice(2, 32768, 8), makeSlice(5, 34816, 8192, 2)},
      true},
-    {"Sector4096GptWithGap", 4096, "label: gpt\n2 : start=256,size=2048\n5 : start=4096,size=1024\n",
-     0, {makeSlice(2, 2048, 16384), makeSlice(5, 32768, 8192)}, true},
-    {"Sector512Mbr", 512, "label: dos\nstart=2048,size=8192,type=83\nstart=10240,size=4096,type=83\n",
-     0, {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 4096)}, true},
+    {"Sector4096GptWithGap",
+     4096,
+     "label: gpt\n2 : start=256,size=2048\n5 : start=4096,size=1024\n",
+     0,
+     {makeSlice(2, 2048, 16384), makeSlice(5, 32768, 8192)},
+     true},
+    {"Sector512Mbr",
+     512,
+     "label: dos\nstart=2048,size=8192,type=83\nstart=10240,size=4096,type=83\n",
+     0,
+     {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 4096)},
+     true},
     // The device ends before its table does (--sizelimit): its size comes from the device.
-    {"Sector512DeviceShorterThanTable", 512,
+    {"Sector512DeviceShorterThanTable",
+     512,
      "label: dos\n1 : start=2048,size=8192,type=83\n2 : start=40960,size=20480,type=83\n"
      "3 : start=61440,size=4096,type=83\n",
-     51200, {makeSlice(1, 2048, 8192), makeSlice(2, 40960, 10240)}, false},
+     51200,
+     {makeSlice(1, 2048, 8192), makeSlice(2, 40960, 10240)},
+     false},
 };
 
 class BlockDevice : public ::testing::TestWithParam<DeviceCase> {
@@ -102,8 +116,10 @@ int unregisteredBlockMajor() {
     std::string line;
     bool block = false;
     while (std::getline(devices, line)) {
-        if (line == "Block devices:") block = true;
-        else if (block && !line.empty()) used.insert(std::atoi(line.c_str()));
+        if (line == "Block devices:")
+            block = true;
+        else if (block && !line.empty())
+            used.insert(std::atoi(line.c_str()));
     }
     for (int major = 60; major <= 63; ++major)
         if (!used.count(major)) return major;

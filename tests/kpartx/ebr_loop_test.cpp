@@ -2,8 +2,8 @@
 // logical partition is reported once.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,7 +56,9 @@ struct LoopCase {
 };
 
 // Failure messages name the case instead of dumping its bytes.
-void PrintTo(const LoopCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LoopCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const slice kPrimary = makeSlice(1, 2048, 8192);
 const slice kContainer = makeSlice(2, 10240, 2);

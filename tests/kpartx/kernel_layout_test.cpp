@@ -11,9 +11,15 @@
 
 namespace {
 
-TablePartition primary(int n, uint64_t start, uint64_t size) { return {n, start, size, false, false}; }
-TablePartition extended(int n, uint64_t start, uint64_t size) { return {n, start, size, true, false}; }
-TablePartition logical(int n, uint64_t start, uint64_t size) { return {n, start, size, false, true}; }
+TablePartition primary(int n, uint64_t start, uint64_t size) {
+    return {n, start, size, false, false};
+}
+TablePartition extended(int n, uint64_t start, uint64_t size) {
+    return {n, start, size, true, false};
+}
+TablePartition logical(int n, uint64_t start, uint64_t size) {
+    return {n, start, size, false, true};
+}
 
 constexpr uint64_t kHuge = UINT64_MAX - 10;
 
@@ -25,21 +31,32 @@ struct LayoutCase {
     std::vector<slice> expected;
 };
 
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const LayoutCase kCases[] = {
     {"LogicalsFindTheirOwnContainer",
-     {extended(1, 100, 100), extended(2, 300, 100), logical(6, 310, 10), logical(5, 110, 10)}, 1000,
+     {extended(1, 100, 100), extended(2, 300, 100), logical(6, 310, 10), logical(5, 110, 10)},
+     1000,
      512,
      {makeSlice(1, 100, 2), makeSlice(2, 300, 2), makeSlice(5, 110, 10, 1),
       makeSlice(6, 310, 10, 2)}},
     {"LogicalOutsideEveryContainerGoesToTheFirst",
-     {extended(3, 100, 100), logical(5, 500, 10)}, 1000, 512,
+     {extended(3, 100, 100), logical(5, 500, 10)},
+     1000,
+     512,
      {makeSlice(3, 100, 2), makeSlice(5, 500, 10, 3)}},
     {"OneSectorContainerStaysOneSector", {extended(2, 100, 1)}, 1000, 512, {makeSlice(2, 100, 1)}},
-    {"ContainerIsOneLogicalSectorOn4KDisks", {extended(2, 800, 8000)}, 10000, 4096,
+    {"ContainerIsOneLogicalSectorOn4KDisks",
+     {extended(2, 800, 8000)},
+     10000,
+     4096,
      {makeSlice(2, 800, 8)}},
-    {"SizeNearTheTopOfTheRangeIsCutWithoutOverflow", {primary(1, 100, kHuge)}, 1000, 512,
+    {"SizeNearTheTopOfTheRangeIsCutWithoutOverflow",
+     {primary(1, 100, kHuge)},
+     1000,
+     512,
      {makeSlice(1, 100, 900)}},
     {"StartNearTheTopOfTheRangeIsLeftOut", {primary(1, kHuge, 100)}, 1000, 512, {}},
     {"EmptyDeviceListsNothing", {primary(1, 0, 100)}, 0, 512, {}},

@@ -29,7 +29,9 @@ struct ErrorCase {
 };
 
 // Failure messages name the case instead of dumping its bytes.
-void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string imageWithOnePartition(const ScratchDir& dir) {
     DiskImage image(dir / "disk.img", 8ULL << 20);
@@ -46,8 +48,8 @@ const ErrorCase kCases[] = {
          return (d / "link").string();
      },
      -ENOENT},
-    {"PathThroughARegularFile",
-     [](const ScratchDir& d) { return imageWithOnePartition(d) + "/1"; }, -ENOTDIR},
+    {"PathThroughARegularFile", [](const ScratchDir& d) { return imageWithOnePartition(d) + "/1"; },
+     -ENOTDIR},
     {"Directory", [](const ScratchDir& d) { return d.path().string(); }, -EISDIR},
     // Opening must not wait for a writer: a FIFO is refused at once.
     {"FifoWithoutWriter",

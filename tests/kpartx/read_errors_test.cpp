@@ -31,18 +31,24 @@ struct FaultCase {
     const char* script;
     off_t failFromByte;
     int error;
-    int expected;  // result of getPartitions
+    int expected;               // result of getPartitions
     std::vector<slice> slices;  // what it appends
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const FaultCase kCases[] = {
     {"FirstSectorUnreadable", kExtendedChain, 0, EIO, -EIO, {}},
     {"ErrnoIsPassedOn", kExtendedChain, 0, ENOMEDIUM, -ENOMEDIUM, {}},
     {"LastByteOfTheFirst4KiBUnreadable", kExtendedChain, 4095, EIO, -EIO, {}},
     // The second EBR (sector 16384) fails: the logicals before it remain.
-    {"SecondEbrUnreadable", kExtendedChain, 16384 * 512, EIO, 3,
+    {"SecondEbrUnreadable",
+     kExtendedChain,
+     16384 * 512,
+     EIO,
+     3,
      {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 2), makeSlice(5, 12288, 4096, 2)}},
     {"GptEntriesAndBackupUnreadable", kGpt, 8 * 1024, EIO, 0, {}},
 };

@@ -56,6 +56,10 @@ ReadFault::ReadFault(const std::string& path, off_t fromByte, int error) {
     fault.armed = true;
 }
 
-ReadFault::~ReadFault() { fault.armed = false; }
+ReadFault::~ReadFault() {
+    fault.armed = false;
+}
 
-int ReadFault::injected() { return fault.injected.load(); }
+int ReadFault::injected() {
+    return fault.injected.load();
+}

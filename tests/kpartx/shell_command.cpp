@@ -23,7 +23,8 @@ CommandResult runShell(const std::string& command) {
         if (!pipe) return result;
         char buffer[4096];
         size_t n = 0;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) result.output.append(buffer, n);
+        while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
+            result.output.append(buffer, n);
     }
     if (waitStatus != -1 && WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
     return result;

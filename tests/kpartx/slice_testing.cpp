@@ -43,8 +43,7 @@ int trailingNumber(const std::string& node) {
 
 std::vector<SfdiskPartition> sfdiskPartitions(const std::string& device) {
     const CommandResult r = runShell("sfdisk --json " + shellQuote(device));
-    if (r.status != 0)
-        throw std::runtime_error("sfdisk --json " + device + " failed: " + r.output);
+    if (r.status != 0) throw std::runtime_error("sfdisk --json " + device + " failed: " + r.output);
     const nlohmann::json table = nlohmann::json::parse(r.output).at("partitiontable");
     const uint64_t unit = table.value("sectorsize", 512ULL) / 512;
     const bool dos = table.value("label", "") == "dos";

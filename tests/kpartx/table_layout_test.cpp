@@ -55,7 +55,9 @@ struct LayoutCase {
 };
 
 // Failure messages name the case instead of dumping its bytes.
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Damage shrinkTo(uint64_t sectors) {
     return [sectors](const DiskImage& image) { image.resize(sectors * kSector); };
@@ -77,16 +79,27 @@ const std::vector<slice> kGptGapSlices = {makeSlice(1, 2048, 8192), makeSlice(3,
                                           makeSlice(7, 20480, 4096)};
 
 const LayoutCase kCases[] = {
-    {"MbrPrimaries", kImageBytes, kPrimaries, nullptr,
-     {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 16384), makeSlice(3, 26624, 4096)}, true},
-    {"MbrSlotsListedByNumberNotByPlace", kImageBytes,
-     "label: dos\n4 : start=2048,size=4096,type=83\n1 : start=8192,size=4096,type=83\n", nullptr,
-     {makeSlice(1, 8192, 4096), makeSlice(4, 2048, 4096)}, true},
-    {"ExtendedChainWithLogicals", kImageBytes, kExtendedChain, nullptr,
+    {"MbrPrimaries",
+     kImageBytes,
+     kPrimaries,
+     nullptr,
+     {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 16384), makeSlice(3, 26624, 4096)},
+     true},
+    {"MbrSlotsListedByNumberNotByPlace",
+     kImageBytes,
+     "label: dos\n4 : start=2048,size=4096,type=83\n1 : start=8192,size=4096,type=83\n",
+     nullptr,
+     {makeSlice(1, 8192, 4096), makeSlice(4, 2048, 4096)},
+     true},
+    {"ExtendedChainWithLogicals",
+     kImageBytes,
+     kExtendedChain,
+     nullptr,
      {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 2), makeSlice(5, 12288, 4096, 2),
       makeSlice(6, 18432, 4096, 2), makeSlice(7, 24576, 8192, 2)},
      true},
-    {"ExtendedInSlotThreeBeforeAPrimary", kImageBytes,
+    {"ExtendedInSlotThreeBeforeAPrimary",
+     kImageBytes,
      "label: dos\n1 : start=2048,size=4096,type=83\n3 : start=8192,size=32768,type=f\n"
      "4 : start=40960,size=4096,type=83\n5 : start=10240,size=4096\n6 : start=16384,size=4096\n",
      nullptr,
@@ -108,16 +121,31 @@ const LayoutCase kCases[] = {
     {"FileShorterThanASectorHasNoTable", 100, "", nullptr, {}, false},
     {"DosLabelWithoutPartitions", kImageBytes, "label: dos\n", nullptr, {}, true},
     {"GptLabelWithoutPartitions", kImageBytes, "label: gpt\n", nullptr, {}, true},
-    {"PartitionPastTheEndIsCutAndOneBeyondItLeftOut", kImageBytes, kPastEnd, shrinkTo(51200),
-     {makeSlice(1, 2048, 8192), makeSlice(2, 40960, 10240)}, false},
-    {"PartitionEndingAtTheEndIsKeptWhole", kImageBytes, kPastEnd, shrinkTo(61440),
-     {makeSlice(1, 2048, 8192), makeSlice(2, 40960, 20480)}, false},
-    {"LogicalPastTheEndIsCut", kImageBytes, kExtendedChain, shrinkTo(28672),
+    {"PartitionPastTheEndIsCutAndOneBeyondItLeftOut",
+     kImageBytes,
+     kPastEnd,
+     shrinkTo(51200),
+     {makeSlice(1, 2048, 8192), makeSlice(2, 40960, 10240)},
+     false},
+    {"PartitionEndingAtTheEndIsKeptWhole",
+     kImageBytes,
+     kPastEnd,
+     shrinkTo(61440),
+     {makeSlice(1, 2048, 8192), makeSlice(2, 40960, 20480)},
+     false},
+    {"LogicalPastTheEndIsCut",
+     kImageBytes,
+     kExtendedChain,
+     shrinkTo(28672),
      {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 2), makeSlice(5, 12288, 4096, 2),
       makeSlice(6, 18432, 4096, 2), makeSlice(7, 24576, 4096, 2)},
      false},
-    {"ExtendedContainerCutToTheLastSector", kImageBytes, kExtendedChain, shrinkTo(10241),
-     {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 1)}, false},
+    {"ExtendedContainerCutToTheLastSector",
+     kImageBytes,
+     kExtendedChain,
+     shrinkTo(10241),
+     {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 1)},
+     false},
 };
 
 std::vector<LayoutCase> intactCases() {
@@ -127,7 +155,9 @@ std::vector<LayoutCase> intactCases() {
     return intact;
 }
 
-std::string caseName(const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; }
+std::string caseName(const ::testing::TestParamInfo<LayoutCase>& info) {
+    return info.param.name;
+}
 
 class TableLayout : public ::testing::TestWithParam<LayoutCase> {
 protected:

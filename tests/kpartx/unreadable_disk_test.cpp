@@ -1,8 +1,8 @@
 // A disk the caller may not read: -EACCES. Root reads everything, so as root the call runs in
 // a child that has dropped to the unprivileged user "nobody" (65534).
-#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,7 +27,9 @@ struct PermissionCase {
 };
 
 // Failure messages name the case instead of dumping its bytes.
-void PrintTo(const PermissionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PermissionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const PermissionCase kCases[] = {
     {"ImageWithoutReadPermission", 0755, 0000},
@@ -63,8 +65,10 @@ int getPartitionsUnprivileged(const std::string& path, std::string& skipReason) 
     const ssize_t n = child > 0 ? read(channel[0], &rc, sizeof rc) : -1;
     close(channel[0]);
     if (child > 0) waitpid(child, nullptr, 0);
-    if (n != sizeof rc) skipReason = "the unprivileged child reported nothing";
-    else if (rc == 1) skipReason = "cannot drop to uid 65534 (no such user mapping?)";
+    if (n != sizeof rc)
+        skipReason = "the unprivileged child reported nothing";
+    else if (rc == 1)
+        skipReason = "cannot drop to uid 65534 (no such user mapping?)";
     return rc;
 }
 
