@@ -1,0 +1,117 @@
+// The built library's dynamic section and symbol table: exactly the host interface, the
+// three host libraries as NEEDED, RUNPATH $ORIGIN, and a working dlopen from anywhere.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace {
+
+// Runs argv with the given environment and working directory; returns (status, stdout).
+std::pair<int, std::string> run(const std::vector<std::string>& args,
+                                const std::vector<std::string>& env, const char* cwd) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return {-1, "pipe failed"};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd);
+    std::vector<char*> argv, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(out[0], buffer, sizeof(buffer))) > 0) text.append(buffer, n);
+    close(out[0]);
+    if (spawned != 0) return {-1, "posix_spawn failed"};
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), text};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+std::vector<std::string> environmentWithout(const std::string& name) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind(name + "=", 0) != 0) env.push_back(*e);
+    return env;
+}
+
+TEST(PluginExports, ExactlyTheHostInterfaceIsExported) {
+    const auto [status, text] =
+        run({NM_TOOL, "-D", "--defined-only", "--format=posix", PLUGIN_PATH},
+            environmentWithout("LD_LIBRARY_PATH"), "/");
+    ASSERT_EQ(status, 0) << "nm failed on " << PLUGIN_PATH;
+    std::set<std::string> symbols;
+    for (const std::string& line : lines(text)) {
+        std::istringstream fields(line);
+        std::string name, type;
+        fields >> name >> type;
+        symbols.insert(name + " " + type);
+    }
+    const std::set<std::string> expected = {
+        "getVendorName T", "init T", "getMPIODevices T", "isMPIODevice T",
+        "getUnderlyingDevices T", "refreshMPIO T", "deleteMPIODevice T",
+        "isPartitionDevice T", "getPartitionDevices T", "bVerboseLogging B",
+        "_VendorName D", "_Z15compareDevMajori T",
+        "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
+        "St4lessIS5_ESaISt4pairIKS5_S5_EEE T",
+        "_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE T"};
+    EXPECT_EQ(symbols, expected);
+}
+
+TEST(PluginExports, NeedsTheHostLibrariesThroughOriginRunpath) {
+    const auto [status, text] = run({READELF_TOOL, "-d", "-W", PLUGIN_PATH},
+                                    environmentWithout("LD_LIBRARY_PATH"), "/");
+    ASSERT_EQ(status, 0) << "readelf failed on " << PLUGIN_PATH;
+    std::vector<std::string> needed, runpath, rpath;
+    for (const std::string& line : lines(text)) {
+        const size_t open = line.find('['), close = line.rfind(']');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        const std::string value = line.substr(open + 1, close - open - 1);
+        if (line.find("(NEEDED)") != std::string::npos) needed.push_back(value);
+        if (line.find("(RUNPATH)") != std::string::npos) runpath.push_back(value);
+        if (line.find("(RPATH)") != std::string::npos) rpath.push_back(value);
+    }
+    EXPECT_THAT(needed, ::testing::IsSupersetOf({"libTsLib.so", "libZoUtils.so", "libkpartx.so"}));
+    EXPECT_THAT(runpath, ::testing::ElementsAre("$ORIGIN"));
+    EXPECT_THAT(rpath, ::testing::IsEmpty());
+}
+
+TEST(PluginExports, LoadsFromAnyFolderWithoutLibraryPath) {
+    for (const char* cwd : {"/", "/tmp"}) {
+        SCOPED_TRACE(cwd);
+        const auto [status, text] =
+            run({DLOPEN_CHECK, PLUGIN_PATH}, environmentWithout("LD_LIBRARY_PATH"), cwd);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(text, "Tessarine: HDS HDLM MPIO\n");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// getPartitionDevices through the real libkpartx.so and libblkid on a disk image written with
+// sfdisk. The image is a regular file, device number 0:0, so an init that records major 0
+// makes it an HDLM disk without any device node or root.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "support/plugin_fixture.h"
+
+namespace {
+
+class PartitionTableEndToEndTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        char dir[] = "/tmp/hdlm-plugin-image-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+        image_ = dir_ + "/disk";
+        std::ofstream(image_).close();
+        ASSERT_EQ(truncate(image_.c_str(), 8 << 20), 0);
+        std::ofstream(dir_ + "/layout") << "label: dos\nstart=2048, size=4096, type=83\n"
+                                           "start=6144, size=2048, type=83\n";
+        const std::string sfdisk = "sfdisk --no-reread --no-tell-kernel -q " + image_ + " < " +
+                                   dir_ + "/layout >/dev/null 2>&1";
+        ASSERT_EQ(std::system(sfdisk.c_str()), 0)
+            << "sfdisk could not write the test image (is the fdisk package installed? run "
+               "scripts/bootstrap)";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+        PluginTest::TearDown();
+    }
+    std::string dir_;
+    std::string image_;
+};
+
+TEST_F(PartitionTableEndToEndTest, ReadsAnMbrImageIntoTheHostsRecords) {
+    host_double::useRealPartitionReader();
+    initWithMajors("0\n");
+    std::vector<TsPartInfo> parts(4);
+    int count = 4;
+    EXPECT_EQ(plugin->getPartitionDevices(nullptr, image_.c_str(), parts.data(), &count, 0,
+                                          &errorCode, errorMessage.data()),
+              2);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(std::string(parts[0].devName), image_ + "1");
+    EXPECT_EQ(parts[0].partNum, 1u);
+    EXPECT_EQ(parts[0].startSector, 2048u);
+    EXPECT_EQ(parts[0].numSectors, 4096u);
+    EXPECT_EQ(parts[0].sectorSize, 512u);
+    EXPECT_EQ(parts[0].devMajor, 0u);
+    EXPECT_EQ(parts[0].devMinor, 1u);
+    EXPECT_EQ(std::string(parts[1].devName), image_ + "2");
+    EXPECT_EQ(parts[1].startSector, 6144u);
+    EXPECT_EQ(parts[1].numSectors, 2048u);
+    EXPECT_EQ(parts[1].devMinor, 2u);
+    EXPECT_EQ(parts[2].partNum, 0u);
+    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(host_double::partitionReads(), std::vector<std::string>{image_});
+}
+
+TEST_F(PartitionTableEndToEndTest, WithoutTheMajorTheImageIsRefused) {
+    host_double::useRealPartitionReader();
+    initWithMajors("253\n");
+    TsPartInfo parts[2];
+    int count = 2;
+    EXPECT_EQ(plugin->getPartitionDevices(nullptr, image_.c_str(), parts, &count, 0, &errorCode,
+                                          errorMessage.data()),
+              -1);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(errorCode, -1);
+    EXPECT_EQ(errorMessage.text(), image_);
+    EXPECT_TRUE(host_double::partitionReads().empty());
+}
+
+}  // namespace

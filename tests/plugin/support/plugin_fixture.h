@@ -1,0 +1,146 @@
+// Fixtures: a fresh plug-in on the scripted host, and the same inside a private mount
+// namespace with real device nodes on a tmpfs /dev (root only; skipped otherwise).
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device_namespace.h"
+#include "host_doubles.h"
+#include "plugin_instance.h"
+
+// The command lines the plug-in must run, character for character.
+namespace cmd {
+inline const std::string viewSys = "dlnkmgr view -sys -msrv";
+inline const std::string majors = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
+inline const std::string inventory =
+    "cat /proc/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'";
+inline const std::string luns = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';";
+inline const std::string deletePaths = "dlnkmgr delete -path -s";
+inline const std::string addPaths = "dlnkmgr add -path -s";
+inline std::string paths(const std::string& name) {
+    return "dlnkmgr view -lu -item -hdev " + name + " | grep sd |  awk '{print $(NF-11)}' ";
+}
+}  // namespace cmd
+
+// A caller buffer of `size` bytes with guard bytes on both sides, to catch any overrun.
+class GuardedBuffer {
+public:
+    explicit GuardedBuffer(size_t size = 1024, char fill = '\x5a')
+        : bytes_(kGuard + size + kGuard, kGuardByte), size_(size) {
+        std::fill(bytes_.begin() + kGuard, bytes_.begin() + kGuard + size, fill);
+    }
+    char* data() { return bytes_.data() + kGuard; }
+    std::string text() const { return std::string(bytes_.data() + kGuard); }
+    char at(size_t i) const { return bytes_[kGuard + i]; }
+    bool guardsIntact() const {
+        for (size_t i = 0; i < kGuard; ++i)
+            if (bytes_[i] != kGuardByte || bytes_[kGuard + size_ + i] != kGuardByte) return false;
+        return true;
+    }
+    // True when every byte from `from` to the end of the buffer is zero.
+    bool zeroFrom(size_t from) const {
+        for (size_t i = from; i < size_; ++i)
+            if (bytes_[kGuard + i] != '\0') return false;
+        return true;
+    }
+    // True when the buffer still holds nothing but its initial fill.
+    bool untouched(char fill = '\x5a') const {
+        for (size_t i = 0; i < size_; ++i)
+            if (bytes_[kGuard + i] != fill) return false;
+        return true;
+    }
+
+private:
+    static constexpr size_t kGuard = 32;
+    static constexpr char kGuardByte = '\x7e';
+    std::vector<char> bytes_;
+    size_t size_;
+};
+
+// An array of `n` guarded 1024-byte entries, as getMPIODevices/getUnderlyingDevices take.
+class EntryArray {
+public:
+    explicit EntryArray(size_t n) : buffers_(n) {
+        for (GuardedBuffer& b : buffers_) pointers_.push_back(b.data());
+    }
+    char** data() { return pointers_.data(); }
+    GuardedBuffer& operator[](size_t i) { return buffers_[i]; }
+    bool guardsIntact() const {
+        for (const GuardedBuffer& b : buffers_)
+            if (!b.guardsIntact()) return false;
+        return true;
+    }
+
+private:
+    std::vector<GuardedBuffer> buffers_;
+    std::vector<char*> pointers_;
+};
+
+class PluginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host_double::reset();
+        plugin = loadFreshPlugin();
+        ASSERT_NE(plugin, nullptr);
+    }
+
+    void TearDown() override {
+        if (plugin) {
+            EXPECT_THAT(host_double::loggerMisuse(), ::testing::IsEmpty());
+        }
+        plugin.reset();
+    }
+
+    // Runs init on a host whose /proc/devices pipeline prints `majorsOutput`.
+    void initWithMajors(const std::string& majorsOutput) {
+        host_double::answer(cmd::viewSys, 0, "HDLM Manager Ver ...\n");
+        host_double::answer(cmd::majors, 0, majorsOutput);
+        ASSERT_NE(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
+    }
+
+    void setVerbose(bool on) { *plugin->bVerboseLogging = on; }
+
+    std::unique_ptr<PluginInstance> plugin;
+    int errorCode = 4711;  // an "untouched" marker
+    GuardedBuffer errorMessage;
+};
+
+class DeviceTest : public PluginTest {
+protected:
+    void SetUp() override {
+        const std::string why = device_namespace::enter();
+        if (!why.empty()) GTEST_SKIP() << "device-node test skipped: " << why;
+        // Loaded first: the library may itself live under /tmp, which is about to be covered.
+        PluginTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(device_namespace::mountFreshDevAndTmp(), "");
+        mounted_ = true;
+    }
+
+    void TearDown() override {
+        PluginTest::TearDown();
+        if (mounted_) device_namespace::unmountDevAndTmp();
+    }
+
+    void node(const std::string& path, unsigned major, unsigned minor) {
+        ASSERT_EQ(device_namespace::makeBlockNode(path, major, minor), "");
+    }
+
+    // The usual HDLM host: driver major 253, disk sddlmab (253:16) with partition sddlmab1
+    // (253:17), listed in /proc/partitions, and an ordinary SCSI disk sdc (8:32).
+    void standardHost() {
+        initWithMajors("253\n");
+        node("/dev/sddlmab", 253, 16);
+        node("/dev/sddlmab1", 253, 17);
+        node("/dev/sdc", 8, 32);
+        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
+    }
+
+private:
+    bool mounted_ = false;
+};

@@ -1,0 +1,226 @@
+// getUnderlyingDevices on real device nodes (private /dev; root only): resolution, the command
+// line, line splitting, failures, and the refusal of names that are not plain device names.
+#include <unistd.h>
+
+#include "support/plugin_fixture.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+class UnderlyingDevicesTest : public DeviceTest {
+protected:
+    int underlying(const char* device, int capacity, size_t slots = 6) {
+        entries = std::make_unique<EntryArray>(slots);
+        count = capacity;
+        return plugin->getUnderlyingDevices(nullptr, device, entries->data(), &count,
+                                            &errorCode, errorMessage.data());
+    }
+    std::vector<std::string> filled() {
+        std::vector<std::string> texts;
+        for (int i = 0; i < count; ++i) texts.push_back((*entries)[i].text());
+        return texts;
+    }
+    std::unique_ptr<EntryArray> entries;
+    int count = 0;
+};
+
+TEST_F(UnderlyingDevicesTest, WholeDiskAsksForItsOwnPaths) {
+    standardHost();
+    host_double::reset();
+    host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
+    host_double::answer(cmd::paths("sddlmab"), 0, "sdc\nsdd\n");
+    EXPECT_EQ(underlying("/dev/sddlmab", 4), 0);
+    EXPECT_THAT(filled(), ElementsAre("sdc", "sdd"));
+    EXPECT_TRUE((*entries)[0].zeroFrom(3));
+    EXPECT_TRUE((*entries)[2].untouched());
+    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory, cmd::paths("sddlmab")));
+    EXPECT_THAT(host_double::logs(), IsEmpty());
+    EXPECT_EQ(errorCode, 4711);
+}
+
+TEST_F(UnderlyingDevicesTest, PartitionStandsForItsDisk) {
+    standardHost();
+    host_double::answer(cmd::paths("sddlmab"), 0, "sdc\n");
+    EXPECT_EQ(underlying("/dev/sddlmab1", 4), 0);
+    EXPECT_THAT(filled(), ElementsAre("sdc"));
+    EXPECT_EQ(host_double::commands().back(), cmd::paths("sddlmab"));
+    const auto lines = host_double::logsWithLabel("HDLM::getUnderlyingDevices");
+    ASSERT_EQ(lines.size(), 1u);  // written with verbose logging off
+    EXPECT_EQ(lines[0].level, 0);
+    EXPECT_EQ(lines[0].message, "Device=[sddlmab1] is a partition device, parent=[/dev/sddlmab]");
+}
+
+TEST_F(UnderlyingDevicesTest, PartitionWithoutParentNodeGoesOnUnderItsOwnName) {
+    standardHost();
+    ASSERT_EQ(unlink("/dev/sddlmab"), 0);
+    host_double::answer(cmd::paths("sddlmab1"), 0, "sdc\n");
+    EXPECT_EQ(underlying("/dev/sddlmab1", 4), 0);
+    EXPECT_THAT(filled(), ElementsAre("sdc"));
+    EXPECT_EQ(host_double::commands().back(), cmd::paths("sddlmab1"));
+    // The partition test's failure report stays in the outputs.
+    EXPECT_EQ(errorCode, 2);
+    EXPECT_EQ(errorMessage.text(), "pdev stat failed /dev/sddlmab1(parent:/dev/sddlmab) :2");
+}
+
+TEST_F(UnderlyingDevicesTest, NonHdlmDevicesGiveMinusSix) {
+    standardHost();
+    setVerbose(true);
+    for (const char* device : {"/dev/sdc", "/dev/nosuch", "/dev/sddlmzz"}) {
+        SCOPED_TRACE(device);
+        host_double::reset();
+        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n");
+        EXPECT_EQ(underlying(device, 4), -6);
+        EXPECT_EQ(count, 4);
+        EXPECT_TRUE((*entries)[0].untouched());
+        EXPECT_EQ(errorCode, 4711);
+        EXPECT_TRUE(errorMessage.untouched());
+        for (const std::string& command : host_double::commands())
+            EXPECT_EQ(command, cmd::inventory);
+        ASSERT_FALSE(host_double::logs().empty());
+        EXPECT_EQ(host_double::logs().back().message,
+                  std::string("MPIO Device[") + device + "] Underlying Device count[4] rc [-6]");
+    }
+}
+
+TEST_F(UnderlyingDevicesTest, EveryNonEmptyLineIsOneEntry) {
+    standardHost();
+    struct Case {
+        const char* output;
+        int capacity;
+        std::vector<std::string> entries;
+        int result;
+    };
+    const Case cases[] = {
+        {"sdc\nsdd\nsde\n", 0, {}, 3},
+        {"sdc\nsdd\n", 2, {"sdc", "sdd"}, 0},
+        {"sdc\nsdd\nsde\nsdf\nsdg\n", 2, {"sdc", "sdd"}, 5},
+        {"", 2, {}, 0},
+        {"\n\n\n", 2, {}, 0},
+        {"sdc\n\nsdd", 2, {"sdc", "sdd"}, 0},
+        {" sdc \r\n", 1, {" sdc \r"}, 0},
+        {"sdc\n", -1, {}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "[" << c.output << "] " << c.capacity);
+        host_double::answer(cmd::paths("sddlmab"), 0, c.output);
+        EXPECT_EQ(underlying("/dev/sddlmab", c.capacity), c.result);
+        EXPECT_EQ(filled(), c.entries);
+        EXPECT_TRUE(entries->guardsIntact());
+    }
+}
+
+TEST_F(UnderlyingDevicesTest, LongLineIsCutAt1023) {
+    standardHost();
+    host_double::answer(cmd::paths("sddlmab"), 0, std::string(1500, 'p') + "\nsdd\n");
+    EXPECT_EQ(underlying("/dev/sddlmab", 2), 0);
+    EXPECT_EQ((*entries)[0].text(), std::string(1023, 'p'));
+    EXPECT_EQ((*entries)[0].at(1023), '\0');
+    EXPECT_EQ((*entries)[1].text(), "sdd");
+    EXPECT_TRUE(entries->guardsIntact());
+}
+
+TEST_F(UnderlyingDevicesTest, FailedPipelineReportsItsStatus) {
+    standardHost();
+    for (int status : {2, -5, 1}) {
+        SCOPED_TRACE(status);
+        host_double::answer(cmd::paths("sddlmab"), status, "sdc\n", "KAPL failure");
+        EXPECT_EQ(underlying("/dev/sddlmab", 3), status < 0 ? status : -status);
+        EXPECT_EQ(count, 3);
+        EXPECT_TRUE((*entries)[0].untouched());
+        EXPECT_EQ(errorCode, status);
+        EXPECT_EQ(errorMessage.text(), "KAPL failure");
+        EXPECT_TRUE(errorMessage.zeroFrom(12));
+    }
+}
+
+TEST_F(UnderlyingDevicesTest, VerboseLinesFollowTheName) {
+    standardHost();
+    setVerbose(true);
+    host_double::answer(cmd::paths("sddlmab"), 0, "sdc\nsdd\n");
+    EXPECT_EQ(underlying("/dev/sddlmab1", 1), 2);
+    const auto lines = host_double::logsWithLabel("HDLM::getUnderlyingDevices");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].message, "Device=[sddlmab1] is a partition device, parent=[/dev/sddlmab]");
+    EXPECT_EQ(lines[1].message, "command [" + cmd::paths("sddlmab") + "] output [sdc\nsdd\n]");
+    EXPECT_EQ(lines[2].message, "MPIO Device[/dev/sddlmab] Underlying Device count[1] rc [2]");
+}
+
+// Only the bare name after -hdev reaches the shell. It comes from /proc/partitions (or the
+// parent path derived from it), never from the host's text; anything but a plain device name
+// is refused before any command runs.
+TEST_F(UnderlyingDevicesTest, NamesThatAreNotPlainNeverReachTheShell) {
+    standardHost();
+    const char* refused[] = {"sddlm;reboot", "sddlm$(id)", "sddlm`id`", "sddlm'x'",
+                             "sddlm\"x",     "sddlm|x",    "sddlm&x",   "sddlm>x",
+                             "sddlm\tx",     "sddlm*",     "sddlm\\x",  "sddlmä"};
+    for (const char* name : refused) {
+        SCOPED_TRACE(name);
+        host_double::reset();
+        host_double::answer(cmd::inventory, 0, std::string("253 16 ") + name + "\n");
+        EXPECT_EQ(underlying("/dev/sddlmab", 2), -6);
+        EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory));
+        const auto lines = host_double::logsWithLabel("HDLM::getUnderlyingDevices");
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].level, -1);
+        EXPECT_NE(lines[0].message.find(name), std::string::npos);
+        EXPECT_EQ(count, 2);
+        EXPECT_TRUE((*entries)[0].untouched());
+    }
+    host_double::reset();
+    host_double::answer(cmd::inventory, 0, "253 16 sddlm_A-0.b\n");
+    host_double::answer(cmd::paths("sddlm_A-0.b"), 0, "sdc\n");
+    EXPECT_EQ(underlying("/dev/sddlmab", 2), 0);
+    EXPECT_THAT(filled(), ElementsAre("sdc"));
+}
+
+TEST_F(UnderlyingDevicesTest, ParentDerivedFromAnUnsafeNameIsRefusedToo) {
+    standardHost();
+    node("/dev/sddlm;x1", 253, 17);
+    node("/dev/sddlm;x", 253, 16);
+    host_double::reset();
+    host_double::answer(cmd::inventory, 0, "253 16 sddlm;x\n253 17 sddlm;x1\n");
+    EXPECT_EQ(underlying("/dev/sddlmab1", 2), -6);
+    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory));
+    EXPECT_EQ(host_double::logsWithLabel("HDLM::getUnderlyingDevices").back().level, -1);
+}
+
+TEST_F(UnderlyingDevicesTest, NullArgumentsAreRefusedBeforeAnyWork) {
+    standardHost();
+    host_double::reset();
+    EntryArray array(2);
+    int capacity = 2;
+    EXPECT_EQ(plugin->getUnderlyingDevices(nullptr, "/dev/sddlmab", array.data(), &capacity,
+                                           nullptr, errorMessage.data()),
+              -1);
+    EXPECT_EQ(plugin->getUnderlyingDevices(nullptr, "/dev/sddlmab", array.data(), &capacity,
+                                           &errorCode, nullptr),
+              -1);
+    EXPECT_EQ(errorCode, -1);
+    struct Case {
+        const char* device;
+        char** array;
+        int* count;
+        const char* message;
+    };
+    const Case cases[] = {
+        {nullptr, array.data(), &capacity, "Invalid argument: mpioDevice is null"},
+        {"/dev/sddlmab", array.data(), nullptr, "Invalid argument: count is null"},
+        {"/dev/sddlmab", nullptr, &capacity, "Invalid argument: underlyingDevices is null"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        errorCode = 0;
+        EXPECT_EQ(plugin->getUnderlyingDevices(nullptr, c.device, c.array, c.count, &errorCode,
+                                               errorMessage.data()),
+                  -1);
+        EXPECT_EQ(errorCode, -1);
+        EXPECT_EQ(errorMessage.text(), c.message);
+    }
+    EXPECT_EQ(capacity, 2);
+    EXPECT_THAT(host_double::commands(), IsEmpty());
+    EXPECT_THAT(host_double::logs(), IsEmpty());
+}
+
+}  // namespace
