@@ -33,8 +33,10 @@ std::string overflow_headline(const tslib::RunRecord& record) {
 Verdict judge(const tslib::RunRecord& record, int timeout_seconds) {
     Verdict verdict;
     if (record.spawn_error != 0) {
-        verdict.headline =
-            std::string("could not start /bin/sh: ") + std::strerror(record.spawn_error);
+        // strerrordesc_np, unlike strerror, is safe while other threads run commands too.
+        const char* reason = strerrordesc_np(record.spawn_error);
+        verdict.headline = std::string("could not start /bin/sh: ") +
+                           (reason ? reason : "error " + std::to_string(record.spawn_error));
         return verdict;
     }
     if (record.stdout_overflowed || record.stderr_overflowed) {

@@ -1,9 +1,10 @@
 // TsProcess::system results: exit statuses, signals, texts, and what happens to the strings.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "TsProcess.h"
@@ -92,19 +93,30 @@ TEST(Runner, NullCommandFails) {
     EXPECT_EQ(error, "no command given");
 }
 
-// Runs in a forked child: with no descriptor left for the pipes the shell can't be started.
-void run_without_descriptors() {
-    rlimit limit{3, 3};
-    ::setrlimit(RLIMIT_NOFILE, &limit);
-    std::string error;
-    const int result = TsProcess::system("echo never", nullptr, &error, 10, false);
-    std::fprintf(stderr, "result=%d error=%s\n", result, error.c_str());
-    std::exit(result == -1 ? 0 : 1);
-}
-
 TEST(Runner, ShellThatCannotStartGivesMinusOneAndTheReason) {
-    EXPECT_EXIT(run_without_descriptors(), ::testing::ExitedWithCode(0),
-                "result=-1 error=could not start /bin/sh: Too many open files");
+    // A forked child with no descriptor left for the pipes: the shell can't be started there.
+    int report[2];
+    ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        rlimit limit{3, 3};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        std::string error;
+        const int result = TsProcess::system("echo never", nullptr, &error, 10, false);
+        const std::string text = std::to_string(result) + " " + error;
+        const ssize_t written = ::write(report[1], text.data(), text.size());
+        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(report[1]);
+    char buffer[256];
+    const ssize_t n = ::read(report[0], buffer, sizeof buffer);
+    ::close(report[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(n)),
+              "-1 could not start /bin/sh: Too many open files");
 }
 
 }  // namespace
