@@ -16,7 +16,9 @@ struct CommandCase {
     std::vector<std::string> expectedText;  // each must appear in stdout
 };
 
-std::ostream& operator<<(std::ostream& out, const CommandCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const CommandCase& c) {
+    return out << c.name;
+}
 
 class ProbeCommand : public testing::TestWithParam<CommandCase> {};
 
@@ -32,7 +34,7 @@ TEST_P(ProbeCommand, ShowsTheResultAndExitsAccordingly) {
     for (const auto& text : c.expectedText) {
         EXPECT_NE(r.out.find(text), std::string::npos) << "missing [" << text << "] in:\n" << r.out;
     }
-    // A successful answer shows no failure; a failure names itself.
+    // A successful run shows no failure anywhere.
     bool failed = r.out.find("FAILED") != std::string::npos;
     if (c.exitStatus == 0) {
         EXPECT_FALSE(failed) << r.out;
@@ -43,11 +45,18 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, ProbeCommand,
     testing::Values(
         CommandCase{"vendor", {"vendor"}, "{}", 0, {"getVendorName() ", "= \"Fake MPIO vendor\""}},
-        CommandCase{"vendor_null", {"vendor"}, R"({"vendorIsNull": true})", 1, {"= null", "FAILED"}},
+        CommandCase{
+            "vendor_null", {"vendor"}, R"({"vendorIsNull": true})", 1, {"= null", "FAILED"}},
         CommandCase{"init", {"init"}, "{}", 0, {"init() ", "= \"Fake MPIO vendor\""}},
-        CommandCase{"init_fails", {"init"}, R"({"init": {"fail": true}})", 1,
+        CommandCase{"init_fails",
+                    {"init"},
+                    R"({"init": {"fail": true}})",
+                    1,
                     {"init() ", "= null", "FAILED errorCode=0 errorMessage=\"\""}},
-        CommandCase{"devices", {"devices"}, "{}", 0,
+        CommandCase{"devices",
+                    {"devices"},
+                    "{}",
+                    0,
                     {"getMPIODevices(capacity=64)", "= 0", "count=2", "  /dev/sddlmaa\n",
                      "  /dev/sddlmab\n"}},
         CommandCase{"devices_command_fails",
@@ -55,24 +64,42 @@ INSTANTIATE_TEST_SUITE_P(
                     R"({"devices": {"status": 2, "errorText": "KAPL01012-E no manager"}})",
                     1,
                     {"= -2", "FAILED errorCode=2 errorMessage=\"KAPL01012-E no manager\""}},
-        CommandCase{"is_mpio_yes", {"is-mpio", "/dev/sddlmaa1"}, "{}", 0,
+        CommandCase{"is_mpio_yes",
+                    {"is-mpio", "/dev/sddlmaa1"},
+                    "{}",
+                    0,
                     {"isMPIODevice(/dev/sddlmaa1)", "= 1", "yes"}},
-        CommandCase{"is_mpio_no", {"is-mpio", "/dev/sda"}, "{}", 1,
+        CommandCase{"is_mpio_no",
+                    {"is-mpio", "/dev/sda"},
+                    "{}",
+                    1,
                     {"isMPIODevice(/dev/sda)", "= 0", "no: not a multipath device"}},
-        CommandCase{"is_mpio_fails", {"is-mpio", "/dev/sda"}, R"({"isMpioResult": -1})", 1,
+        CommandCase{"is_mpio_fails",
+                    {"is-mpio", "/dev/sda"},
+                    R"({"isMpioResult": -1})",
+                    1,
                     {"= -1", "FAILED"}},
-        CommandCase{"underlying", {"underlying", "/dev/sddlmab"}, "{}", 0,
-                    {"getUnderlyingDevices(/dev/sddlmab, capacity=64)", "= 0", "  sde\n",
-                     "  sdg\n"}},
+        CommandCase{
+            "underlying",
+            {"underlying", "/dev/sddlmab"},
+            "{}",
+            0,
+            {"getUnderlyingDevices(/dev/sddlmab, capacity=64)", "= 0", "  sde\n", "  sdg\n"}},
         CommandCase{"underlying_not_mpio", {"underlying", "/dev/sda"}, "{}", 1, {"= -6", "FAILED"}},
         CommandCase{"underlying_command_fails",
                     {"underlying", "/dev/sddlmaa"},
                     R"({"underlying": {"/dev/sddlmaa": {"status": -5, "errorText": "timed out"}}})",
                     1,
                     {"= -5", "FAILED errorCode=-5 errorMessage=\"timed out\""}},
-        CommandCase{"is_partition_yes", {"is-partition", "/dev/sddlmaa2"}, "{}", 0,
+        CommandCase{"is_partition_yes",
+                    {"is-partition", "/dev/sddlmaa2"},
+                    "{}",
+                    0,
                     {"isPartitionDevice(/dev/sddlmaa2)", "= 1", "a partition of /dev/sddlmaa"}},
-        CommandCase{"is_partition_no", {"is-partition", "/dev/sddlmaa"}, "{}", 1,
+        CommandCase{"is_partition_no",
+                    {"is-partition", "/dev/sddlmaa"},
+                    "{}",
+                    1,
                     {"= 0", "no: not a partition"}},
         CommandCase{"is_partition_stat_fails",
                     {"is-partition", "/dev/nosuch1"},
@@ -86,15 +113,26 @@ INSTANTIATE_TEST_SUITE_P(
                     {"getPartitionDevices(/dev/sddlmaa, capacity=64)", "= 2", "count=2",
                      "/dev/sddlmaa1   1    253:1    2048   204800     512  100M",
                      "/dev/sddlmaa2   2    253:2  206848  3145728     512  1.5G"}},
-        CommandCase{"partitions_of_a_partition", {"partitions", "/dev/sddlmaa1"}, "{}", 1,
+        CommandCase{"partitions_of_a_partition",
+                    {"partitions", "/dev/sddlmaa1"},
+                    "{}",
+                    1,
                     {"= -1", "FAILED errorCode=-1 errorMessage=\"/dev/sddlmaa1\""}},
         CommandCase{"refresh", {"refresh"}, "{}", 0, {"refreshMPIO()", "= 0"}},
-        CommandCase{"refresh_fails", {"refresh"},
-                    R"({"refresh": {"status": 3, "errorText": "KAPL05023-E add failed"}})", 1,
+        CommandCase{"refresh_fails",
+                    {"refresh"},
+                    R"({"refresh": {"status": 3, "errorText": "KAPL05023-E add failed"}})",
+                    1,
                     {"= 3", "FAILED errorCode=3 errorMessage=\"KAPL05023-E add failed\""}},
-        CommandCase{"delete", {"delete", "/dev/sddlmaa"}, "{}", 0,
+        CommandCase{"delete",
+                    {"delete", "/dev/sddlmaa"},
+                    "{}",
+                    0,
                     {"deleteMPIODevice(/dev/sddlmaa)", "= 0"}},
-        CommandCase{"delete_fails", {"delete", "/dev/sddlmaa"}, R"({"delete": {"result": 4}})", 1,
+        CommandCase{"delete_fails",
+                    {"delete", "/dev/sddlmaa"},
+                    R"({"delete": {"result": 4}})",
+                    1,
                     {"= 4", "FAILED"}},
         CommandCase{"control_characters_made_visible",
                     {"underlying", "/dev/sddlmaa"},
@@ -157,7 +195,9 @@ struct UsageCase {
     std::vector<std::string> args;
 };
 
-std::ostream& operator<<(std::ostream& out, const UsageCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const UsageCase& c) {
+    return out << c.name;
+}
 
 class ProbeUsage : public testing::TestWithParam<UsageCase> {};
 

@@ -17,29 +17,28 @@ std::vector<std::string> names(const char* prefix, int n) {
 json partitionList(int n) {
     json list = json::array();
     for (int i = 1; i <= n; ++i) {
-        list.push_back({{"number", i},
-                        {"start", 2048 * i},
-                        {"sectors", 1024},
-                        {"major", 253},
-                        {"minor", i}});
+        list.push_back(
+            {{"number", i}, {"start", 2048 * i}, {"sectors", 1024}, {"major", 253}, {"minor", i}});
     }
     return list;
 }
 
 struct ListCase {
     const char* name;
-    std::vector<std::string> args;  // after --json
-    int devices;                    // getMPIODevices items
-    int paths;                      // getUnderlyingDevices items of /dev/sddlmaa
-    int partitions;                 // getPartitionDevices entries of /dev/sddlmaa
-    std::string key;                // the document's key for the command
+    std::vector<std::string> args;                 // after --json
+    int devices;                                   // getMPIODevices items
+    int paths;                                     // getUnderlyingDevices items of /dev/sddlmaa
+    int partitions;                                // getPartitionDevices entries of /dev/sddlmaa
+    std::string key;                               // the document's key for the command
     std::vector<std::vector<long long>> attempts;  // capacity, result, count
-    size_t shown;                   // entries the probe read back
+    size_t shown;                                  // entries the probe read back
     bool complete;
     std::vector<std::string> callLog;  // after init
 };
 
-std::ostream& operator<<(std::ostream& out, const ListCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const ListCase& c) {
+    return out << c.name;
+}
 
 class ProbeList : public testing::TestWithParam<ListCase> {};
 
@@ -74,41 +73,40 @@ TEST_P(ProbeList, RetriesOnceUnlessTheCapacityIsFixed) {
     EXPECT_EQ(std::vector<std::string>(calls.begin() + 1, calls.end()), c.callLog);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Capacities, ProbeList,
     testing::Values(
-        // getMPIODevices counts the empty segment after the last newline.
-        ListCase{"devices_fit", {"devices"}, 2, 2, 2, "devices", {{64, 0, 2}}, 2, true,
-                 {"getMPIODevices capacity=64"}},
-        ListCase{"devices_retry_past_default",
-                 {"devices"}, 70, 2, 2, "devices", {{64, 71, 64}, {71, 0, 70}}, 70, true,
+        //       name, args, devices, paths, partitions, key, attempts {capacity, result, count},
+        //       entries shown, complete, calls after init
+        // getMPIODevices counts the empty segment after the last newline: one more than devices.
+        ListCase{"devices_fit", {"devices"}, 2, 2, 2, "devices",
+                 {{64, 0, 2}}, 2, true, {"getMPIODevices capacity=64"}},
+        ListCase{"devices_retry_past_default", {"devices"}, 70, 2, 2, "devices",
+                 {{64, 71, 64}, {71, 0, 70}}, 70, true,
                  {"getMPIODevices capacity=64", "getMPIODevices capacity=71"}},
-        ListCase{"devices_exactly_capacity_retries",
-                 {"--capacity", "2", "devices"}, 2, 2, 2, "devices", {{2, 3, 2}}, 2, false,
-                 {"getMPIODevices capacity=2"}},
-        ListCase{"devices_fixed_capacity_cuts",
-                 {"--capacity", "1", "devices"}, 5, 2, 2, "devices", {{1, 6, 1}}, 1, false,
-                 {"getMPIODevices capacity=1"}},
-        ListCase{"devices_capacity_zero",
-                 {"--capacity", "0", "devices"}, 2, 2, 2, "devices", {{0, 3, 0}}, 0, false,
-                 {"getMPIODevices capacity=0"}},
-        ListCase{"paths_retry",
-                 {"underlying", "/dev/sddlmaa"}, 2, 100, 2, "underlying",
+        ListCase{"devices_as_many_as_fixed_capacity", {"--capacity", "2", "devices"}, 2, 2, 2,
+                 "devices", {{2, 3, 2}}, 2, false, {"getMPIODevices capacity=2"}},
+        ListCase{"devices_fixed_capacity_cuts", {"--capacity", "1", "devices"}, 5, 2, 2, "devices",
+                 {{1, 6, 1}}, 1, false, {"getMPIODevices capacity=1"}},
+        ListCase{"devices_capacity_zero", {"--capacity", "0", "devices"}, 2, 2, 2, "devices",
+                 {{0, 3, 0}}, 0, false, {"getMPIODevices capacity=0"}},
+        ListCase{"paths_retry", {"underlying", "/dev/sddlmaa"}, 2, 100, 2, "underlying",
                  {{64, 100, 64}, {100, 0, 100}}, 100, true,
                  {"getUnderlyingDevices /dev/sddlmaa capacity=64",
                   "getUnderlyingDevices /dev/sddlmaa capacity=100"}},
-        ListCase{"paths_fixed_capacity",
-                 {"underlying", "/dev/sddlmaa", "--capacity", "2"}, 2, 5, 2, "underlying",
-                 {{2, 5, 2}}, 2, false, {"getUnderlyingDevices /dev/sddlmaa capacity=2"}},
-        ListCase{"paths_beyond_the_probe_limit_not_retried",
-                 {"underlying", "/dev/sddlmaa"}, 2, 16385, 2, "underlying", {{64, 16385, 64}}, 64,
-                 false, {"getUnderlyingDevices /dev/sddlmaa capacity=64"}},
+        ListCase{"paths_fixed_capacity", {"underlying", "/dev/sddlmaa", "--capacity", "2"}, 2, 5, 2,
+                 "underlying", {{2, 5, 2}}, 2, false,
+                 {"getUnderlyingDevices /dev/sddlmaa capacity=2"}},
+        ListCase{"paths_beyond_the_probe_limit_not_retried", {"underlying", "/dev/sddlmaa"}, 2,
+                 16385, 2, "underlying", {{64, 16385, 64}}, 64, false,
+                 {"getUnderlyingDevices /dev/sddlmaa capacity=64"}},
         // getPartitionDevices: *count is the number found, more than the array may hold.
         ListCase{"partitions_fit", {"partitions", "/dev/sddlmaa"}, 2, 2, 5, "partitions",
                  {{64, 5, 5}}, 5, true, {"getPartitionDevices /dev/sddlmaa capacity=64"}},
-        ListCase{"partitions_fixed_capacity",
-                 {"partitions", "/dev/sddlmaa", "--capacity", "3"}, 2, 2, 5, "partitions",
-                 {{3, 5, 5}}, 3, false, {"getPartitionDevices /dev/sddlmaa capacity=3"}},
+        ListCase{"partitions_fixed_capacity", {"partitions", "/dev/sddlmaa", "--capacity", "3"},
+                 2, 2, 5, "partitions", {{3, 5, 5}}, 3, false,
+                 {"getPartitionDevices /dev/sddlmaa capacity=3"}},
         ListCase{"partitions_retry", {"partitions", "/dev/sddlmaa"}, 2, 2, 70, "partitions",
                  {{64, 70, 70}, {70, 70, 70}}, 70, true,
                  {"getPartitionDevices /dev/sddlmaa capacity=64",
@@ -116,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"partitions_none", {"partitions", "/dev/sddlmaa"}, 2, 2, 0, "partitions",
                  {{64, 0, 0}}, 0, true, {"getPartitionDevices /dev/sddlmaa capacity=64"}}),
     [](const testing::TestParamInfo<ListCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 // The entries read back are the plug-in's, in its order, whole.
 TEST(ProbeList, RetriedListHoldsEveryEntryInOrder) {

@@ -17,7 +17,9 @@ struct LoadCase {
     std::vector<std::string> expectedInStderr;
 };
 
-std::ostream& operator<<(std::ostream& out, const LoadCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const LoadCase& c) {
+    return out << c.name;
+}
 
 class ProbeLoadFailure : public testing::TestWithParam<LoadCase> {};
 
@@ -42,7 +44,8 @@ TEST_P(ProbeLoadFailure, ExitsTwoWithTheReason) {
     EXPECT_EQ(doc.at("exitStatus"), 2);
     EXPECT_EQ(doc.at("ok"), false);
     EXPECT_EQ(doc.at("plugin"), plugin);
-    EXPECT_NE(doc.at("error").get<std::string>().find(c.expectedInStderr.back()), std::string::npos);
+    EXPECT_NE(doc.at("error").get<std::string>().find(c.expectedInStderr.back()),
+              std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,7 +74,9 @@ struct LayoutCase {
     const char* pluginDir;  // under <prefix>/lib, "" for none
 };
 
-std::ostream& operator<<(std::ostream& out, const LayoutCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const LayoutCase& c) {
+    return out << c.name;
+}
 
 class ProbeDefaultPlugin : public testing::TestWithParam<LayoutCase> {};
 
@@ -93,13 +98,11 @@ TEST_P(ProbeDefaultPlugin, FindsThePluginFromItsOwnLocation) {
         << r.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ProbeDefaultPlugin,
-                         testing::Values(LayoutCase{"build_tree", ""},
-                                         LayoutCase{"multiarch", MPIO_PROBE_MULTIARCH},
-                                         LayoutCase{"private", MPIO_PROBE_MULTIARCH "/tsmpio-hdlm"}),
-                         [](const testing::TestParamInfo<LayoutCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ProbeDefaultPlugin,
+    testing::Values(LayoutCase{"build_tree", ""}, LayoutCase{"multiarch", MPIO_PROBE_MULTIARCH},
+                    LayoutCase{"private", MPIO_PROBE_MULTIARCH "/tsmpio-hdlm"}),
+    [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 TEST(ProbeDefaultPlugin, NamesEveryPathTriedWhenNoneHolds) {
     ProbeSandbox sandbox;
@@ -111,9 +114,8 @@ TEST(ProbeDefaultPlugin, NamesEveryPathTriedWhenNoneHolds) {
     EXPECT_EQ(r.exitStatus, 2);
     EXPECT_NE(r.err.find((prefix / "lib" / "libTsMPIO_HDLM.so").string()), std::string::npos)
         << r.err;
-    EXPECT_NE(
-        r.err.find((prefix / "lib" / MPIO_PROBE_MULTIARCH / "libTsMPIO_HDLM.so").string()),
-        std::string::npos)
+    EXPECT_NE(r.err.find((prefix / "lib" / MPIO_PROBE_MULTIARCH / "libTsMPIO_HDLM.so").string()),
+              std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("--plugin PATH"), std::string::npos);
 }

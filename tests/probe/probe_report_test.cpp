@@ -157,7 +157,9 @@ struct ReportFailureCase {
     std::vector<std::string> expectedText;
 };
 
-std::ostream& operator<<(std::ostream& out, const ReportFailureCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const ReportFailureCase& c) {
+    return out << c.name;
+}
 
 class ProbeReportFailure : public testing::TestWithParam<ReportFailureCase> {};
 
@@ -186,15 +188,15 @@ INSTANTIATE_TEST_SUITE_P(
              "├─sdc            path\n", "2 devices, 2 paths, 2 partitions; 1 problem(s)"}},
         ReportFailureCase{"partitions_fail",
                           R"({"partitions": {"/dev/sddlmab": {"status": -22}}})",
-                          {"└─(partitions)", "getPartitionDevices(/dev/sddlmab) FAILED "
-                                             "errorCode=-22 errorMessage=\"/dev/sddlmab\""}},
+                          {"└─(partitions)",
+                           "getPartitionDevices(/dev/sddlmab) FAILED "
+                           "errorCode=-22 errorMessage=\"/dev/sddlmab\""}},
         ReportFailureCase{"not_a_partition",
                           R"({"partitionOf": {"/dev/sddlmaa2": null}})",
                           {"isPartitionDevice=0 NOT A PARTITION"}},
-        ReportFailureCase{
-            "parent_mismatch",
-            R"({"partitionOf": {"/dev/sddlmaa2": {"parent": "/dev/sddlmab"}}})",
-            {"parent=/dev/sddlmab MISMATCH: listed under /dev/sddlmaa"}},
+        ReportFailureCase{"parent_mismatch",
+                          R"({"partitionOf": {"/dev/sddlmaa2": {"parent": "/dev/sddlmab"}}})",
+                          {"parent=/dev/sddlmab MISMATCH: listed under /dev/sddlmaa"}},
         ReportFailureCase{"device_list_fails",
                           R"({"devices": {"status": 1, "errorText": "no HDLM"}})",
                           {"getMPIODevices(capacity=64)  = -1  FAILED errorCode=1 "
@@ -226,7 +228,8 @@ TEST(ProbeReport, ErrorTextOfOneCallNeverShowsOnTheNext) {
     EXPECT_EQ(parts[1]["check"].at("errorMessage"), "");
 
     ProbeRun text = sandbox.run({"report"});
-    EXPECT_EQ(text.out.find("failed:13"), text.out.rfind("failed:13")) << "shown once:\n" << text.out;
+    EXPECT_EQ(text.out.find("failed:13"), text.out.rfind("failed:13")) << "shown once:\n"
+                                                                       << text.out;
 }
 
 TEST(ProbeReport, RetriedListsShowBothResults) {

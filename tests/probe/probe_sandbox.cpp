@@ -5,9 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
 
@@ -39,7 +39,8 @@ struct Fd {
 }  // namespace
 
 ProbeSandbox::ProbeSandbox() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "mpio-probe-test.XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "mpio-probe-test.XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
     dir_ = pattern;
 }
@@ -104,7 +105,9 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& args, const std::stri
     return result;
 }
 
-std::vector<std::string> ProbeSandbox::calls() const { return lines(readFile(dir_ + "/calls.log")); }
+std::vector<std::string> ProbeSandbox::calls() const {
+    return lines(readFile(dir_ + "/calls.log"));
+}
 
 nlohmann::json ProbeSandbox::runJson(std::vector<std::string> args, int expectedExit) const {
     args.insert(args.begin(), "--json");

@@ -6,12 +6,14 @@ namespace probe {
 
 std::string callLabel(const CallOutcome& call, int capacity) {
     std::string args = call.device.empty() ? "" : visible(call.device);
-    if (capacity >= 0) args += (args.empty() ? "" : ", ") + std::string("capacity=") + std::to_string(capacity);
+    if (capacity >= 0)
+        args += (args.empty() ? "" : ", ") + std::string("capacity=") + std::to_string(capacity);
     return call.function + "(" + args + ")";
 }
 
 std::string errorOutputsText(const CallOutcome& call) {
-    return "errorCode=" + std::to_string(call.errorCode) + " errorMessage=" + quoted(call.errorMessage);
+    return "errorCode=" + std::to_string(call.errorCode) +
+           " errorMessage=" + quoted(call.errorMessage);
 }
 
 namespace {
@@ -40,8 +42,8 @@ void CallLines::add(const CallOutcome& call, const std::string& note) {
     table_.addRow({callLabel(call), joined(resultText(call), joined(failureText(call), note))});
 }
 
-void CallLines::addAttempts(const CallOutcome& last, const std::vector<Attempt>& attempts, bool complete,
-                            const std::string& note, const std::string& unit) {
+void CallLines::addAttempts(const CallOutcome& last, const std::vector<Attempt>& attempts,
+                            bool complete, const std::string& note, const std::string& unit) {
     for (size_t i = 0; i < attempts.size(); ++i) {
         const Attempt& a = attempts[i];
         bool isLast = i + 1 == attempts.size();
@@ -58,7 +60,8 @@ void CallLines::addAttempts(const CallOutcome& last, const std::vector<Attempt>&
             }
             detail = joined(detail, isLast ? failureText(last) : "");
         }
-        table_.addRow({callLabel(last, a.capacity), joined("= " + std::to_string(a.result), detail)});
+        table_.addRow(
+            {callLabel(last, a.capacity), joined("= " + std::to_string(a.result), detail)});
     }
 }
 

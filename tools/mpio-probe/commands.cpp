@@ -11,9 +11,11 @@ const std::vector<CommandSpec>& commandTable() {
         {"devices", "list the multipath devices (getMPIODevices)", false},
         {"is-mpio", "ask whether DEVICE is a multipath device (isMPIODevice)", true},
         {"underlying", "list the path devices beneath DEVICE (getUnderlyingDevices)", true},
-        {"is-partition", "ask whether DEVICE is a partition, and of which disk (isPartitionDevice)", true},
+        {"is-partition", "ask whether DEVICE is a partition, and of which disk (isPartitionDevice)",
+         true},
         {"partitions", "list the partitions of the disk DEVICE (getPartitionDevices)", true},
-        {"refresh", "make the multipath driver drop gone paths and take new ones (refreshMPIO)", false},
+        {"refresh", "make the multipath driver drop gone paths and take new ones (refreshMPIO)",
+         false},
         {"delete", "call deleteMPIODevice for DEVICE", true},
         {"report", "the whole picture: devices, their paths and partitions, as a tree", false},
     };

@@ -31,7 +31,9 @@ struct FailedVisitor {
 
 }  // namespace
 
-bool bodyFailed(const CommandBody& body) { return std::visit(FailedVisitor{}, body); }
+bool bodyFailed(const CommandBody& body) {
+    return std::visit(FailedVisitor{}, body);
+}
 
 int exitStatusOf(const CommandResult& result) {
     if (result.init && result.init->failed) return kExitPluginSaidNo;

@@ -12,8 +12,9 @@ using json = nlohmann::ordered_json;
 namespace {
 
 bool takesDevice(const std::string& function) {
-    static const std::set<std::string> withDevice = {"isMPIODevice", "getUnderlyingDevices", "isPartitionDevice",
-                                                     "getPartitionDevices", "deleteMPIODevice"};
+    static const std::set<std::string> withDevice = {"isMPIODevice", "getUnderlyingDevices",
+                                                     "isPartitionDevice", "getPartitionDevices",
+                                                     "deleteMPIODevice"};
     return withDevice.count(function) > 0;
 }
 
@@ -32,9 +33,11 @@ json callJson(const CallOutcome& call) {
     return j;
 }
 
-void addAttempts(json& j, const std::vector<Attempt>& attempts, bool complete, const std::string& note) {
+void addAttempts(json& j, const std::vector<Attempt>& attempts, bool complete,
+                 const std::string& note) {
     json list = json::array();
-    for (const auto& a : attempts) list.push_back({{"capacity", a.capacity}, {"result", a.result}, {"count", a.count}});
+    for (const auto& a : attempts)
+        list.push_back({{"capacity", a.capacity}, {"result", a.result}, {"count", a.count}});
     j["attempts"] = std::move(list);
     j["complete"] = complete;
     if (!complete && !note.empty()) j["note"] = note;
@@ -63,9 +66,15 @@ json partitionsJson(const PartitionsOutcome& p) {
     addAttempts(j, p.attempts, p.complete, p.note);
     json list = json::array();
     for (const auto& r : p.partitions) {
-        json e = {{"name", r.name},       {"number", r.number},         {"start", r.start},
-                  {"sectors", r.sectors}, {"sectorSize", r.sectorSize}, {"bytes", r.bytes()},
-                  {"size", humanSize(r.bytes())}, {"major", r.major},   {"minor", r.minor}};
+        json e = {{"name", r.name},
+                  {"number", r.number},
+                  {"start", r.start},
+                  {"sectors", r.sectors},
+                  {"sectorSize", r.sectorSize},
+                  {"bytes", r.bytes()},
+                  {"size", humanSize(r.bytes())},
+                  {"major", r.major},
+                  {"minor", r.minor}};
         if (r.check) e["check"] = checkJson(*r.check);
         list.push_back(std::move(e));
     }
@@ -76,10 +85,13 @@ json partitionsJson(const PartitionsOutcome& p) {
 json reportJson(const ReportOutcome& r) {
     json disks = json::array();
     for (const auto& d : r.disks) {
-        disks.push_back({{"device", d.device}, {"underlying", listJson(d.paths)},
+        disks.push_back({{"device", d.device},
+                         {"underlying", listJson(d.paths)},
                          {"partitions", partitionsJson(d.partitions)}});
     }
-    return {{"vendor", callJson(r.vendor)}, {"devices", listJson(r.devices)}, {"disks", std::move(disks)}};
+    return {{"vendor", callJson(r.vendor)},
+            {"devices", listJson(r.devices)},
+            {"disks", std::move(disks)}};
 }
 
 // The command's own key in the document and its value.
@@ -114,10 +126,14 @@ json toJson(const CommandResult& result) {
     return doc;
 }
 
-json loadFailureJson(const std::string& command, const std::string& pluginPath, const std::string& error,
-                     int exitStatus) {
-    return {{"schemaVersion", kJsonSchemaVersion}, {"command", command}, {"plugin", pluginPath},
-            {"exitStatus", exitStatus},            {"ok", false},        {"init", nullptr},
+json loadFailureJson(const std::string& command, const std::string& pluginPath,
+                     const std::string& error, int exitStatus) {
+    return {{"schemaVersion", kJsonSchemaVersion},
+            {"command", command},
+            {"plugin", pluginPath},
+            {"exitStatus", exitStatus},
+            {"ok", false},
+            {"init", nullptr},
             {"error", error}};
 }
 

@@ -13,6 +13,6 @@ nlohmann::ordered_json toJson(const CommandResult& result);
 
 // The document for a run that never reached the plug-in (it could not be loaded).
 nlohmann::ordered_json loadFailureJson(const std::string& command, const std::string& pluginPath,
-                               const std::string& error, int exitStatus);
+                                       const std::string& error, int exitStatus);
 
 }  // namespace probe

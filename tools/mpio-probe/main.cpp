@@ -18,9 +18,10 @@ struct CommandLine {
 
 // Parses argv; returns an exit status when the run ends here (help, usage error).
 std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& line) {
-    CLI::App app{"Loads a multipath plug-in (libTsMPIO_HDLM.so or any plug-in with its interface) and "
-                 "calls its entry points as a host would, showing every result.",
-                 "mpio-probe"};
+    CLI::App app{
+        "Loads a multipath plug-in (libTsMPIO_HDLM.so or any plug-in with its interface) and "
+        "calls its entry points as a host would, showing every result.",
+        "mpio-probe"};
     app.require_subcommand(1, 1);
     app.add_option("--plugin", line.pluginPath,
                    "the plug-in to load (default: ../lib/libTsMPIO_HDLM.so beside this binary)");
@@ -35,7 +36,8 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& line) {
         CLI::App* sub = app.add_subcommand(spec.name, spec.description);
         sub->fallthrough();  // global options may follow the command
         if (spec.takesDevice) {
-            sub->add_option("DEVICE", line.options.device, "the device, e.g. /dev/sddlmaa")->required();
+            sub->add_option("DEVICE", line.options.device, "the device, e.g. /dev/sddlmaa")
+                ->required();
         }
     }
     try {
@@ -56,7 +58,8 @@ int runProbe(const CommandLine& line) {
         probe::LoadedPlugin plugin = probe::LoadedPlugin::load(path);
         probe::CommandResult result = probe::runCommand(plugin, line.options);
         if (line.json) {
-            std::cout << probe::toJson(result).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+            std::cout << probe::toJson(result).dump(
+                             2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                       << "\n";
         } else {
             std::cout << probe::renderText(result);
@@ -65,7 +68,8 @@ int runProbe(const CommandLine& line) {
     } catch (const probe::LoadError& e) {
         std::cerr << "mpio-probe: " << e.what() << "\n";
         if (line.json) {
-            std::cout << probe::loadFailureJson(line.options.command, path, e.what(), probe::kExitUsage)
+            std::cout << probe::loadFailureJson(line.options.command, path, e.what(),
+                                                probe::kExitUsage)
                              .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                       << "\n";
         }

@@ -111,9 +111,10 @@ CallOutcome PluginCaller::init() const {
 }
 
 ListOutcome PluginCaller::devices() const {
-    return pathList("getMPIODevices", "", policy_, [&](char** array, int* count, int* code, char* msg) {
-        return entry_.getMPIODevices(kContext, array, count, code, msg);
-    });
+    return pathList("getMPIODevices", "", policy_,
+                    [&](char** array, int* count, int* code, char* msg) {
+                        return entry_.getMPIODevices(kContext, array, count, code, msg);
+                    });
 }
 
 ListOutcome PluginCaller::underlying(const std::string& device) const {
@@ -154,8 +155,8 @@ PartitionsOutcome PluginCaller::partitions(const std::string& device) const {
         std::vector<TsPartInfo> array(static_cast<size_t>(std::max(capacity, 1)));
         ErrorOutputs errors;
         int count = capacity;
-        long long result = entry_.getPartitionDevices(kContext, device.c_str(), array.data(), &count,
-                                                      0, &errors.code, errors.message.data());
+        long long result = entry_.getPartitionDevices(
+            kContext, device.c_str(), array.data(), &count, 0, &errors.code, errors.message.data());
         out.attempts.push_back({capacity, result, count});
         out.call = intCall("getPartitionDevices", device, result, errors);
         out.call.failed = result < 0;

@@ -21,7 +21,8 @@ struct CapacityPolicy {
 
 class PluginCaller {
 public:
-    PluginCaller(const EntryPoints& entry, CapacityPolicy policy) : entry_(entry), policy_(policy) {}
+    PluginCaller(const EntryPoints& entry, CapacityPolicy policy)
+        : entry_(entry), policy_(policy) {}
 
     CallOutcome vendor() const;
     CallOutcome init() const;

@@ -60,10 +60,11 @@ LoadedPlugin LoadedPlugin::load(const std::string& path) {
     if (!missing.empty()) {
         std::string names;
         for (const auto& name : missing) names += (names.empty() ? "" : ", ") + name;
-        throw LoadError("the plug-in " + path + " lacks the entry point" +
-                        (missing.size() > 1 ? "s " : " ") + names +
-                        "\n  it was not built for this interface (see TsMPIO_HDLM.h); rebuild it or "
-                        "give another with --plugin PATH");
+        throw LoadError(
+            "the plug-in " + path + " lacks the entry point" + (missing.size() > 1 ? "s " : " ") +
+            names +
+            "\n  it was not built for this interface (see TsMPIO_HDLM.h); rebuild it or "
+            "give another with --plugin PATH");
     }
     return plugin;
 }

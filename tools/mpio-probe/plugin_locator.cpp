@@ -25,10 +25,10 @@ std::vector<std::string> defaultPluginCandidates(const std::string& binaryDir) {
     const std::string lib = std::filesystem::path(binaryDir).parent_path().string() + "/lib/";
     const std::string multiarch = MPIO_PROBE_MULTIARCH;
     return {
-        lib + kPluginFile,                                           // build tree: build/bin, build/lib
-        lib + multiarch + "/" + kPluginFile,                              // installed: /usr/lib/<multiarch>
-        lib + multiarch + "/" + kPrivateLibDir + "/" + kPluginFile,       // installed, private folder
-        lib + kPrivateLibDir + "/" + kPluginFile,                         // installed, no multiarch
+        lib + kPluginFile,                    // build tree: build/bin, build/lib
+        lib + multiarch + "/" + kPluginFile,  // installed: /usr/lib/<multiarch>
+        lib + multiarch + "/" + kPrivateLibDir + "/" + kPluginFile,  // installed, private folder
+        lib + kPrivateLibDir + "/" + kPluginFile,                    // installed, no multiarch
     };
 }
 
@@ -53,8 +53,9 @@ std::string locateDefaultPlugin() {
         if (access(candidate.c_str(), F_OK) == 0) return candidate;
         tried += "\n  " + candidate;
     }
-    throw LoadError("cannot find the plug-in " + std::string(kPluginFile) + " beside the probe; tried:" +
-                    tried + "\n  build it (make) or give it with --plugin PATH");
+    throw LoadError("cannot find the plug-in " + std::string(kPluginFile) +
+                    " beside the probe; tried:" + tried +
+                    "\n  build it (make) or give it with --plugin PATH");
 }
 
 }  // namespace probe

@@ -1,4 +1,5 @@
-// What the probe learnt from the plug-in: one record per entry-point call, as the renderers show it.
+// What the probe learnt from the plug-in: one record per entry-point call, as the renderers show
+// it.
 #pragma once
 
 #include <cstdint>
@@ -101,8 +102,8 @@ using CommandBody = std::variant<NotRun, CallOutcome, IsMpioAnswer, ListOutcome,
 
 // Everything one probe run shows.
 struct CommandResult {
-    std::string command;     // the CLI command, e.g. "partitions"
-    std::string pluginPath;  // the file that was loaded
+    std::string command;              // the CLI command, e.g. "partitions"
+    std::string pluginPath;           // the file that was loaded
     std::optional<CallOutcome> init;  // std::nullopt with --no-init
     CommandBody body;
     int exitStatus = 0;

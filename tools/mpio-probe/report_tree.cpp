@@ -59,12 +59,14 @@ std::string checkText(const PartitionCheck& check, Tally& tally) {
 
 void addDisk(TextTable& table, const DiskReport& disk, Tally& tally) {
     std::vector<Row> children;
-    for (const auto& path : disk.paths.items) children.push_back({visible(path), "path", "", "", "", "", ""});
+    for (const auto& path : disk.paths.items)
+        children.push_back({visible(path), "path", "", "", "", "", ""});
     addListProblem(children, "paths", disk.paths.call, disk.paths.complete, disk.paths.note, tally);
     for (const auto& p : disk.partitions.partitions) {
-        children.push_back({visible(p.name), "part", std::to_string(p.major) + ":" + std::to_string(p.minor),
-                            std::to_string(p.start), std::to_string(p.sectors), humanSize(p.bytes()),
-                            p.check ? checkText(*p.check, tally) : ""});
+        children.push_back({visible(p.name), "part",
+                            std::to_string(p.major) + ":" + std::to_string(p.minor),
+                            std::to_string(p.start), std::to_string(p.sectors),
+                            humanSize(p.bytes()), p.check ? checkText(*p.check, tally) : ""});
     }
     addListProblem(children, "partitions", disk.partitions.call, disk.partitions.complete,
                    disk.partitions.note, tally);
@@ -90,11 +92,13 @@ std::string renderReportTree(const ReportOutcome& report) {
     for (const auto& disk : report.disks) addDisk(table, disk, tally);
     if (report.vendor.failed || report.devices.call.failed) ++tally.problems;
 
-    std::string summary = std::to_string(report.disks.size()) + " devices, " + std::to_string(tally.paths) +
-                          " paths, " + std::to_string(tally.partitions) + " partitions; ";
-    summary += tally.problems == 0 ? "every call succeeded"
-                                   : std::to_string(tally.problems) +
-                                         " problem(s), marked FAILED, NOT A PARTITION or MISMATCH above";
+    std::string summary = std::to_string(report.disks.size()) + " devices, " +
+                          std::to_string(tally.paths) + " paths, " +
+                          std::to_string(tally.partitions) + " partitions; ";
+    summary += tally.problems == 0
+                   ? "every call succeeded"
+                   : std::to_string(tally.problems) +
+                         " problem(s), marked FAILED, NOT A PARTITION or MISMATCH above";
     return table.render() + "\n" + summary + "\n";
 }
 

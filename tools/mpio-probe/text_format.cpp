@@ -21,7 +21,8 @@ std::string humanSize(uint64_t bytes) {
         shown = "1.0";
         ++unit;
     }
-    if (shown.size() > 2 && shown.compare(shown.size() - 2, 2, ".0") == 0) shown.resize(shown.size() - 2);
+    if (shown.size() > 2 && shown.compare(shown.size() - 2, 2, ".0") == 0)
+        shown.resize(shown.size() - 2);
     return shown + units[unit];
 }
 
@@ -53,8 +54,12 @@ std::string escape(const std::string& text, bool inQuotes) {
 
 }  // namespace
 
-std::string visible(const std::string& text) { return escape(text, false); }
+std::string visible(const std::string& text) {
+    return escape(text, false);
+}
 
-std::string quoted(const std::string& text) { return "\"" + escape(text, true) + "\""; }
+std::string quoted(const std::string& text) {
+    return "\"" + escape(text, true) + "\"";
+}
 
 }  // namespace probe

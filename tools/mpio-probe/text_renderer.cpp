@@ -22,8 +22,9 @@ std::string partitionTable(const std::vector<PartitionRecord>& partitions) {
     table.addRow({"NAME", "NR", "MAJ:MIN", "START", "SECTORS", "SECTOR", "SIZE"});
     for (const auto& p : partitions) {
         table.addRow({visible(p.name), std::to_string(p.number),
-                      std::to_string(p.major) + ":" + std::to_string(p.minor), std::to_string(p.start),
-                      std::to_string(p.sectors), std::to_string(p.sectorSize), humanSize(p.bytes())});
+                      std::to_string(p.major) + ":" + std::to_string(p.minor),
+                      std::to_string(p.start), std::to_string(p.sectors),
+                      std::to_string(p.sectorSize), humanSize(p.bytes())});
     }
     return "\n" + table.render();
 }
@@ -38,7 +39,9 @@ struct BodyText {
         return "";
     }
     std::string operator()(const IsMpioAnswer& a) const {
-        lines.add(a.call, a.call.failed ? "" : a.answer ? "yes: a multipath device" : "no: not a multipath device");
+        lines.add(a.call, a.call.failed ? ""
+                          : a.answer    ? "yes: a multipath device"
+                                        : "no: not a multipath device");
         return "";
     }
     std::string operator()(const ListOutcome& l) const {
@@ -47,7 +50,8 @@ struct BodyText {
     }
     std::string operator()(const PartitionCheck& p) const {
         std::string note;
-        if (!p.call.failed) note = p.answer ? "yes: a partition of " + visible(p.parent) : "no: not a partition";
+        if (!p.call.failed)
+            note = p.answer ? "yes: a partition of " + visible(p.parent) : "no: not a partition";
         lines.add(p.call, note);
         return "";
     }
@@ -57,7 +61,8 @@ struct BodyText {
     }
     std::string operator()(const ReportOutcome& r) const {
         lines.add(r.vendor);
-        lines.addAttempts(r.devices.call, r.devices.attempts, r.devices.complete, r.devices.note, "entries");
+        lines.addAttempts(r.devices.call, r.devices.attempts, r.devices.complete, r.devices.note,
+                          "entries");
         return "\n" + renderReportTree(r);
     }
 };
@@ -67,9 +72,10 @@ struct BodyText {
 std::string renderText(const CommandResult& result) {
     CallLines lines;
     if (result.init) {
-        lines.add(*result.init, result.init->failed && result.command != "init"
-                                    ? "the multipath driver is not usable here; nothing else was called"
-                                    : "");
+        lines.add(*result.init,
+                  result.init->failed && result.command != "init"
+                      ? "the multipath driver is not usable here; nothing else was called"
+                      : "");
     } else {
         lines.addPlain("init()", "skipped (--no-init)");
     }

@@ -11,13 +11,16 @@ size_t displayWidth(const std::string& text) {
     }));
 }
 
-void TextTable::addRow(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
+void TextTable::addRow(std::vector<std::string> cells) {
+    rows_.push_back(std::move(cells));
+}
 
 std::string TextTable::render() const {
     std::vector<size_t> widths;
     for (const auto& row : rows_) {
         if (widths.size() < row.size()) widths.resize(row.size(), 0);
-        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], displayWidth(row[i]));
+        for (size_t i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], displayWidth(row[i]));
     }
     std::string out;
     for (const auto& row : rows_) {
