@@ -12,8 +12,13 @@ std::string callLabel(const CallOutcome& call, int capacity) {
 }
 
 std::string errorOutputsText(const CallOutcome& call) {
-    return "errorCode=" + std::to_string(call.errorCode) +
-           " errorMessage=" + quoted(call.errorMessage);
+    std::string text = "errorCode=" + std::to_string(call.errorCode) +
+                       " errorMessage=" + quoted(call.errorMessage);
+    // The one result the interface gives a meaning of its own; the others are command statuses.
+    if (call.function == "getUnderlyingDevices" && call.result == -6) {
+        text += " (not a multipath device)";
+    }
+    return text;
 }
 
 namespace {

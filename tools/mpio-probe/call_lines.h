@@ -24,7 +24,8 @@ private:
     TextTable table_;
 };
 
-// "errorCode=2 errorMessage="..."" for a failed call (or one that wrote its error outputs).
+// "errorCode=2 errorMessage="..."" for a failed call (or one that wrote its error outputs), with
+// what a well-known result means.
 std::string errorOutputsText(const CallOutcome& call);
 
 // "getUnderlyingDevices(/dev/sddlmaa)", or with a capacity "(…, capacity=64)".
