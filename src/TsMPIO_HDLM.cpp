@@ -59,9 +59,9 @@ const char* const paths_filter = " | grep sd |  awk '{print $(NF-11)}' ";
 
 // One short-lived logger per message, as the host's logger expects. A macro keeps the
 // compiler's printf-format checking at every call site.
-#define HDLM_LOG(label, level, ...)                \
-    do {                                           \
-        EvDebug hdlmLogger_(nullptr);              \
+#define HDLM_LOG(label, level, ...)                      \
+    do {                                                 \
+        EvDebug hdlmLogger_(nullptr);                    \
         hdlmLogger_.DebugLvl(label, level, __VA_ARGS__); \
     } while (0)
 
@@ -83,7 +83,9 @@ void copyPadded(char* buffer, const std::string& text, size_t size) {
 }
 
 // A runner status as a negative result: -|status| without overflow for INT_MIN.
-int negatedStatus(int status) { return status < 0 ? status : -status; }
+int negatedStatus(int status) {
+    return status < 0 ? status : -status;
+}
 
 // Refuses a null argument of an entry point that has the error-output pair.
 int refuseNull(const char* argument, int* errorCode, char* errorMessage) {
@@ -131,8 +133,7 @@ std::string removeNewLine(const std::string& name) {
 
 // The path under which a device node is looked up: HDLM names live directly under /dev/.
 std::string prepareDevName(const std::string& name) {
-    if (name.find("sddlm") != std::string::npos)
-        return mpio_prefix + removeNewLine(stripDev(name));
+    if (name.find("sddlm") != std::string::npos) return mpio_prefix + removeNewLine(stripDev(name));
     return removeNewLine(name);
 }
 
@@ -297,8 +298,7 @@ int getMPIODevicesBody(char** mpioDevices, int* count, int* errorCode, char* err
     }
     const int result = total > capacity ? total : 0;
     *count = filled;
-    if (bVerboseLogging)
-        HDLM_LOG("HDLM::getMPIODevices", 0, "count [%d] rc [%d].", *count, result);
+    if (bVerboseLogging) HDLM_LOG("HDLM::getMPIODevices", 0, "count [%d] rc [%d].", *count, result);
     return result;
 }
 
@@ -313,8 +313,7 @@ int isMPIODeviceBody(const char* device, int* errorCode, char* errorMessage) {
     return FindMpDeviceName(device, name);
 }
 
-int isPartitionDeviceBody(const char* device, char* parent, int* errorCode,
-                          char* errorMessage) {
+int isPartitionDeviceBody(const char* device, char* parent, int* errorCode, char* errorMessage) {
     if (device == nullptr) {
         if (errorCode != nullptr) *errorCode = EINVAL;
         if (errorMessage != nullptr)
@@ -368,8 +367,8 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
         result = -6;
     } else {
         char parent[MAXMPIOPATHLEN + 1] = {};
-        if (isPartitionDeviceBody(prepareDevName(name).c_str(), parent, errorCode,
-                                  errorMessage) != 0) {
+        if (isPartitionDeviceBody(prepareDevName(name).c_str(), parent, errorCode, errorMessage) !=
+            0) {
             HDLM_LOG("HDLM::getUnderlyingDevices", 0,
                      "Device=[%s] is a partition device, parent=[%s]", name.c_str(), parent);
             name = parent;
@@ -408,8 +407,7 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                     if (newline > position) {
                         if (filled < capacity) {
                             copyPadded(underlyingDevices[filled],
-                                       output.substr(position, newline - position),
-                                       MAXMPIOPATHLEN);
+                                       output.substr(position, newline - position), MAXMPIOPATHLEN);
                             ++filled;
                         }
                         ++total;
@@ -473,8 +471,8 @@ int failPartitionDevices(const char* message, int* count, int* errorCode, char* 
     return -1;
 }
 
-int getPartitionDevicesBody(const char* device, TsPartInfo* partInfo, int* count,
-                            int* errorCode, char* errorMessage) {
+int getPartitionDevicesBody(const char* device, TsPartInfo* partInfo, int* count, int* errorCode,
+                            char* errorMessage) {
     if (device == nullptr)
         return failPartitionDevices("Invalid argument: device is null", count, errorCode,
                                     errorMessage);
@@ -591,7 +589,9 @@ TSMPIO_EXPORT int FindMpDeviceName(const char* device, std::string& mpioDevice) 
 
 extern "C" {
 
-TSMPIO_EXPORT const char* getVendorName(void) { return _VendorName; }
+TSMPIO_EXPORT const char* getVendorName(void) {
+    return _VendorName;
+}
 
 TSMPIO_EXPORT const char* init(void* context, int* errorCode, char* errorMessage) {
     (void)context;
@@ -614,8 +614,7 @@ TSMPIO_EXPORT int isMPIODevice(void* context, const char* device, int* errorCode
     (void)context;
     // A lookup that cannot complete is a "no", as when the inventory cannot be read.
     return callGuarded(
-        0, [&] { return isMPIODeviceBody(device, errorCode, errorMessage); },
-        [](const char*) {});
+        0, [&] { return isMPIODeviceBody(device, errorCode, errorMessage); }, [](const char*) {});
 }
 
 TSMPIO_EXPORT int getUnderlyingDevices(void* context, const char* mpioDevice,
@@ -649,8 +648,8 @@ TSMPIO_EXPORT int deleteMPIODevice(void* context, const char* mpioDevice, int* e
     return deleteMPIODeviceBody(errorCode, errorMessage);
 }
 
-TSMPIO_EXPORT int isPartitionDevice(void* context, const char* device, char* parent,
-                                    int* errorCode, char* errorMessage) {
+TSMPIO_EXPORT int isPartitionDevice(void* context, const char* device, char* parent, int* errorCode,
+                                    char* errorMessage) {
     (void)context;
     return callGuarded(
         0, [&] { return isPartitionDeviceBody(device, parent, errorCode, errorMessage); },
@@ -666,9 +665,7 @@ TSMPIO_EXPORT int getPartitionDevices(void* context, const char* device, TsPartI
     (void)reserved;
     return callGuarded(
         -1,
-        [&] {
-            return getPartitionDevicesBody(device, partInfo, count, errorCode, errorMessage);
-        },
+        [&] { return getPartitionDevicesBody(device, partInfo, count, errorCode, errorMessage); },
         [&](const char* what) {
             if (count != nullptr) *count = 0;
             reportInternalFailure("HDLM::getPartitionDevices", what, errorCode, errorMessage);

@@ -13,9 +13,9 @@ TEST_F(ExceptionBarrierTest, ThrowingRunnerBecomesEachEntryPointsFailure) {
     host_double::throwOn(cmd::luns);
     EntryArray entries(2);
     int count = 2;
-    EXPECT_EQ(plugin->getMPIODevices(nullptr, entries.data(), &count, &errorCode,
-                                     errorMessage.data()),
-              -1);
+    EXPECT_EQ(
+        plugin->getMPIODevices(nullptr, entries.data(), &count, &errorCode, errorMessage.data()),
+        -1);
     EXPECT_EQ(errorCode, -1);
     EXPECT_EQ(errorMessage.text(), "HDLM::getMPIODevices: internal failure: std::bad_alloc");
 
@@ -29,19 +29,17 @@ TEST_F(ExceptionBarrierTest, ThrowingRunnerBecomesEachEntryPointsFailure) {
 TEST_F(ExceptionBarrierTest, ThrowingLoggerBecomesEachEntryPointsFailure) {
     // A missing node is always logged by the lookup, so the logger is reached.
     host_double::throwFromLogger(true);
-    EXPECT_EQ(plugin->isMPIODevice(nullptr, "/nonexistent/sddlmaa", &errorCode,
-                                   errorMessage.data()),
-              0);
+    EXPECT_EQ(
+        plugin->isMPIODevice(nullptr, "/nonexistent/sddlmaa", &errorCode, errorMessage.data()), 0);
     EXPECT_EQ(errorCode, 4711);
 
     EntryArray entries(2);
     int count = 2;
-    EXPECT_EQ(plugin->getUnderlyingDevices(nullptr, "/nonexistent/sddlmaa", entries.data(),
-                                           &count, &errorCode, errorMessage.data()),
+    EXPECT_EQ(plugin->getUnderlyingDevices(nullptr, "/nonexistent/sddlmaa", entries.data(), &count,
+                                           &errorCode, errorMessage.data()),
               -1);
     EXPECT_EQ(errorCode, -1);
-    EXPECT_EQ(errorMessage.text(),
-              "HDLM::getUnderlyingDevices: internal failure: std::bad_alloc");
+    EXPECT_EQ(errorMessage.text(), "HDLM::getUnderlyingDevices: internal failure: std::bad_alloc");
     EXPECT_TRUE(entries[0].untouched());
 
     host_double::answer(cmd::viewSys, 0);

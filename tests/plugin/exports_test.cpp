@@ -76,10 +76,18 @@ TEST(PluginExports, ExactlyTheHostInterfaceIsExported) {
         symbols.insert(name + " " + type);
     }
     const std::set<std::string> expected = {
-        "getVendorName T", "init T", "getMPIODevices T", "isMPIODevice T",
-        "getUnderlyingDevices T", "refreshMPIO T", "deleteMPIODevice T",
-        "isPartitionDevice T", "getPartitionDevices T", "bVerboseLogging B",
-        "_VendorName D", "_Z15compareDevMajori T",
+        "getVendorName T",
+        "init T",
+        "getMPIODevices T",
+        "isMPIODevice T",
+        "getUnderlyingDevices T",
+        "refreshMPIO T",
+        "deleteMPIODevice T",
+        "isPartitionDevice T",
+        "getPartitionDevices T",
+        "bVerboseLogging B",
+        "_VendorName D",
+        "_Z15compareDevMajori T",
         "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
         "St4lessIS5_ESaISt4pairIKS5_S5_EEE T",
         "_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE T"};
@@ -87,8 +95,8 @@ TEST(PluginExports, ExactlyTheHostInterfaceIsExported) {
 }
 
 TEST(PluginExports, NeedsTheHostLibrariesThroughOriginRunpath) {
-    const auto [status, text] = run({READELF_TOOL, "-d", "-W", PLUGIN_PATH},
-                                    environmentWithout("LD_LIBRARY_PATH"), "/");
+    const auto [status, text] =
+        run({READELF_TOOL, "-d", "-W", PLUGIN_PATH}, environmentWithout("LD_LIBRARY_PATH"), "/");
     ASSERT_EQ(status, 0) << "readelf failed on " << PLUGIN_PATH;
     std::vector<std::string> needed, runpath, rpath;
     for (const std::string& line : lines(text)) {

@@ -87,9 +87,9 @@ TEST_F(InitTest, ParsesEveryPlainDecimalLineAndRefusesTheRest) {
     const Case cases[] = {
         {"253\n", {253}, {}},
         {"253\n254\n", {253, 254}, {}},
-        {"253", {253}, {}},                        // unterminated last line still counts
+        {"253", {253}, {}},  // unterminated last line still counts
         {"253\n254", {253, 254}, {}},
-        {"abc\n253\n", {253}, {"abc"}},            // not a number: never major 0
+        {"abc\n253\n", {253}, {"abc"}},  // not a number: never major 0
         {"\n253\n", {253}, {""}},
         {" 253\n253 \n-5\n+5\n", {}, {" 253", "253 ", "-5", "+5"}},
         {"253\r\n", {}, {"253\r"}},

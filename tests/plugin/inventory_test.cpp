@@ -33,8 +33,8 @@ TEST_F(InventoryTest, FailedOrSilentCommandLeavesTheMapAndLogsTheFailure) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].label, "HDLM::listMPIODvices");
         EXPECT_EQ(lines[0].level, -1);
-        EXPECT_EQ(lines[0].message, "Failed to execute command=[" + cmd::inventory +
-                                        "], error=[" + c.error + "]");
+        EXPECT_EQ(lines[0].message,
+                  "Failed to execute command=[" + cmd::inventory + "], error=[" + c.error + "]");
     }
 }
 
@@ -64,10 +64,9 @@ TEST_F(InventoryTest, VerboseShowsOutputAndEveryInsertion) {
         EXPECT_EQ(line.label, "HDLM::listMPIODvices");
         messages.push_back(line.message);
     }
-    EXPECT_THAT(messages,
-                ElementsAre("command [" + cmd::inventory +
-                                "] output [253 0 sddlmaa\n253 16 sddlmab\n]",
-                            "Inserting [253-0:sddlmaa]", "Inserting [253-16:sddlmab]"));
+    EXPECT_THAT(messages, ElementsAre("command [" + cmd::inventory +
+                                          "] output [253 0 sddlmaa\n253 16 sddlmab\n]",
+                                      "Inserting [253-0:sddlmaa]", "Inserting [253-16:sddlmab]"));
 }
 
 // The path that is stat'ed shows in the always-written failure line, so a missing node reveals
@@ -98,8 +97,8 @@ TEST_F(InventoryTest, LookupStatsThePreparedPathAndKeepsTheCallersText) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].label, "HDLM::FindMpDeviceName");
         EXPECT_EQ(lines[0].level, 0);
-        EXPECT_EQ(lines[0].message, std::string("Stat on ") + c.path +
-                                        " failed [2:No such file or directory].");
+        EXPECT_EQ(lines[0].message,
+                  std::string("Stat on ") + c.path + " failed [2:No such file or directory].");
         EXPECT_THAT(host_double::commands(), IsEmpty());
     }
 }
@@ -114,8 +113,8 @@ TEST_F(InventoryTest, RegularFileHasKeyZeroZeroAndIsNoHdlmDevice) {
     std::string name;
     EXPECT_EQ(plugin->FindMpDeviceName(path, name), 0);
     EXPECT_EQ(name, path);
-    EXPECT_FALSE(host_double::logsContaining("Finding key [0-0] for device [" +
-                                             std::string(path) + "] in list of MPIO devices")
+    EXPECT_FALSE(host_double::logsContaining("Finding key [0-0] for device [" + std::string(path) +
+                                             "] in list of MPIO devices")
                      .empty());
     EXPECT_EQ(host_double::logs().back().message, "Not found key [0-0]");
     unlink(path);

@@ -25,10 +25,10 @@ TEST_F(LookupDeviceTest, ResolvesByDeviceNumber) {
         {"/dev/sddlmab", 1, "sddlmab"},
         {"sddlmab", 1, "sddlmab"},
         {"sddlmab\n", 1, "sddlmab"},
-        {"/some/dir/sddlmab", 1, "sddlmab"},    // HDLM names are looked up under /dev/
+        {"/some/dir/sddlmab", 1, "sddlmab"},  // HDLM names are looked up under /dev/
         {"/dev/sddlmab1", 1, "sddlmab1"},
         {"/dev/sdc", 0, "/dev/sdc"},
-        {"/dev/mapper/mpath-a", 1, "sddlmab"},  // a link is followed by stat
+        {"/dev/mapper/mpath-a", 1, "sddlmab"},                    // a link is followed by stat
         {"/dev/mapper/sddlm-link", 0, "/dev/mapper/sddlm-link"},  // rewritten to /dev/sddlm-link
     };
     for (const Case& c : cases) {

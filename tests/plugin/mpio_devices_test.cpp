@@ -51,8 +51,7 @@ TEST_F(MpioDevicesTest, CountsOnlyDevicesAgainstTheCapacity) {
         {" sddlmaa\t\r\n", 1, {"/dev/ sddlmaa\t\r"}, 0},  // nothing is trimmed
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "output [" << c.output << "] capacity "
-                                          << c.capacity);
+        SCOPED_TRACE(::testing::Message() << "output [" << c.output << "] capacity " << c.capacity);
         host_double::answer(cmd::luns, 0, c.output);
         EXPECT_EQ(list(c.capacity), c.result);
         EXPECT_EQ(filled(), c.entries);
@@ -153,9 +152,9 @@ TEST_F(MpioDevicesTest, MissingErrorOutputsRunNothing) {
 TEST_F(MpioDevicesTest, NullCountOrArrayIsRefused) {
     host_double::answer(cmd::luns, 0, "sddlmaa\n");
     EntryArray array(2);
-    EXPECT_EQ(plugin->getMPIODevices(nullptr, array.data(), nullptr, &errorCode,
-                                     errorMessage.data()),
-              -1);
+    EXPECT_EQ(
+        plugin->getMPIODevices(nullptr, array.data(), nullptr, &errorCode, errorMessage.data()),
+        -1);
     EXPECT_EQ(errorCode, -1);
     EXPECT_EQ(errorMessage.text(), "Invalid argument: count is null");
 
@@ -171,8 +170,7 @@ TEST_F(MpioDevicesTest, NullCountOrArrayIsRefused) {
     // No room asked for: a null array is fine and the call just counts.
     count = 0;
     errorCode = 4711;
-    EXPECT_EQ(plugin->getMPIODevices(nullptr, nullptr, &count, &errorCode, errorMessage.data()),
-              1);
+    EXPECT_EQ(plugin->getMPIODevices(nullptr, nullptr, &count, &errorCode, errorMessage.data()), 1);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(errorCode, 4711);
 }

@@ -76,8 +76,7 @@ TEST_F(PartitionDeviceTest, RelativeNamesKeepTheirForm) {
         const char* parent;
         int result;
     };
-    for (const Case& c : {Case{"sddlmaa3", "sddlmaa", 0}, Case{"123", "1", 1},
-                          Case{"7", "7", 1}}) {
+    for (const Case& c : {Case{"sddlmaa3", "sddlmaa", 0}, Case{"123", "1", 1}, Case{"7", "7", 1}}) {
         SCOPED_TRACE(c.device);
         parent = GuardedBuffer();
         EXPECT_EQ(test(c.device, parent.data()), c.result);
@@ -110,8 +109,7 @@ TEST_F(PartitionDeviceTest, MissingNodesAreReportedThroughTheOutputs) {
     EXPECT_EQ(lines[0].message, message);
 
     // Null outputs are skipped, not written through.
-    EXPECT_EQ(plugin->isPartitionDevice(nullptr, "/dev/sddlmab1", parent.data(), nullptr,
-                                        nullptr),
+    EXPECT_EQ(plugin->isPartitionDevice(nullptr, "/dev/sddlmab1", parent.data(), nullptr, nullptr),
               0);
     EXPECT_EQ(plugin->isPartitionDevice(nullptr, "/dev/nosuch", nullptr, nullptr, nullptr), 0);
 }

@@ -10,7 +10,9 @@ using ::testing::IsEmpty;
 
 namespace {
 
-slice part(int number, uint64_t start, uint64_t size) { return slice{start, size, 0, 0, number}; }
+slice part(int number, uint64_t start, uint64_t size) {
+    return slice{start, size, 0, 0, number};
+}
 
 class PartitionEnumerationTest : public DeviceTest {
 protected:
@@ -69,8 +71,8 @@ TEST_F(PartitionEnumerationTest, CapacityLimitsRecordsNotTheCount) {
     for (const Case& c : {Case{3, 3}, Case{0, 0}, Case{-2, 0}, Case{8, 5}}) {
         SCOPED_TRACE(c.capacity);
         std::memset(static_cast<void*>(parts), 0x3c, sizeof(parts));
-        host_double::scriptPartitions(5, {part(1, 1, 1), part(2, 2, 2), part(3, 3, 3),
-                                          part(5, 5, 5), part(6, 6, 6)});
+        host_double::scriptPartitions(
+            5, {part(1, 1, 1), part(2, 2, 2), part(3, 3, 3), part(5, 5, 5), part(6, 6, 6)});
         EXPECT_EQ(enumerate("/dev/sddlmaa", c.capacity), 5);
         EXPECT_EQ(count, 5);
         const int numbers[] = {1, 2, 3, 5, 6};
@@ -100,8 +102,7 @@ TEST_F(PartitionEnumerationTest, RefusesWhatIsNotAWholeHdlmDisk) {
         EXPECT_TRUE(untouched(0));
         // With no error outputs the result alone tells.
         count = 8;
-        EXPECT_EQ(plugin->getPartitionDevices(nullptr, device, parts, &count, 0, nullptr,
-                                              nullptr),
+        EXPECT_EQ(plugin->getPartitionDevices(nullptr, device, parts, &count, 0, nullptr, nullptr),
                   -1);
         EXPECT_EQ(count, 0);
     }
@@ -154,8 +155,8 @@ TEST_F(PartitionEnumerationTest, NullArgumentsAreRefused) {
 
     count = 2;
     errorCode = 0;
-    EXPECT_EQ(plugin->getPartitionDevices(nullptr, "/dev/sddlmaa", nullptr, &count, 0,
-                                          &errorCode, errorMessage.data()),
+    EXPECT_EQ(plugin->getPartitionDevices(nullptr, "/dev/sddlmaa", nullptr, &count, 0, &errorCode,
+                                          errorMessage.data()),
               -1);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(errorMessage.text(), "Invalid argument: partInfo is null");
@@ -164,9 +165,9 @@ TEST_F(PartitionEnumerationTest, NullArgumentsAreRefused) {
 
     // Asking for no records needs no array: the call only counts.
     count = 0;
-    EXPECT_EQ(plugin->getPartitionDevices(nullptr, "/dev/sddlmaa", nullptr, &count, 0, nullptr,
-                                          nullptr),
-              1);
+    EXPECT_EQ(
+        plugin->getPartitionDevices(nullptr, "/dev/sddlmaa", nullptr, &count, 0, nullptr, nullptr),
+        1);
     EXPECT_EQ(count, 1);
 }
 

@@ -29,8 +29,7 @@ TEST_F(RefreshTest, ReportsTheAdditionAlone) {
         SCOPED_TRACE(::testing::Message() << c.deleteStatus << "/" << c.addStatus);
         host_double::reset();
         host_double::answer(cmd::deletePaths, c.deleteStatus, "deleted\n", "delete failed");
-        host_double::answer(cmd::addPaths, c.addStatus, "added\n",
-                            c.addStatus ? "add failed" : "");
+        host_double::answer(cmd::addPaths, c.addStatus, "added\n", c.addStatus ? "add failed" : "");
         std::snprintf(errorMessage.data(), 1024, "%s", std::string(600, 'o').c_str());
         errorCode = 4711;
         EXPECT_EQ(refresh(), c.result);

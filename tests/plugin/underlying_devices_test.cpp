@@ -14,8 +14,8 @@ protected:
     int underlying(const char* device, int capacity, size_t slots = 6) {
         entries = std::make_unique<EntryArray>(slots);
         count = capacity;
-        return plugin->getUnderlyingDevices(nullptr, device, entries->data(), &count,
-                                            &errorCode, errorMessage.data());
+        return plugin->getUnderlyingDevices(nullptr, device, entries->data(), &count, &errorCode,
+                                            errorMessage.data());
     }
     std::vector<std::string> filled() {
         std::vector<std::string> texts;

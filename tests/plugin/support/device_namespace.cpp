@@ -12,7 +12,9 @@
 namespace device_namespace {
 namespace {
 
-std::string failure(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string failure(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 }  // namespace
 

@@ -45,16 +45,22 @@ State& state() {
 
 }  // namespace
 
-void reset() { state() = State(); }
+void reset() {
+    state() = State();
+}
 
 void answer(const std::string& command, int status, const std::string& output,
             const std::string& error) {
     state().answers[command] = Answer{status, output, error, false};
 }
 
-void throwOn(const std::string& command) { state().answers[command].throws = true; }
+void throwOn(const std::string& command) {
+    state().answers[command].throws = true;
+}
 
-const std::vector<RunRecord>& runs() { return state().runs; }
+const std::vector<RunRecord>& runs() {
+    return state().runs;
+}
 
 std::vector<std::string> commands() {
     std::vector<std::string> all;
@@ -62,7 +68,9 @@ std::vector<std::string> commands() {
     return all;
 }
 
-const std::vector<LogRecord>& logs() { return state().logs; }
+const std::vector<LogRecord>& logs() {
+    return state().logs;
+}
 
 std::vector<LogRecord> logsWithLabel(const std::string& label) {
     std::vector<LogRecord> found;
@@ -84,7 +92,9 @@ std::vector<std::string> loggerMisuse() {
     return misuse;
 }
 
-void throwFromLogger(bool on) { state().loggerThrows = on; }
+void throwFromLogger(bool on) {
+    state().loggerThrows = on;
+}
 
 void scriptPartitions(int result, const std::vector<slice>& slices) {
     state().partitionsScripted = true;
@@ -92,9 +102,13 @@ void scriptPartitions(int result, const std::vector<slice>& slices) {
     state().slices = slices;
 }
 
-void useRealPartitionReader() { state().realPartitions = true; }
+void useRealPartitionReader() {
+    state().realPartitions = true;
+}
 
-const std::vector<std::string>& partitionReads() { return state().partitionReads; }
+const std::vector<std::string>& partitionReads() {
+    return state().partitionReads;
+}
 
 }  // namespace host_double
 

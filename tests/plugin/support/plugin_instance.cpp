@@ -80,9 +80,10 @@ std::unique_ptr<PluginInstance> loadFreshPlugin() {
     take("deleteMPIODevice", plugin->deleteMPIODevice);
     take("isPartitionDevice", plugin->isPartitionDevice);
     take("getPartitionDevices", plugin->getPartitionDevices);
-    take("_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
-         "St4lessIS5_ESaISt4pairIKS5_S5_EEE",
-         plugin->listMPIODevices);
+    take(
+        "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
+        "St4lessIS5_ESaISt4pairIKS5_S5_EEE",
+        plugin->listMPIODevices);
     take("_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
          plugin->FindMpDeviceName);
     take("_Z15compareDevMajori", plugin->compareDevMajor);
