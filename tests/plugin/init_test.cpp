@@ -150,6 +150,7 @@ TEST_F(InitTest, RepeatedInitDoesNotGrowTheMajorList) {
     ASSERT_NE(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
     scriptAndInit();
     const size_t before = mallinfo2().uordblks;
+    if (before == 0) GTEST_SKIP() << "heap statistics unavailable (a sanitizer's allocator?)";
     for (int i = 0; i < 5000; ++i) {
         ASSERT_NE(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
         if (i % 500 == 0) scriptAndInit();
