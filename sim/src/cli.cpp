@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "capture.h"
 #include "generate.h"
 #include "run_command.h"
 
@@ -79,6 +80,12 @@ int cliMain(int argc, char** argv) {
     generate->add_option("--size-mib", gen.sizeMiB, "Size of each LU in MiB");
     generate->add_option("--loop-lus", gen.loopBackedLUs, "How many LUs with a table get loop devices");
 
+    CaptureOptions cap;
+    CLI::App* capture = app.add_subcommand("capture", "Record what the plug-in can see on this host, as a topology, to stdout");
+    capture->add_option("--dev", cap.devDir, "Where the device nodes are");
+    capture->add_option("--timeout", cap.timeoutSeconds, "Seconds each dlnkmgr command may take");
+    capture->add_flag("-v,--verbose", cap.verbose, "Report each step on stderr");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -86,13 +93,17 @@ int cliMain(int argc, char** argv) {
         return rc == 0 ? 0 : 2;
     }
     try {
+        if (capture->parsed()) {
+            std::cout << toJson(captureHost(cap));
+            return 0;
+        }
         if (generate->parsed()) {
             std::cout << toJson(generateTopology(gen));
             return 0;
         }
     } catch (const std::exception& e) {
         std::cerr << "hdlm-sim: " << e.what() << "\n";
-        return 2;
+        return capture->parsed() ? 1 : 2;
     }
     return 2;
 }

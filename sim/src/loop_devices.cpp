@@ -57,55 +57,53 @@ UniqueFd LoopDevices::openIndex(unsigned index) {
     return UniqueFd(open(node.c_str(), O_RDWR | O_CLOEXEC));
 }
 
-unsigned LoopDevices::attach(const std::string& image, const std::vector<LoopSlice>& slices) {
+unsigned LoopDevices::attach(const std::string& image, const std::vector<LoopSlice>& slices, unsigned preferredBase) {
     UniqueFd file(open(image.c_str(), O_RDWR | O_CLOEXEC));
     if (!file) throw std::runtime_error("cannot open image " + image + ": " + std::strerror(errno));
-    for (; nextBlock_ < kMaxBlock; ++nextBlock_) {
-        unsigned base = nextBlock_ * 16;
-        bool free = true;
-        for (const LoopSlice& s : slices) free = free && indexFree(base + unsigned(s.number));
-        if (!free) continue;
-        std::vector<UniqueFd> fds;
-        bool ok = true;
-        for (const LoopSlice& s : slices) {
-            unsigned index = base + unsigned(s.number);
-            if (!exists("/sys/block/loop" + std::to_string(index))) {
-                if (ioctl(control_.get(), LOOP_CTL_ADD, index) < 0) {
-                    if (errno == EEXIST) { ok = false; break; }  // someone else just took it
-                    throw std::runtime_error("LOOP_CTL_ADD " + std::to_string(index) + ": " + std::strerror(errno));
-                }
-                added_.push_back(index);
-                if (reportFd_ >= 0) {
-                    std::string line = std::to_string(index) + "\n";
-                    if (write(reportFd_, line.data(), line.size()) < 0) { /* the cleaner is gone; we clean up ourselves */ }
-                }
-            }
-            UniqueFd dev = openIndex(index);
-            if (!dev) throw std::runtime_error("cannot open loop" + std::to_string(index) + ": " + std::strerror(errno));
-            struct loop_config config;
-            memset(&config, 0, sizeof config);
-            config.fd = unsigned(file.get());
-            config.block_size = 512;
-            config.info.lo_offset = s.offset;
-            config.info.lo_sizelimit = s.size;
-            config.info.lo_flags = LO_FLAGS_AUTOCLEAR;
-            strncpy(reinterpret_cast<char*>(config.info.lo_file_name), image.c_str(), LO_NAME_SIZE - 1);
-            if (ioctl(dev.get(), LOOP_CONFIGURE, &config) < 0) {
-                if (errno == EBUSY) {  // bound meanwhile by someone else: theirs now
-                    if (!added_.empty() && added_.back() == index) added_.pop_back();
-                    ok = false;
-                    break;
-                }
-                throw std::runtime_error("LOOP_CONFIGURE loop" + std::to_string(index) + ": " + std::strerror(errno));
-            }
-            fds.push_back(std::move(dev));
-        }
-        if (!ok) continue;  // the fds close, autoclear detaches what was bound; try the next block
-        for (UniqueFd& fd : fds) open_.push_back(std::move(fd));
-        ++nextBlock_;
-        return base;
-    }
+    if (preferredBase && preferredBase % 16 == 0 && tryBlock(preferredBase, file.get(), image, slices)) return preferredBase;
+    for (; nextBlock_ < kMaxBlock; ++nextBlock_)
+        if (tryBlock(nextBlock_ * 16, file.get(), image, slices)) return nextBlock_++ * 16;
     throw std::runtime_error("no free block of 16 loop devices");
+}
+
+bool LoopDevices::tryBlock(unsigned base, int file, const std::string& image, const std::vector<LoopSlice>& slices) {
+    for (const LoopSlice& s : slices)
+        if (!indexFree(base + unsigned(s.number))) return false;
+    std::vector<UniqueFd> fds;
+    for (const LoopSlice& s : slices) {
+        unsigned index = base + unsigned(s.number);
+        if (!exists("/sys/block/loop" + std::to_string(index))) {
+            if (ioctl(control_.get(), LOOP_CTL_ADD, index) < 0) {
+                if (errno == EEXIST) return false;  // someone else just took it
+                throw std::runtime_error("LOOP_CTL_ADD " + std::to_string(index) + ": " + std::strerror(errno));
+            }
+            added_.push_back(index);
+            if (reportFd_ >= 0) {
+                std::string line = std::to_string(index) + "\n";
+                if (write(reportFd_, line.data(), line.size()) < 0) { /* the cleaner is gone; we clean up ourselves */ }
+            }
+        }
+        UniqueFd dev = openIndex(index);
+        if (!dev) throw std::runtime_error("cannot open loop" + std::to_string(index) + ": " + std::strerror(errno));
+        struct loop_config config;
+        memset(&config, 0, sizeof config);
+        config.fd = unsigned(file);
+        config.block_size = 512;
+        config.info.lo_offset = s.offset;
+        config.info.lo_sizelimit = s.size;
+        config.info.lo_flags = LO_FLAGS_AUTOCLEAR;
+        strncpy(reinterpret_cast<char*>(config.info.lo_file_name), image.c_str(), LO_NAME_SIZE - 1);
+        if (ioctl(dev.get(), LOOP_CONFIGURE, &config) < 0) {
+            if (errno == EBUSY) {  // bound meanwhile by someone else: theirs now
+                if (!added_.empty() && added_.back() == index) added_.pop_back();
+                return false;      // what we bound detaches as `fds` closes (autoclear)
+            }
+            throw std::runtime_error("LOOP_CONFIGURE loop" + std::to_string(index) + ": " + std::strerror(errno));
+        }
+        fds.push_back(std::move(dev));
+    }
+    for (UniqueFd& fd : fds) open_.push_back(std::move(fd));
+    return true;
 }
 
 void removeLoopIndices(int controlFd, const std::vector<unsigned>& indices) {

@@ -37,13 +37,15 @@ public:
 
     // Attaches the image's slices in one free block of 16 indices; returns the block's first
     // minor (16k). Throws std::runtime_error saying why none could be had.
-    unsigned attach(const std::string& image, const std::vector<LoopSlice>& slices);
+    // A `preferredBase` (a multiple of 16, not 0) is tried first.
+    unsigned attach(const std::string& image, const std::vector<LoopSlice>& slices, unsigned preferredBase = 0);
 
     // Closes every device (autoclear detaches them) and removes the indices this process added.
     void release();
 
 private:
     bool indexFree(unsigned index) const;
+    bool tryBlock(unsigned base, int file, const std::string& image, const std::vector<LoopSlice>& slices);
     UniqueFd openIndex(unsigned index);
 
     UniqueFd control_;

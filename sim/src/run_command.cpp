@@ -164,7 +164,10 @@ void setupReplay(Topology& t, LoopDevices& loops, bool wanted, const Progress& p
         if (!canLoop || !d.table || !d.sectors) continue;
         std::string image = work("images/" + d.name + ".img");
         writePartitionImage(image, d.sectors * 512, *d.table);
-        unsigned base = loops.attach(image, slicesOf(&*d.table));
+        unsigned preferred = 0;  // the recorded loop numbers, when the recording was made here
+        for (const RecordedNode& n : rec.nodes)
+            if (n.name == d.name && n.dev.major == kLoopMajor) preferred = n.dev.minor;
+        unsigned base = loops.attach(image, slicesOf(&*d.table), preferred);
         d.disk = {kLoopMajor, base};
         d.loopBacked = true;
         for (RecordedNode& n : rec.nodes)
