@@ -38,6 +38,19 @@ TEST(ProbeReport, TextIsAnAlignedTree) {
     EXPECT_EQ(r.out, "plug-in: " + ProbeSandbox::kFakePlugin + "\n" + kTwoDiskTree);
 }
 
+TEST(ProbeReport, NoDevicesGivesTheSummaryAlone) {
+    ProbeSandbox sandbox;
+    json scenario = twoDiskScenario();
+    scenario["devices"]["items"] = json::array();
+    sandbox.writeScenario(scenario);
+    ProbeRun r = sandbox.run({"report"});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_NE(r.out.find("count=0\n\n0 devices, 0 paths, 0 partitions; every call succeeded\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("NAME"), std::string::npos) << r.out;
+}
+
 TEST(ProbeReport, CallsEveryEntryPointInTheHostsOrder) {
     ProbeSandbox sandbox;
     sandbox.writeScenario(twoDiskScenario());

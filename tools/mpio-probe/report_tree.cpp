@@ -99,7 +99,9 @@ std::string renderReportTree(const ReportOutcome& report) {
                    ? "every call succeeded"
                    : std::to_string(tally.problems) +
                          " problem(s), marked FAILED, NOT A PARTITION or MISMATCH above";
-    return table.render() + "\n" + summary + "\n";
+    // No devices: a header over nothing says less than the summary alone.
+    std::string tree = report.disks.empty() ? "" : table.render() + "\n";
+    return tree + summary + "\n";
 }
 
 }  // namespace probe
