@@ -50,7 +50,7 @@ bool all_closed(const std::vector<CapturedStream>& streams) {
 bool pump_streams(std::vector<CapturedStream>& streams, Clock::time_point until,
                   std::string& scratch) {
     pollfd fds[4];
-    CapturedStream* owners[4];
+    CapturedStream* owners[4] = {};
     nfds_t count = 0;
     for (auto& stream : streams) {
         if (!stream.fd.valid() || count == 4) continue;

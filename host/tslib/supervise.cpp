@@ -23,7 +23,10 @@ using namespace std::chrono_literals;
 
 constexpr auto kTermToKill = 1s;     // SIGTERM first, SIGKILL this much later
 constexpr auto kAfterKill = 5s;      // then wait at most this long for the pipes to close
-constexpr auto kMaxReapPause = 50ms;  // pipes closed, leader not yet reaped: poll this slowly at most
+// The pipes close a moment before the exiting child becomes reapable: look again after a short
+// pause that doubles up to a slow poll for a shell that closed its pipes early and runs on.
+constexpr std::chrono::microseconds kFirstReapPause{20};
+constexpr std::chrono::microseconds kMaxReapPause = 50ms;
 
 struct Pipe {
     UniqueFd read;
@@ -108,7 +111,7 @@ void supervise(const RunRequest& request, RunRecord& record) {
     const auto deadline = start + std::chrono::seconds(request.timeout_seconds);
     Phase phase = Phase::Running;
     Clock::time_point next_step = deadline;
-    auto reap_pause = 1ms;
+    auto reap_pause = kFirstReapPause;
     while (true) {
         const bool pipes_done = all_closed(streams);
         child.try_reap();
@@ -133,16 +136,15 @@ void supervise(const RunRequest& request, RunRecord& record) {
             }
         }
         if (!pipes_done) {
-            reap_pause = 1ms;
+            reap_pause = kFirstReapPause;
             if (pump_streams(streams, next_step, scratch) && phase == Phase::Running) {
                 child.signal_group(SIGKILL);
                 phase = Phase::Killing;
                 next_step = Clock::now() + kAfterKill;
             }
         } else {
-            // The pipes closed just before the child became reapable, or it closed them early.
             std::this_thread::sleep_for(std::min<Clock::duration>(reap_pause, next_step - now));
-            reap_pause = std::min<std::chrono::milliseconds>(reap_pause * 2, kMaxReapPause);
+            reap_pause = std::min(reap_pause * 2, kMaxReapPause);
         }
     }
 
