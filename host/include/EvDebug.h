@@ -12,6 +12,7 @@ public:
     EvDebug& operator=(const EvDebug&) = delete;
 
     // Writes one line: "YYYY-MM-DD HH:MM:SS.mmm PID TID LEVEL LABEL MESSAGE".
+    // Never throws: a line that can't be built for lack of memory is dropped.
     void DebugLvl(const char* label, int level, const char* format, ...)
         __attribute__((format(printf, 4, 5)));
 

@@ -8,6 +8,7 @@ public:
     // 124 on timeout, -1 when the shell could not be started or its output overflowed.
     // *output and *error are replaced (either may be null: discarded). timeoutSeconds 0 takes
     // TS_PROCESS_TIMEOUT from the environment, default 300. mergeStderr sends stderr to *output.
+    // Never throws; safe to call from several threads at once.
     static int system(const char* command, std::string* output, std::string* error,
                       int timeoutSeconds, bool mergeStderr);
 };

@@ -23,7 +23,7 @@ int FXString::Split(const std::string& text, const std::string& separators,
             ++appended;
             start = end + 1;
         }
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         // The caller may sit behind a C entry point: report exhaustion, never throw through it.
         return -1;
     }
