@@ -234,7 +234,9 @@ const char* initBody(int* errorCode, char* errorMessage) {
     if (runCommand(admin_majors_cmd, output, error) != 0 || output.empty()) return nullptr;
 
     // Every line counts, the last one also without its newline; a major already known is not
-    // added again, so a host that calls init per job does not grow the list.
+    // added again, so a host that calls init per job does not grow the list. Output without a
+    // single major number means the driver can't be recognised: that is a failed init.
+    size_t majorsSeen = 0;
     size_t position = 0;
     while (position < output.size()) {
         size_t newline = output.find('\n', position);
@@ -249,9 +251,10 @@ const char* initBody(int* errorCode, char* errorMessage) {
         }
         if (std::find(admin_majors.begin(), admin_majors.end(), major) == admin_majors.end())
             admin_majors.push_back(major);
+        ++majorsSeen;
         HDLM_LOG("HDLM::init", 0, "Admin device major number [%s]", line.c_str());
     }
-    return vendor;
+    return majorsSeen > 0 ? vendor : nullptr;
 }
 
 int getMPIODevicesBody(char** mpioDevices, int* count, int* errorCode, char* errorMessage) {
