@@ -42,13 +42,15 @@ std::unique_ptr<fdisk_parttype, TypeUnref> typeFor(fdisk_label* label, const Par
 
 }  // namespace
 
+void writeBlankImage(const std::string& path, uint64_t sizeBytes) {
+    UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd) throw std::runtime_error("cannot create image " + path + ": " + std::strerror(errno));
+    if (ftruncate(fd.get(), off_t(sizeBytes)) != 0)
+        throw std::runtime_error("cannot size image " + path + ": " + std::strerror(errno));
+}
+
 void writePartitionImage(const std::string& path, uint64_t sizeBytes, const PartitionTable& table) {
-    {
-        UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (!fd) throw std::runtime_error("cannot create image " + path + ": " + std::strerror(errno));
-        if (ftruncate(fd.get(), off_t(sizeBytes)) != 0)
-            throw std::runtime_error("cannot size image " + path + ": " + std::strerror(errno));
-    }
+    writeBlankImage(path, sizeBytes);
     std::unique_ptr<fdisk_context, ContextUnref> cxt(fdisk_new_context());
     if (!cxt) throw std::runtime_error("libfdisk: cannot make a context");
     fdisk_disable_dialogs(cxt.get(), 1);

@@ -111,13 +111,10 @@ std::vector<LoopSlice> slicesOf(const PartitionTable* table) {
     return slices;
 }
 
-// Gives each LU with a table its image and loop devices, up to the topology's limit.
+// Makes each LU a real block device: an image (with its table, if it has one) on loop devices,
+// up to the topology's limit.
 void backLusWithLoops(Topology& t, LoopDevices& loops, bool wanted, const Progress& progress) {
     std::string why;
-    bool any = false;
-    for (const StorageSystem& ss : t.storageSystems)
-        for (const LU& lu : ss.lus) any = any || lu.table;
-    if (!any) return;
     if (!wanted) why = "turned off";
     else if (!t.loopDevices) why = "turned off by the topology (loopDevices: false)";
     if (why.empty()) loops.usable(why);
@@ -128,23 +125,27 @@ void backLusWithLoops(Topology& t, LoopDevices& loops, bool wanted, const Progre
     int count = 0;
     for (StorageSystem& ss : t.storageSystems)
         for (LU& lu : ss.lus) {
-            if (!lu.table) continue;
+            std::string name = ss.serial + "/" + lu.ilu;
             if (count >= t.maxLoopBackedLUs) {
-                progress("LU " + ss.serial + "/" + lu.ilu + ": beyond maxLoopBackedLUs, nodes of a fake major");
+                progress("LU " + name + ": beyond maxLoopBackedLUs, a node of a fake major");
                 continue;
             }
             std::string image = work("images/" + ss.serial + "-" + lu.ilu + ".img");
-            progress("writing a " + lu.table->label + " table to " + image);
-            writePartitionImage(image, lu.sizeMiB << 20, *lu.table);
+            if (lu.table) {
+                progress("writing a " + lu.table->label + " table to " + image);
+                writePartitionImage(image, lu.sizeMiB << 20, *lu.table);
+            } else {
+                writeBlankImage(image, lu.sizeMiB << 20);
+            }
             try {
-                unsigned base = loops.attach(image, slicesOf(&*lu.table));
+                unsigned base = loops.attach(image, slicesOf(lu.table ? &*lu.table : nullptr));
                 lu.disk = {kLoopMajor, base};
                 lu.loopBacked = true;
                 ++count;
-                progress("LU " + ss.serial + "/" + lu.ilu + " on loop" + std::to_string(base) + " (7:" + std::to_string(base) + ")");
+                progress("LU " + name + " on loop" + std::to_string(base) + " (7:" + std::to_string(base) + ")");
             } catch (const std::runtime_error& e) {
-                warn("no loop device for LU " + ss.serial + "/" + lu.ilu + " (" + e.what() +
-                     "): its node gets a fake major, so its partitions cannot be read");
+                warn("no loop device for LU " + name + " (" + e.what() +
+                     "): it and the LUs after it get nodes of a fake major, so their partitions cannot be read");
                 return;
             }
         }
@@ -161,19 +162,20 @@ void setupReplay(Topology& t, LoopDevices& loops, bool wanted, const Progress& p
              "): recorded HDLM disks keep their numbers and their partitions cannot be read");
     std::map<std::pair<unsigned, unsigned>, DevNum> remap;  // old (major, minor) -> new
     for (RecordedDisk& d : rec.disks) {
-        if (!canLoop || !d.table || !d.sectors) continue;
+        if (!canLoop || !d.sectors) continue;
         std::string image = work("images/" + d.name + ".img");
-        writePartitionImage(image, d.sectors * 512, *d.table);
+        if (d.table) writePartitionImage(image, d.sectors * 512, *d.table);
+        else writeBlankImage(image, d.sectors * 512);
         unsigned preferred = 0;  // the recorded loop numbers, when the recording was made here
         for (const RecordedNode& n : rec.nodes)
             if (n.name == d.name && n.dev.major == kLoopMajor) preferred = n.dev.minor;
-        unsigned base = loops.attach(image, slicesOf(&*d.table), preferred);
+        unsigned base = loops.attach(image, slicesOf(d.table ? &*d.table : nullptr), preferred);
         d.disk = {kLoopMajor, base};
         d.loopBacked = true;
         for (RecordedNode& n : rec.nodes)
             if (n.name == d.name) {
                 remap[{n.dev.major, n.dev.minor}] = d.disk;
-                for (const Partition& p : d.table->partitions)
+                for (const Partition& p : d.table ? d.table->partitions : std::vector<Partition>{})
                     remap[{n.dev.major, n.dev.minor + unsigned(p.number)}] = {kLoopMajor, base + unsigned(p.number)};
             }
         progress("recorded disk " + d.name + " on loop" + std::to_string(base));
