@@ -3,7 +3,6 @@
 // The pieces are the texts between separators, so n separators always give n+1 pieces: an empty
 // text gives one empty piece, a trailing separator a trailing empty piece. With no separators the
 // whole text is one piece. `flags` selects nothing yet; every value behaves like 0.
-#include <new>
 
 #include "exported_api.h"
 
