@@ -23,7 +23,7 @@ constexpr const char* kShellName = "sh";  // argv[0]: the shell's messages start
 // `/bin/sh -c command`. The wrapper's own standard error stays /dev/null, so its job messages
 // ("Killed") never mix into what the command wrote.
 constexpr const char* kWrapper =
-    "(exec 2>&4 3>&- 4>&- && exec /bin/sh -c \"$1\" sh); s=$?; echo \"$s\" >&3; exit \"$s\"";
+    "(exec 2>&4 3>&- 4>&- && exec /bin/sh -c -- \"$1\" sh); s=$?; echo \"$s\" >&3; exit \"$s\"";
 
 constexpr int kWrapperStatusFd = 3;
 constexpr int kWrapperStderrFd = 4;
@@ -138,11 +138,13 @@ pid_t spawn_shell(const SpawnRequest& request, int& error) noexcept {
         return -1;
     }
 
+    // "--" keeps a command that starts with '-' from being read as shell options.
     char* wrapped_argv[] = {const_cast<char*>(kShellName), const_cast<char*>("-c"),
-                            const_cast<char*>(kWrapper), const_cast<char*>("sh"),
-                            const_cast<char*>(request.command), nullptr};
+                            const_cast<char*>("--"),       const_cast<char*>(kWrapper),
+                            const_cast<char*>("sh"),       const_cast<char*>(request.command),
+                            nullptr};
     char* plain_argv[] = {const_cast<char*>(kShellName), const_cast<char*>("-c"),
-                          const_cast<char*>(request.command), nullptr};
+                          const_cast<char*>("--"), const_cast<char*>(request.command), nullptr};
     pid_t pid = -1;
     rc = posix_spawn(&pid, kShell, fa, attributes.get(), wrapped ? wrapped_argv : plain_argv,
                      environ);

@@ -66,6 +66,7 @@ TEST_P(RunnerUnderHostSigchld, TrueStatusIsStillReturned) {
         {"echo ok", 0, "ok\n"},         {"echo x; exit 3", 3, "x\n"},
         {"exit 255", 255, ""},          {"kill -9 $$", 137, ""},
         {"kill -TERM $$", 143, ""},     {"sleep 0.2; exit 42", 42, ""},
+        {"-x", 127, ""},                {"echo \"$0 $#\"", 0, "sh 0\n"},
     };
     for (const auto& c : cases) {
         std::string output, error;

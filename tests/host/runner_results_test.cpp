@@ -48,7 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
         ResultCase{"KilledBySigterm", "kill -TERM $$", 143, "", "killed by signal 15 (SIGTERM)"},
         ResultCase{"KilledBySegv", "kill -SEGV $$", 139, "", "killed by signal 11 (SIGSEGV)"},
         ResultCase{"UnknownCommand", "/nonexistent/tool", 127, "",
-                   "sh: 1: /nonexistent/tool: not found\n"}),
+                   "sh: 1: /nonexistent/tool: not found\n"},
+        ResultCase{"CommandStartingWithDashIsNotAnOption", "-x", 127, "",
+                   "sh: 1: -x: not found\n"}),
     [](const ::testing::TestParamInfo<ResultCase>& info) { return std::string(info.param.name); });
 
 TEST(Runner, BinaryOutputIsKeptByteForByte) {
