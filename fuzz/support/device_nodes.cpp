@@ -1,0 +1,98 @@
+#include "device_nodes.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace fuzzhost {
+
+namespace {
+
+struct Link {
+    const char* name;
+    const char* target;
+};
+
+// hd7 looks like partition 7 of hd; part15 like partition 15 of part, whose node is missing.
+const Link links[] = {{"hd7", "/dev/null"}, {"hd", "/dev/zero"}, {"part15", "/dev/full"},
+                      {"disk3", "/dev/urandom"}, {"disk", "/dev/null"}};
+
+std::string& scratchDir() {
+    static std::string dir;
+    return dir;
+}
+
+void removeScratch() {
+    if (scratchDir().empty()) return;
+    for (const Link& link : links) unlink((scratchDir() + "/" + link.name).c_str());
+    rmdir(scratchDir().c_str());
+}
+
+}  // namespace
+
+void enterScratchNodes() {
+    if (!scratchDir().empty()) return;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/hdlm-fuzz-XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) {
+        std::perror("fuzz harness: mkdtemp of the scratch folder failed; set TMPDIR to a writable folder");
+        std::abort();
+    }
+    scratchDir() = pattern;
+    std::atexit(removeScratch);
+    for (const Link& link : links) {
+        if (symlink(link.target, (pattern + "/" + link.name).c_str()) != 0) {
+            std::perror("fuzz harness: symlink in the scratch folder failed");
+            std::abort();
+        }
+    }
+    if (chdir(pattern.c_str()) != 0) {
+        std::perror("fuzz harness: chdir to the scratch folder failed");
+        std::abort();
+    }
+}
+
+void makeFuzzerPathsAbsolute(int* argc, char*** argv) {
+    static std::vector<std::string> rewritten;
+    static std::vector<char*> pointers;
+    char* cwd = getcwd(nullptr, 0);
+    if (cwd == nullptr) return;
+    const std::string base = std::string(cwd) + "/";
+    std::free(cwd);
+    const auto absolute = [&](const std::string& path) {
+        return path.empty() || path[0] == '/' ? path : base + path;
+    };
+    bool artifactPrefix = false;
+    for (int i = 0; i < *argc; ++i) {
+        std::string arg = (*argv)[i];
+        if (i > 0 && arg[0] != '-') {
+            arg = absolute(arg);  // a corpus folder or an input file
+        } else {
+            for (const char* flag : {"-artifact_prefix=", "-exact_artifact_path=", "-dict="}) {
+                const std::string name = flag;
+                if (arg.compare(0, name.size(), name) != 0) continue;
+                arg = name + absolute(arg.substr(name.size()));
+                artifactPrefix = artifactPrefix || name != "-dict=";
+            }
+        }
+        rewritten.push_back(arg);
+    }
+    if (!artifactPrefix) rewritten.push_back("-artifact_prefix=" + base);
+    for (std::string& arg : rewritten) pointers.push_back(&arg[0]);
+    pointers.push_back(nullptr);
+    *argc = static_cast<int>(rewritten.size());
+    *argv = pointers.data();
+}
+
+std::string chooseDevice(unsigned char selector, const std::string& fallback) {
+    static const char* const names[] = {
+        "/dev/null", "/dev/zero", "/dev/full", "/dev/urandom", "hd7",  "hd",
+        "part15",    "disk3",     "disk",      "./hd7",        "/dev/nosuch", "missing4"};
+    const unsigned count = sizeof names / sizeof names[0];
+    return selector % 16 < count ? names[selector % 16] : fallback;
+}
+
+}  // namespace fuzzhost

@@ -1,0 +1,97 @@
+// getMPIODevices on arbitrary `dlnkmgr view -lu` pipeline output and a fuzzed capacity, through
+// the scripted runner. Every caller buffer sits between guard bytes that are checked afterwards.
+//
+// Input: a flag byte (bit 0: verbose logging; bit 1: a null array where the capacity allows
+// it), a capacity byte, the command's status byte, then NUL-separated fields: the runner's
+// error text, and the rest is the command's output.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "checked_logger.h"
+#include "fuzz_check.h"
+#include "fuzz_input.h"
+#include "guarded_buffers.h"
+#include "plugin_module.h"
+#include "scripted_runner.h"
+
+namespace {
+
+constexpr int kUntouchedCode = 0x5EED;
+constexpr int kMaxEntries = 64;
+const std::string kListingCommand = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';";
+
+// The devices of the output: its non-empty lines, nothing trimmed.
+std::vector<std::string> devicesOf(const std::string& output) {
+    std::vector<std::string> devices;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        if (end > start) devices.push_back(output.substr(start, end - start));
+        start = end + 1;
+    }
+    return devices;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzzhost::FuzzInput input(data, size);
+    const uint8_t flags = input.byte();
+    bVerboseLogging = (flags & 1) != 0;
+    const int capacity = input.capacity(kMaxEntries);
+    fuzzhost::Reply reply;
+    reply.status = input.status();
+    reply.error = input.field();
+    reply.output = input.rest();
+
+    fuzzhost::resetScript();
+    fuzzhost::resetLog();
+    fuzzhost::scriptReply(mpioviewluns_cmd, reply);
+
+    fuzzhost::GuardedBuffers entries(capacity, MAXMPIOPATHLEN);
+    fuzzhost::GuardedBlock message(MAXMPIOERRORLEN);
+    const bool nullArray = (flags & 2) != 0 && capacity <= 0;
+    int count = capacity;
+    int errorCode = kUntouchedCode;
+    const int rc = getMPIODevices(nullptr, nullArray ? nullptr : entries.array(), &count,
+                                  &errorCode, message.data());
+
+    entries.checkGuards("device entries");
+    FUZZ_CHECK(message.guardsIntact(), "write outside the error message");
+    FUZZ_CHECK(fuzzhost::commandsRun() == std::vector<std::string>{kListingCommand},
+               "the listing runs its pipeline once");
+
+    if (reply.status != 0) {
+        FUZZ_CHECK(rc == (reply.status < 0 ? reply.status : -reply.status),
+                   "failed command gave " + std::to_string(rc));
+        FUZZ_CHECK(errorCode == reply.status, "the status goes into errorCode");
+        fuzzhost::checkPadded(message, reply.error, "error message");
+        FUZZ_CHECK(count == capacity, "count written on failure");
+        for (int i = 0; i < entries.entries(); ++i)
+            FUZZ_CHECK(entries.block(i).untouched(), "entry written on failure");
+        FUZZ_CHECK(fuzzhost::logRecords().empty(), "a failed listing logs nothing");
+        return 0;
+    }
+
+    const std::vector<std::string> devices = devicesOf(reply.output);
+    const int total = static_cast<int>(devices.size());
+    const int filled = capacity > 0 ? std::min(total, capacity) : 0;
+    FUZZ_CHECK(rc == (total > capacity ? total : 0),
+               "result " + std::to_string(rc) + " for " + std::to_string(total) +
+                   " devices and capacity " + std::to_string(capacity));
+    FUZZ_CHECK(count == filled, "count " + std::to_string(count));
+    FUZZ_CHECK(errorCode == kUntouchedCode && message.untouched(),
+               "a successful listing wrote the error outputs");
+    for (int i = 0; i < entries.entries(); ++i) {
+        if (i < filled)
+            fuzzhost::checkPadded(entries.block(i), mpio_prefix + devices[static_cast<size_t>(i)],
+                                  "entry " + std::to_string(i));
+        else
+            FUZZ_CHECK(entries.block(i).untouched(), "entry past the devices was written");
+    }
+    FUZZ_CHECK(fuzzhost::logRecords().size() == (bVerboseLogging ? 2u : 0u),
+               "a successful listing logs its output and result only when verbose");
+    return 0;
+}

@@ -1,0 +1,141 @@
+// getPartitions (the libblkid-based reader of libkpartx) over arbitrary disk images, and the
+// plug-in's conversion of the slices it returns into the host's TsPartInfo records.
+//
+// Input: the disk image itself, handed over as a memory file.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <list>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "guarded_buffers.h"
+#include "plugin_module.h"
+
+namespace {
+
+// One memory file for the whole run, refilled with each image.
+class MemoryDisk {
+public:
+    MemoryDisk() : fd_(memfd_create("hdlm-fuzz-disk", MFD_CLOEXEC)) {
+        if (fd_ < 0) {
+            std::perror("fuzz harness: memfd_create failed (needs Linux 3.17 or later)");
+            std::abort();
+        }
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+    }
+    ~MemoryDisk() { close(fd_); }
+    MemoryDisk(const MemoryDisk&) = delete;
+    MemoryDisk& operator=(const MemoryDisk&) = delete;
+
+    void fill(const uint8_t* data, size_t size) {
+        bool ok = ftruncate(fd_, 0) == 0;
+        size_t done = 0;
+        while (ok && done < size) {
+            const ssize_t n = pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            ok = n > 0;
+            if (ok) done += static_cast<size_t>(n);
+        }
+        if (!ok) {
+            std::perror("fuzz harness: writing the image to the memory file failed");
+            std::abort();
+        }
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+void checkSlices(const std::list<slice>& slices, uint64_t deviceSectors) {
+    int previous = 0;
+    for (const slice& s : slices) {
+        const std::string what = "slice " + std::to_string(s.minor);
+        FUZZ_CHECK(s.minor > previous, what + " out of partition-number order");
+        previous = s.minor;
+        FUZZ_CHECK(s.major == 0, what + " has a major");
+        FUZZ_CHECK(s.size > 0, what + " is empty");
+        FUZZ_CHECK(s.start < deviceSectors && s.size <= deviceSectors - s.start,
+                   what + " lies outside the image of " + std::to_string(deviceSectors) +
+                       " sectors: start " + std::to_string(s.start) + " size " +
+                       std::to_string(s.size));
+        FUZZ_CHECK(s.container >= 0 && s.container != s.minor, what + " contains itself");
+        // A container is shown as the kernel shows it: its head only.
+        for (const slice& logical : slices)
+            if (logical.container == s.minor)
+                FUZZ_CHECK(s.size <= 2, what + " is a container of " +
+                                            std::to_string(s.size) + " sectors");
+    }
+}
+
+// The plug-in's EPartIterator over the slices into a guarded array of `capacity` entries.
+void checkConversion(const std::list<slice>& slices, const std::string& disk, int capacity) {
+    const int diskMajor = 253;
+    const int diskMinor = 16;
+    const size_t entries = static_cast<size_t>(capacity);
+    fuzzhost::GuardedBlock block(entries * sizeof(TsPartInfo));
+    auto* info = reinterpret_cast<TsPartInfo*>(block.data());
+    for (size_t i = 0; i < entries; ++i) new (&info[i]) TsPartInfo();
+    std::memset(block.data(), fuzzhost::GuardedBlock::kFillByte, block.size());
+
+    std::for_each(slices.begin(), slices.end(),
+                  EPartIterator(disk, diskMajor, diskMinor, info, capacity));
+
+    FUZZ_CHECK(block.guardsIntact(), "write outside the TsPartInfo array");
+    size_t index = 0;
+    for (const slice& s : slices) {
+        if (index == entries) break;
+        const TsPartInfo& e = info[index++];
+        const std::string name = (disk + std::to_string(s.minor)).substr(0, 1022);
+        FUZZ_CHECK(std::strlen(e.devName) == name.size() && name == e.devName,
+                   "devName [" + std::string(e.devName, strnlen(e.devName, 1024)) + "]");
+        bool zeroTail = true;
+        for (size_t i = name.size(); i < sizeof e.devName; ++i)
+            zeroTail = zeroTail && e.devName[i] == '\0';
+        FUZZ_CHECK(zeroTail, "devName not zero-filled after the name");
+        FUZZ_CHECK(e.partNum == static_cast<uint32_t>(s.minor) && e.startSector == s.start &&
+                       e.numSectors == s.size && e.sectorSize == 512 &&
+                       e.devMajor == static_cast<uint32_t>(diskMajor) &&
+                       e.devMinor == static_cast<uint32_t>(diskMinor + s.minor),
+                   "record of partition " + std::to_string(s.minor));
+    }
+    // Entries past the slices keep whatever the caller had there.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(info + index);
+    const size_t rest = (entries - index) * sizeof(TsPartInfo);
+    for (size_t i = 0; i < rest; ++i)
+        if (bytes[i] != fuzzhost::GuardedBlock::kFillByte) {
+            FUZZ_CHECK(false, "entry past the partitions was written");
+            break;
+        }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static MemoryDisk disk;
+    disk.fill(data, size);
+
+    // The caller's list keeps what it held; the partitions are appended behind it.
+    const slice sentinel{7, 7, 7, 7, 7};
+    std::list<slice> slices{sentinel};
+    const int rc = getPartitions(disk.path().c_str(), slices);
+    FUZZ_CHECK(rc >= 0, "a readable image gave " + std::to_string(rc));
+    if (rc < 0) return 0;
+    FUZZ_CHECK(slices.size() == 1 + static_cast<size_t>(rc), "result and slices appended differ");
+    FUZZ_CHECK(std::memcmp(&slices.front(), &sentinel, sizeof sentinel) == 0,
+               "the caller's slice was changed");
+    slices.pop_front();
+    checkSlices(slices, size / 512);
+
+    checkConversion(slices, "/dev/sddlmaa", rc);
+    checkConversion(slices, "/dev/sddlmab", rc / 2);
+    checkConversion(slices, "/dev/" + std::string(1015, 'x'), rc);  // names past 1022 are cut
+    return 0;
+}

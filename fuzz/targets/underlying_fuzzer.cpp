@@ -1,0 +1,206 @@
+// getUnderlyingDevices on an arbitrary inventory, an arbitrary `dlnkmgr view -lu -item -hdev`
+// pipeline output and a fuzzed device name, through the scripted runner. Checks every caller
+// buffer between guard bytes, and that nothing but a plain device name ever follows -hdev.
+//
+// Input: a flag byte (bit 0: verbose logging; bit 1: major 1 counts as an HDLM major, so the
+// memory devices and the scratch links look like HDLM partitions; bits 2-5: which device is
+// asked for, see chooseDevice), a capacity byte, the status bytes of the inventory and of the
+// -hdev pipeline, then NUL-separated fields: the inventory output, the -hdev output, the -hdev
+// error text, and the rest is the fuzzed device name.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "checked_logger.h"
+#include "device_nodes.h"
+#include "fuzz_check.h"
+#include "fuzz_input.h"
+#include "guarded_buffers.h"
+#include "plugin_module.h"
+#include "scripted_runner.h"
+
+namespace {
+
+constexpr int kUntouchedCode = 0x5EED;
+constexpr int kMaxEntries = 64;
+const std::string kPathsPrefix = "dlnkmgr view -lu -item -hdev ";
+const std::string kPathsFilter = " | grep sd |  awk '{print $(NF-11)}' ";
+const std::string kPlainCharacters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.";
+
+// Whatever the inventory held, the shell sees only "<prefix><plain name><filter>".
+void checkCommandIsSafe(const std::string& command) {
+    if (command.compare(0, kPathsPrefix.size(), kPathsPrefix) != 0) return;
+    const bool framed = command.size() > kPathsPrefix.size() + kPathsFilter.size() &&
+                        command.compare(command.size() - kPathsFilter.size(), kPathsFilter.size(),
+                                        kPathsFilter) == 0;
+    FUZZ_CHECK(framed, "-hdev command is not prefix, name, filter: " + command);
+    if (!framed) return;
+    const std::string name = command.substr(
+        kPathsPrefix.size(), command.size() - kPathsPrefix.size() - kPathsFilter.size());
+    FUZZ_CHECK(name.find_first_not_of(kPlainCharacters) == std::string::npos,
+               "a character outside [A-Za-z0-9_.-] reached the shell: " + command);
+}
+
+// The lines the pipeline printed: runs of newlines separate like one.
+std::vector<std::string> linesOf(const std::string& output) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        if (end > start) lines.push_back(output.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// What the partition test inside the call must do with the inventory name's path: replace a
+// partition by its parent disk, or report the stat that failed.
+struct PartitionTest {
+    bool partition = false;
+    std::string parent;
+    int statError = 0;  // errno of a failed stat, 0 when none failed
+};
+
+PartitionTest expectPartitionTest(const std::string& path) {
+    PartitionTest test;
+    struct stat node {};
+    if (stat(path.c_str(), &node) != 0) {
+        test.statError = errno;
+        return test;
+    }
+    if (!compareDevMajor(static_cast<int>(major(node.st_rdev))) || (minor(node.st_rdev) & 15) == 0)
+        return test;
+    test.parent = getParentDev(path).substr(0, MAXMPIOPATHLEN - 1);
+    if (stat(test.parent.c_str(), &node) != 0) {
+        test.statError = errno;
+        return test;
+    }
+    test.partition = true;
+    return test;
+}
+
+struct Scenario {
+    std::string device;
+    int capacity = 0;
+    fuzzhost::Reply inventory;
+    fuzzhost::Reply paths;
+};
+
+void script(const Scenario& s) {
+    fuzzhost::resetScript();
+    fuzzhost::scriptReply(inventory_cmd, s.inventory);
+    fuzzhost::scriptReply(kPathsPrefix, s.paths);
+}
+
+void checkCall(const Scenario& s) {
+    // The lookup itself is proven by the inventory fuzzer; here it tells what the call resolves.
+    script(s);
+    std::string name;
+    const bool found = FindMpDeviceName(s.device.c_str(), name) != 0;
+    const PartitionTest partitionTest =
+        found ? expectPartitionTest(prepareDevName(name)) : PartitionTest{};
+
+    script(s);
+    fuzzhost::resetLog();
+    fuzzhost::GuardedBuffers entries(s.capacity, MAXMPIOPATHLEN);
+    fuzzhost::GuardedBlock message(MAXMPIOERRORLEN);
+    int count = s.capacity;
+    int errorCode = kUntouchedCode;
+    const int rc = getUnderlyingDevices(nullptr, s.device.c_str(), entries.array(), &count,
+                                        &errorCode, message.data());
+
+    entries.checkGuards("path entries");
+    FUZZ_CHECK(message.guardsIntact(), "write outside the error message");
+    for (const std::string& command : fuzzhost::commandsRun()) checkCommandIsSafe(command);
+
+    const auto entriesUntouched = [&] {
+        for (int i = 0; i < entries.entries(); ++i)
+            FUZZ_CHECK(entries.block(i).untouched(), "entry " + std::to_string(i) + " written");
+    };
+    if (!found) {
+        FUZZ_CHECK(rc == -6, "no HDLM device gave " + std::to_string(rc));
+        FUZZ_CHECK(count == s.capacity && errorCode == kUntouchedCode && message.untouched(),
+                   "outputs written for a device that is not HDLM");
+        entriesUntouched();
+        return;
+    }
+    if (partitionTest.statError != 0) {
+        FUZZ_CHECK(errorCode == partitionTest.statError || errorCode == s.paths.status,
+                   "a failed stat of the partition test is reported in errorCode");
+    }
+    FUZZ_CHECK(fuzzhost::countLogged("Device=[") == (partitionTest.partition ? 1u : 0u),
+               "a partition is logged with its parent, always");
+
+    const std::string resolved = partitionTest.partition ? partitionTest.parent : name;
+    const std::string bareName = removeNewLine(stripDev(resolved));
+    if (bareName.empty() || bareName.find_first_not_of(kPlainCharacters) != std::string::npos) {
+        FUZZ_CHECK(rc == -6, "name [" + bareName + "] must be refused, result " +
+                                 std::to_string(rc));
+        FUZZ_CHECK(fuzzhost::commandsRun().size() == 1, "a refused name runs no -hdev command");
+        FUZZ_CHECK(count == s.capacity, "count written for a refused name");
+        entriesUntouched();
+        return;
+    }
+    FUZZ_CHECK(fuzzhost::commandsRun().size() == 2 &&
+                   fuzzhost::commandsRun()[1] == kPathsPrefix + bareName + kPathsFilter,
+               "the -hdev command names " + bareName);
+
+    if (s.paths.status != 0) {
+        FUZZ_CHECK(rc == (s.paths.status < 0 ? s.paths.status : -s.paths.status),
+                   "failed pipeline gave " + std::to_string(rc));
+        FUZZ_CHECK(errorCode == s.paths.status, "the status goes into errorCode");
+        fuzzhost::checkPadded(message, s.paths.error, "error message");
+        FUZZ_CHECK(count == s.capacity, "count written on failure");
+        entriesUntouched();
+        return;
+    }
+    const std::vector<std::string> lines = linesOf(s.paths.output);
+    const int total = static_cast<int>(lines.size());
+    const int filled = s.capacity > 0 ? std::min(total, s.capacity) : 0;
+    FUZZ_CHECK(rc == (total > s.capacity ? total : 0), "result " + std::to_string(rc));
+    FUZZ_CHECK(count == filled, "count " + std::to_string(count));
+    if (partitionTest.statError == 0)
+        FUZZ_CHECK(errorCode == kUntouchedCode && message.untouched(),
+                   "a successful call wrote the error outputs");
+    for (int i = 0; i < entries.entries(); ++i) {
+        if (i < filled)
+            fuzzhost::checkPadded(entries.block(i), lines[static_cast<size_t>(i)],
+                                  "entry " + std::to_string(i));
+        else
+            FUZZ_CHECK(entries.block(i).untouched(), "entry past the lines was written");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    fuzzhost::makeFuzzerPathsAbsolute(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzzhost::enterScratchNodes();
+    fuzzhost::FuzzInput input(data, size);
+    const uint8_t flags = input.byte();
+    bVerboseLogging = (flags & 1) != 0;
+    admin_majors.clear();
+    if ((flags & 2) != 0) admin_majors.push_back(fuzzhost::kMemoryMajor);
+
+    Scenario s;
+    s.capacity = input.capacity(kMaxEntries);
+    s.inventory.status = input.status();
+    s.paths.status = input.status();
+    s.inventory.output = input.field();
+    s.paths.output = input.field();
+    s.paths.error = input.field();
+    // A C string ends at its first NUL: that is all of the name the plug-in can see.
+    s.device = fuzzhost::chooseDevice(static_cast<unsigned char>(flags >> 2), input.rest()).c_str();
+    checkCall(s);
+    return 0;
+}
