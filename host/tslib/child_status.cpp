@@ -23,7 +23,8 @@ int result_from_wait_status(int wait_status) {
 }
 
 std::string sentence_from_wait_status(int wait_status) {
-    if (WIFSIGNALED(wait_status)) return "killed by signal " + describe_signal(WTERMSIG(wait_status));
+    if (WIFSIGNALED(wait_status))
+        return "killed by signal " + describe_signal(WTERMSIG(wait_status));
     return "exited with status " + std::to_string(result_from_wait_status(wait_status));
 }
 

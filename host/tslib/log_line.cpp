@@ -31,10 +31,18 @@ void append_escaped(std::string& out, const char* text, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         switch (byte) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += '\t'; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += '\t';
+                break;
             default:
                 if (byte < 0x20 || byte == 0x7f) {
                     const char escaped[4] = {'\\', 'x', hex[byte >> 4], hex[byte & 0xf]};

@@ -11,10 +11,10 @@
 namespace tslib {
 
 struct CapturedStream {
-    UniqueFd fd;                       // read end; reset at end of file
-    std::string* keep = nullptr;       // null: read and dropped
-    std::size_t limit = 0;             // bytes kept at most
-    bool overflowed = false;           // more than `limit` arrived; the excess was dropped
+    UniqueFd fd;                  // read end; reset at end of file
+    std::string* keep = nullptr;  // null: read and dropped
+    std::size_t limit = 0;        // bytes kept at most
+    bool overflowed = false;      // more than `limit` arrived; the excess was dropped
 };
 
 using Clock = std::chrono::steady_clock;

@@ -25,7 +25,8 @@ struct Verdict {
 std::string overflow_headline(const tslib::RunRecord& record) {
     const char* which = record.stdout_overflowed && record.stderr_overflowed
                             ? "standard output and standard error"
-                            : record.stdout_overflowed ? "standard output" : "standard error";
+                        : record.stdout_overflowed ? "standard output"
+                                                   : "standard error";
     return std::string("output on ") + which + " passed the limit of " +
            std::to_string(tslib::kOutputLimit >> 20) + " MiB; the command was killed";
 }
@@ -51,8 +52,8 @@ Verdict judge(const tslib::RunRecord& record, int timeout_seconds) {
     // A signal that killed the wrapper itself came from outside and is exact; otherwise the
     // wrapper's report is the command's status.
     const bool wrapper_killed = record.has_wait_status && WIFSIGNALED(record.wait_status);
-    if (record.has_wait_status && (!record.wrapped || wrapper_killed ||
-                                   record.reported_status < 0)) {
+    if (record.has_wait_status &&
+        (!record.wrapped || wrapper_killed || record.reported_status < 0)) {
         verdict.result = tslib::result_from_wait_status(record.wait_status);
         verdict.ending = tslib::sentence_from_wait_status(record.wait_status);
     } else if (record.reported_status >= 0) {
@@ -64,8 +65,9 @@ Verdict judge(const tslib::RunRecord& record, int timeout_seconds) {
             "reaped it first";
     }
     if (record.abandoned) {
-        verdict.headline = "the command's output pipes stayed open after its process group "
-                           "was killed; stopped reading";
+        verdict.headline =
+            "the command's output pipes stayed open after its process group "
+            "was killed; stopped reading";
     }
     return verdict;
 }

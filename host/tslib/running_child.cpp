@@ -40,8 +40,12 @@ bool RunningChild::try_reap() noexcept {
     return gone_;
 }
 
-void RunningChild::signal_group(int signal_number) noexcept { ::kill(-pid_, signal_number); }
+void RunningChild::signal_group(int signal_number) noexcept {
+    ::kill(-pid_, signal_number);
+}
 
-bool RunningChild::group_empty() const noexcept { return !group_has_live_members(pid_); }
+bool RunningChild::group_empty() const noexcept {
+    return !group_has_live_members(pid_);
+}
 
 }  // namespace tslib

@@ -123,7 +123,8 @@ pid_t spawn_shell(const SpawnRequest& request, int& error) noexcept {
     int rc = posix_spawn_file_actions_addopen(fa, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, out_fd, STDOUT_FILENO);
     if (wrapped) {
-        if (rc == 0) rc = posix_spawn_file_actions_addopen(fa, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (rc == 0)
+            rc = posix_spawn_file_actions_addopen(fa, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, err_fd, kWrapperStderrFd);
         if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, status_fd, kWrapperStatusFd);
         if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(fa, kFirstFreeFd);
@@ -139,9 +140,12 @@ pid_t spawn_shell(const SpawnRequest& request, int& error) noexcept {
     }
 
     // "--" keeps a command that starts with '-' from being read as shell options.
-    char* wrapped_argv[] = {const_cast<char*>(kShellName), const_cast<char*>("-c"),
-                            const_cast<char*>("--"),       const_cast<char*>(kWrapper),
-                            const_cast<char*>("sh"),       const_cast<char*>(request.command),
+    char* wrapped_argv[] = {const_cast<char*>(kShellName),
+                            const_cast<char*>("-c"),
+                            const_cast<char*>("--"),
+                            const_cast<char*>(kWrapper),
+                            const_cast<char*>("sh"),
+                            const_cast<char*>(request.command),
                             nullptr};
     char* plain_argv[] = {const_cast<char*>(kShellName), const_cast<char*>("-c"),
                           const_cast<char*>("--"), const_cast<char*>(request.command), nullptr};

@@ -21,8 +21,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kTermToKill = 1s;     // SIGTERM first, SIGKILL this much later
-constexpr auto kAfterKill = 5s;      // then wait at most this long for the pipes to close
+constexpr auto kTermToKill = 1s;  // SIGTERM first, SIGKILL this much later
+constexpr auto kAfterKill = 5s;   // then wait at most this long for the pipes to close
 // The pipes close a moment before the exiting child becomes reapable: look again after a short
 // pause that doubles up to a slow poll for a shell that closed its pipes early and runs on.
 constexpr std::chrono::microseconds kFirstReapPause{20};

@@ -9,17 +9,17 @@ namespace tslib {
 constexpr std::size_t kOutputLimit = 64u * 1024u * 1024u;  // per kept stream
 
 struct RunRecord {
-    int spawn_error = 0;           // errno that kept the shell from starting; 0 when it started
-    bool wrapped = false;          // ran under the status-reporting wrapper shell
+    int spawn_error = 0;   // errno that kept the shell from starting; 0 when it started
+    bool wrapped = false;  // ran under the status-reporting wrapper shell
     bool timed_out = false;
     bool stdout_overflowed = false;
     bool stderr_overflowed = false;
     bool abandoned = false;        // the pipes stayed open even after SIGKILL to the group
     bool has_wait_status = false;  // waitpid() delivered the status of our direct child
     int wait_status = 0;
-    int reported_status = -1;      // the wrapper's report of the command's $?, -1 when none
-    std::string out;               // standard output (and standard error when merged)
-    std::string err;               // standard error when not merged
+    int reported_status = -1;  // the wrapper's report of the command's $?, -1 when none
+    std::string out;           // standard output (and standard error when merged)
+    std::string err;           // standard error when not merged
 };
 
 struct RunRequest {

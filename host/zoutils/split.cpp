@@ -12,8 +12,8 @@ int FXString::Split(const std::string& text, const std::string& separators,
     try {
         std::string::size_type start = 0;
         while (true) {
-            const auto end = separators.empty() ? std::string::npos
-                                                : text.find_first_of(separators, start);
+            const auto end =
+                separators.empty() ? std::string::npos : text.find_first_of(separators, start);
             if (end == std::string::npos) {
                 pieces.emplace_back(text, start);
                 return appended + 1;

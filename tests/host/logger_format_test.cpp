@@ -80,17 +80,16 @@ TEST_P(LoggerEscaping, OneCallIsAlwaysOneLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, LoggerEscaping,
-    ::testing::Values(
-        EscapeCase{"Plain", "sddlmaa 253-0", "sddlmaa 253-0"},
-        EscapeCase{"Backslash", R"(a\b)", R"(a\\b)"},
-        EscapeCase{"Newline", "one\ntwo\n", R"(one\ntwo\n)"},
-        EscapeCase{"CarriageReturn", "a\r\n", R"(a\r\n)"},
-        EscapeCase{"TabStays", "a\tb", "a\tb"},
-        EscapeCase{"ControlBytes", "\x01\x1b[0m\x1f", R"(\x01\x1B[0m\x1F)"},
-        EscapeCase{"Delete", "a\x7f", R"(a\x7F)"},
-        EscapeCase{"Utf8Stays", "Ger\xc3\xa4t", "Ger\xc3\xa4t"},
-        EscapeCase{"EscapedLookingText", R"(\n)", R"(\\n)"},
-        EscapeCase{"Empty", "", ""}),
+    ::testing::Values(EscapeCase{"Plain", "sddlmaa 253-0", "sddlmaa 253-0"},
+                      EscapeCase{"Backslash", R"(a\b)", R"(a\\b)"},
+                      EscapeCase{"Newline", "one\ntwo\n", R"(one\ntwo\n)"},
+                      EscapeCase{"CarriageReturn", "a\r\n", R"(a\r\n)"},
+                      EscapeCase{"TabStays", "a\tb", "a\tb"},
+                      EscapeCase{"ControlBytes", "\x01\x1b[0m\x1f", R"(\x01\x1B[0m\x1F)"},
+                      EscapeCase{"Delete", "a\x7f", R"(a\x7F)"},
+                      EscapeCase{"Utf8Stays", "Ger\xc3\xa4t", "Ger\xc3\xa4t"},
+                      EscapeCase{"EscapedLookingText", R"(\n)", R"(\\n)"},
+                      EscapeCase{"Empty", "", ""}),
     [](const ::testing::TestParamInfo<EscapeCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LoggerFormat, LongMessageIsNeverCut) {

@@ -34,18 +34,27 @@ void install(Sigchld mode) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     switch (mode) {
-        case Sigchld::Default: action.sa_handler = SIG_DFL; break;
-        case Sigchld::Ignored: action.sa_handler = SIG_IGN; break;
-        case Sigchld::ReapingHandler: action.sa_handler = reap_everything; break;
+        case Sigchld::Default:
+            action.sa_handler = SIG_DFL;
+            break;
+        case Sigchld::Ignored:
+            action.sa_handler = SIG_IGN;
+            break;
+        case Sigchld::ReapingHandler:
+            action.sa_handler = reap_everything;
+            break;
     }
     ASSERT_EQ(::sigaction(SIGCHLD, &action, nullptr), 0);
 }
 
 const char* mode_name(Sigchld mode) {
     switch (mode) {
-        case Sigchld::Default: return "Default";
-        case Sigchld::Ignored: return "Ignored";
-        case Sigchld::ReapingHandler: return "ReapingHandler";
+        case Sigchld::Default:
+            return "Default";
+        case Sigchld::Ignored:
+            return "Ignored";
+        case Sigchld::ReapingHandler:
+            return "ReapingHandler";
     }
     return "?";
 }
@@ -63,10 +72,9 @@ struct Expected {
 
 TEST_P(RunnerUnderHostSigchld, TrueStatusIsStillReturned) {
     const Expected cases[] = {
-        {"echo ok", 0, "ok\n"},         {"echo x; exit 3", 3, "x\n"},
-        {"exit 255", 255, ""},          {"kill -9 $$", 137, ""},
-        {"kill -TERM $$", 143, ""},     {"sleep 0.2; exit 42", 42, ""},
-        {"-x", 127, ""},                {"echo \"$0 $#\"", 0, "sh 0\n"},
+        {"echo ok", 0, "ok\n"},  {"echo x; exit 3", 3, "x\n"},    {"exit 255", 255, ""},
+        {"kill -9 $$", 137, ""}, {"kill -TERM $$", 143, ""},      {"sleep 0.2; exit 42", 42, ""},
+        {"-x", 127, ""},         {"echo \"$0 $#\"", 0, "sh 0\n"},
     };
     for (const auto& c : cases) {
         std::string output, error;
@@ -119,8 +127,9 @@ TEST_P(RunnerUnderHostSigchld, InheritableHostDescriptorIsNotPassedOn) {
     // The shell looks with builtins (no fork, so nothing of its own is open in between), then a
     // program it starts counts its descriptors: 0, 1, 2 and the directory it reads.
     ASSERT_EQ(TsProcess::system(("for fd in 3 4 5 " + std::to_string(leaky) +
-                                " 100; do [ -e /proc/$$/fd/$fd ] && echo open $fd; done;"
-                                " ls /proc/self/fd | wc -l").c_str(),
+                                 " 100; do [ -e /proc/$$/fd/$fd ] && echo open $fd; done;"
+                                 " ls /proc/self/fd | wc -l")
+                                    .c_str(),
                                 &output, nullptr, 10, false),
               0);
     EXPECT_EQ(output, "4\n");
@@ -152,8 +161,8 @@ TEST(RunnerHostState, BlockedAndIgnoredSignalsOfTheHostAreNotInherited) {
     // The command can kill itself with TERM: it starts with nothing blocked and TERM at default.
     EXPECT_EQ(TsProcess::system("kill -TERM $$", nullptr, nullptr, 10, false), 143);
     std::string output;
-    ASSERT_EQ(TsProcess::system("grep -E '^Sig(Blk|Ign):' /proc/self/status", &output, nullptr,
-                                10, false),
+    ASSERT_EQ(TsProcess::system("grep -E '^Sig(Blk|Ign):' /proc/self/status", &output, nullptr, 10,
+                                false),
               0);
     EXPECT_EQ(output, "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n");
     // SIGPIPE at its default lets `yes | head` end instead of spinning.
@@ -190,9 +199,9 @@ TEST(RunnerHostState, HostWithClosedStandardStreamsStillCapturesBoth) {
 
 TEST(RunnerHostState, CommandLeadsItsOwnProcessGroup) {
     std::string output;
-    ASSERT_EQ(TsProcess::system("echo $$ $(cut -d' ' -f5 /proc/$$/stat)", &output, nullptr, 10,
-                                false),
-              0);
+    ASSERT_EQ(
+        TsProcess::system("echo $$ $(cut -d' ' -f5 /proc/$$/stat)", &output, nullptr, 10, false),
+        0);
     long pgid = 0, pid = 0;
     ASSERT_EQ(std::sscanf(output.c_str(), "%ld %ld", &pid, &pgid), 2) << output;
     EXPECT_EQ(pgid, pid);

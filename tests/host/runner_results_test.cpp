@@ -1,6 +1,6 @@
 // TsProcess::system results: exit statuses, signals, texts, and what happens to the strings.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,8 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "exited with status 1"},
         ResultCase{"PipelineStatusIsTheLastCommands", "echo x | grep -q y", 1, "",
                    "exited with status 1"},
-        ResultCase{"ShellQuotingAndAwk", "printf '253 0 sddlmaa\\n' | awk '{print $1\"-\"$2}'",
-                   0, "253-0\n", ""},
+        ResultCase{"ShellQuotingAndAwk", "printf '253 0 sddlmaa\\n' | awk '{print $1\"-\"$2}'", 0,
+                   "253-0\n", ""},
         ResultCase{"KilledBySigkill", "kill -9 $$", 137, "", "killed by signal 9 (SIGKILL)"},
         ResultCase{"KilledBySigterm", "kill -TERM $$", 143, "", "killed by signal 15 (SIGTERM)"},
         ResultCase{"KilledBySegv", "kill -SEGV $$", 139, "", "killed by signal 11 (SIGSEGV)"},
@@ -71,7 +71,8 @@ TEST(Runner, NullStringsDiscardButStillRun) {
 
 TEST(Runner, MergeStderrSendsBothStreamsToOutput) {
     std::string output = "stale", error = "stale";
-    EXPECT_EQ(TsProcess::system("echo one; echo two >&2; echo three", &output, &error, 10, true), 0);
+    EXPECT_EQ(TsProcess::system("echo one; echo two >&2; echo three", &output, &error, 10, true),
+              0);
     EXPECT_EQ(output, "one\ntwo\nthree\n");
     EXPECT_EQ(error, "");
     // A failure with everything merged still says how the command ended.

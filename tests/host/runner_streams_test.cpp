@@ -16,8 +16,8 @@ constexpr std::size_t kMiB = 1024 * 1024;
 TEST(RunnerStreams, EightMebibytesOnStdoutAndStderrAtOnceDoNotDeadlock) {
     std::string output, error;
     const int result = TsProcess::system(
-        "head -c 8M /dev/zero | tr '\\0' o & head -c 8M /dev/zero | tr '\\0' e >&2; wait",
-        &output, &error, 30, false);
+        "head -c 8M /dev/zero | tr '\\0' o & head -c 8M /dev/zero | tr '\\0' e >&2; wait", &output,
+        &error, 30, false);
     ASSERT_EQ(result, 0) << error.substr(0, 200);
     ASSERT_EQ(output.size(), 8 * kMiB);
     ASSERT_EQ(error.size(), 8 * kMiB);
@@ -49,13 +49,13 @@ TEST_P(RunnerOverflow, PastSixtyFourMebibytesKillsTheGroupAndFails) {
     EXPECT_TRUE(probe::no_children());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Streams, RunnerOverflow,
-    ::testing::Values(OverflowCase{"Stdout", "head -c 70M /dev/zero; sleep 20", true,
-                                   "standard output"},
-                      OverflowCase{"Stderr", "head -c 70M /dev/zero >&2; sleep 20", false,
-                                   "standard error"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Streams, RunnerOverflow,
+                         ::testing::Values(OverflowCase{"Stdout", "head -c 70M /dev/zero; sleep 20",
+                                                        true, "standard output"},
+                                           OverflowCase{"Stderr",
+                                                        "head -c 70M /dev/zero >&2; sleep 20",
+                                                        false, "standard error"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunnerStreams, ExactlySixtyFourMebibytesIsNotAnOverflow) {
     std::string output;
@@ -88,8 +88,8 @@ TEST(RunnerStreams, ConcurrentCallsFromSeveralThreadsKeepTheirOwnResults) {
             for (int i = 0; i < kCalls; ++i) {
                 const std::string id = std::to_string(t) + "-" + std::to_string(i);
                 const int status = (t + i) % 4;
-                const std::string command = "echo out" + id + "; echo err" + id +
-                                            " >&2; exit " + std::to_string(status);
+                const std::string command =
+                    "echo out" + id + "; echo err" + id + " >&2; exit " + std::to_string(status);
                 std::string output, error;
                 const int result = TsProcess::system(command.c_str(), &output, &error, 20, false);
                 if (result != status || output != "out" + id + "\n" || error != "err" + id + "\n") {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "TsProcess.h"
-#include "test_fixtures.h"
 #include "process_probe.h"
+#include "test_fixtures.h"
 
 namespace {
 
@@ -57,7 +57,8 @@ TEST(RunnerTimeout, CommandIgnoringTermIsKilledASecondLater) {
 
 TEST(RunnerTimeout, ShellThatClosedItsPipesStillTimesOut) {
     probe::Stopwatch clock;
-    EXPECT_EQ(TsProcess::system("exec >/dev/null 2>&1; sleep 100", nullptr, nullptr, 1, false), 124);
+    EXPECT_EQ(TsProcess::system("exec >/dev/null 2>&1; sleep 100", nullptr, nullptr, 1, false),
+              124);
     EXPECT_LT(clock.seconds(), 4.0);
     EXPECT_TRUE(probe::no_children());
 }

@@ -44,7 +44,9 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"NoSeparatorsAndNoText", "", "", {""}},
         SplitCase{"NulIsAnOrdinarySeparator", "a\0b"s, "\0"s, {"a", "b"}},
         SplitCase{"NulInsideTextIsKept", "a\0b c"s, " ", {"a\0b"s, "c"}},
-        SplitCase{"ProcPartitionsLine", "253 0 10485760 sddlmaa", " ",
+        SplitCase{"ProcPartitionsLine",
+                  "253 0 10485760 sddlmaa",
+                  " ",
                   {"253", "0", "10485760", "sddlmaa"}},
         SplitCase{"SeparatorsAreSetNotSequence", "a,b;c", ";,", {"a", "b", "c"}}),
     [](const ::testing::TestParamInfo<SplitCase>& info) { return std::string(info.param.name); });
