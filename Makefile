@@ -10,7 +10,7 @@ comma := ,
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build test demo clean
+.PHONY: all bootstrap configure build test demo clean package abi-check abi-baseline
 
 all: build
 
@@ -28,6 +28,26 @@ build: configure
 test: build
 	@echo "make: running the test suite (ctest in $(BUILD)/)"
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The plug-in's whole job on a simulated HDLM host (needs root: namespaces, nodes, loop devices).
+demo: build
+	@echo "make: running mpio-probe report on the simulated host of sim/topologies/demo.json"
+	@$(BUILD)/bin/hdlm-sim run sim/topologies/demo.json -- $(BUILD)/bin/mpio-probe report
+
+# Debian packages of the plug-in and of the tools, into $(BUILD)/packages/.
+package: build
+	@echo "make: building Debian packages into $(BUILD)/packages/ (cpack)"
+	@cd $(BUILD) && cpack --config CPackConfig.cmake \
+	  || { echo "make: cpack failed (see above); check that dpkg-dev is installed (make bootstrap)" >&2; exit 1; }
+
+# The plug-in's host-facing ABI against the pinned abi/libTsMPIO_HDLM.abi; abi-baseline re-pins it.
+abi-check: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target TsMPIO_HDLM
+	@abi/abi-pin check $(BUILD)/lib/libTsMPIO_HDLM.so
+
+abi-baseline: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target TsMPIO_HDLM
+	@abi/abi-pin baseline $(BUILD)/lib/libTsMPIO_HDLM.so
 
 clean:
 	rm -rf build build-*
