@@ -31,9 +31,12 @@ struct Request {
 };
 
 struct Reply {
+    Reply(std::string o = {}, std::string m = {}, int s = 0, std::string e = {})
+        : out(std::move(o)), messages(std::move(m)), status(s), err(std::move(e)) {}
     std::string out;
     std::string messages;               // KAPL warnings and errors
     int status = 0;
+    std::string err;                    // written to stderr as it is (a recording's)
 };
 
 Reply warning(const std::string& text) { return {"", text + "\n", 1}; }
@@ -171,7 +174,7 @@ Reply addPaths(Topology& t) {
 
 Reply replay(const Recording& rec, const Request& r) {
     auto it = rec.commands.find(r.key);
-    if (it != rec.commands.end()) return {it->second.out, it->second.err, it->second.status};
+    if (it != rec.commands.end()) return {it->second.out, "", it->second.status, it->second.err};
     if (r.kind == Request::DeletePath || r.kind == Request::AddPath) return {completionLine(r.operation, hdlmTimestamp()), "", 0};
     if (r.hdev) return warning("KAPL01018-W The target device was not found. Operation name = view, device = " + *r.hdev);
     return {"", "KAPL01075-E The recording holds no output for \"dlnkmgr " + r.key + "\".\n", 1};
@@ -268,6 +271,7 @@ int dlnkmgrMain(int argc, char** argv) {
     }
     writeAll(1, reply.out);
     writeAll(onStderr ? 2 : 1, reply.messages);
+    writeAll(2, reply.err);
     return reply.status;
 }
 
