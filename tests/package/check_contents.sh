@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The packages unpacked by build_and_unpack.sh: their names, metadata, exact file lists, how the
+# installed binaries find their libraries, and the installed probe loading the installed plug-in.
+#
+#   check_contents.sh WORK_DIR BUILD_DIR SOURCE_DIR LIBDIR VERSION BUILD_PROBE HAVE_SIM
+#     LIBDIR       the library folder under the prefix (e.g. lib/x86_64-linux-gnu)
+#     BUILD_PROBE  the build tree's mpio-probe, whose answers the installed one must repeat
+#     HAVE_SIM     1 when this tree builds hdlm-sim
+set -euo pipefail
+
+work="$1" build="$2" source="$3" libdir="$4" version="$5" build_probe="$6" have_sim="$7"
+root="$work/root"
+arch="$(dpkg --print-architecture)"
+failures=0
+checks=0
+
+pass() { checks=$((checks + 1)); echo "ok   $1"; }
+fail() { checks=$((checks + 1)); failures=$((failures + 1)); echo "FAIL $1"; }
+expect() {  # expect DESCRIPTION COMMAND...: passes when the command succeeds
+    local what="$1"; shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+plugin_deb="$work/debs/tsmpio-hdlm-plugin_${version}_${arch}.deb"
+tools_deb="$work/debs/tsmpio-hdlm-tools_${version}_${arch}.deb"
+for deb in "$plugin_deb" "$tools_deb"; do
+    [ -f "$deb" ] || { echo "FAIL $(basename "$deb") was not built; cpack wrote: $(ls "$work/debs")"; exit 1; }
+done
+
+# --- metadata ---------------------------------------------------------------------------------
+field() { dpkg-deb -f "$1" "$2"; }
+contains() { [[ "$1" == *"$2"* ]]; }
+lacks() { [[ "$1" != *"$2"* ]]; }
+has_line() { grep -Fx -- "$2" <<<"$1" >/dev/null; }
+
+plugin_depends="$(field "$plugin_deb" Depends)"
+tools_depends="$(field "$tools_deb" Depends)"
+echo "plug-in package depends on: $plugin_depends"
+echo "tools package depends on:   $tools_depends"
+expect "plug-in package is named tsmpio-hdlm-plugin" [ "$(field "$plugin_deb" Package)" = tsmpio-hdlm-plugin ]
+expect "tools package is named tsmpio-hdlm-tools" [ "$(field "$tools_deb" Package)" = tsmpio-hdlm-tools ]
+expect "both packages carry version $version" \
+    [ "$(field "$plugin_deb" Version)/$(field "$tools_deb" Version)" = "$version/$version" ]
+expect "plug-in package depends on the C and C++ runtimes" \
+    eval 'contains "$plugin_depends" libc6 && contains "$plugin_depends" libstdc++6'
+expect "plug-in package does not pull in the tools or the stand-ins" lacks "$plugin_depends" tsmpio
+expect "tools package depends on the plug-in of its own version" \
+    contains "$tools_depends" "tsmpio-hdlm-plugin (= $version)"
+expect "tools package depends on libblkid1 (libkpartx's partition reader)" contains "$tools_depends" libblkid1
+if [ "$have_sim" = 1 ]; then
+    expect "tools package depends on libfdisk1 (hdlm-sim's table writer)" contains "$tools_depends" libfdisk1
+fi
+
+# --- exact file lists -------------------------------------------------------------------------
+files_of() { dpkg-deb --fsys-tarfile "$1" | tar -t | grep -v '/$' | sed 's|^\./||' | sort; }
+
+expected_plugin="$(printf '%s\n' \
+    usr/include/TsMPIO_HDLM.h \
+    "usr/$libdir/libTsMPIO_HDLM.so" \
+    usr/share/doc/tsmpio-hdlm-plugin/README.md | sort)"
+expected_tools="$(
+    printf '%s\n' usr/bin/mpio-probe \
+        "usr/$libdir/tsmpio-hdlm/libTsLib.so" \
+        "usr/$libdir/tsmpio-hdlm/libZoUtils.so" \
+        "usr/$libdir/tsmpio-hdlm/libkpartx.so"
+    [ "$have_sim" = 1 ] && echo usr/bin/hdlm-sim
+    for t in "$source"/sim/topologies/*.json; do
+        [ -e "$t" ] && echo "usr/share/tsmpio-hdlm/topologies/$(basename "$t")"
+    done
+    true)"
+expected_tools="$(sort <<<"$expected_tools")"
+
+compare_list() {  # compare_list PACKAGE EXPECTED ACTUAL
+    if [ "$2" = "$3" ]; then
+        pass "$1 holds exactly the expected files"
+    else
+        fail "$1 file list differs (- expected, + packaged):"
+        diff <(echo "$2") <(echo "$3") | grep '^[<>]' | sed 's/^</    -/; s/^>/    +/'
+    fi
+}
+compare_list tsmpio-hdlm-plugin "$expected_plugin" "$(files_of "$plugin_deb")"
+compare_list tsmpio-hdlm-tools "$expected_tools" "$(files_of "$tools_deb")"
+
+# The stand-ins must never land where the loader would find them for a host's plug-in.
+for lib in libTsLib.so libZoUtils.so libkpartx.so; do
+    where="$(cd "$root" && find . -name "$lib*" | sed 's|^\./||')"
+    expect "$lib is installed only in the private folder usr/$libdir/tsmpio-hdlm" \
+        [ "$where" = "usr/$libdir/tsmpio-hdlm/$lib" ]
+done
+
+# --- how the installed binaries find their libraries ------------------------------------------
+runpath() { readelf -d "$1" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p'; }
+probe_to_private="$(realpath -m --relative-to="$root/usr/bin" "$root/usr/$libdir/tsmpio-hdlm")"
+expect "installed plug-in keeps RUNPATH \$ORIGIN (got '$(runpath "$root/usr/$libdir/libTsMPIO_HDLM.so")')" \
+    [ "$(runpath "$root/usr/$libdir/libTsMPIO_HDLM.so")" = '$ORIGIN' ]
+expect "installed probe finds the stand-ins by RUNPATH \$ORIGIN/$probe_to_private (got '$(runpath "$root/usr/bin/mpio-probe")')" \
+    [ "$(runpath "$root/usr/bin/mpio-probe")" = "\$ORIGIN/$probe_to_private" ]
+leaks=""
+while IFS= read -r elf; do
+    if readelf -d "$elf" | grep -F "$build" >/dev/null; then leaks+=" ${elf#"$root"/}"; fi
+done < <(find "$root" -type f \( -name '*.so' -o -path '*/bin/*' \))
+expect "no installed binary refers to the build tree $build${leaks:+ (found in:$leaks)}" [ -z "$leaks" ]
+ldd_out="$(env -u LD_LIBRARY_PATH ldd "$root/usr/bin/mpio-probe")"
+for lib in libTsLib.so libZoUtils.so libkpartx.so; do
+    found="$(awk -v lib="$lib" '$1 == lib && $2 == "=>" {print $3}' <<<"$ldd_out")"
+    [ -n "$found" ] && found="$(realpath -m "$found")"
+    expect "installed probe loads $lib from the private folder (ldd: ${found:-not found})" \
+        [ "$found" = "$root/usr/$libdir/tsmpio-hdlm/$lib" ]
+done
+
+# --- the installed probe runs the installed plug-in -------------------------------------------
+status=0
+installed_out="$(env -u LD_LIBRARY_PATH "$root/usr/bin/mpio-probe" --no-init vendor 2>&1)" || status=$?
+echo "$installed_out" | sed 's/^/    | /'
+expect "installed 'mpio-probe --no-init vendor' exits 0 (got $status)" [ "$status" -eq 0 ]
+expect "installed probe loads the installed plug-in by default" \
+    has_line "$installed_out" "plug-in: $root/usr/$libdir/libTsMPIO_HDLM.so"
+build_out="$("$build_probe" --no-init vendor 2>&1 || true)"
+expect "installed probe answers as the build tree's does" \
+    [ "$(grep -v '^plug-in: ' <<<"$installed_out")" = "$(grep -v '^plug-in: ' <<<"$build_out")" ]
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]

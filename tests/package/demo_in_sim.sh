@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The installed tools do the whole job: the installed hdlm-sim runs the installed mpio-probe's
+# report on the shipped demo topology, and the picture must be the one the build tree shows.
+# Needs root (the simulator builds a private mount namespace, device nodes and loop devices).
+#
+#   demo_in_sim.sh WORK_DIR LIBDIR HAVE_SIM [BUILD_SIM BUILD_PROBE]
+set -euo pipefail
+
+work="$1" libdir="$2" have_sim="$3" build_sim="${4:-}" build_probe="${5:-}"
+root="$work/root"
+sim="$root/usr/bin/hdlm-sim"
+probe="$root/usr/bin/mpio-probe"
+topology="$root/usr/share/tsmpio-hdlm/topologies/demo.json"
+
+if [ "$have_sim" != 1 ]; then
+    echo "SKIPPED: this tree does not build hdlm-sim yet, so the packages carry no simulator"
+    exit 77
+fi
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIPPED: hdlm-sim needs root (mount namespace, device nodes, loop devices)"
+    exit 77
+fi
+for f in "$sim" "$probe" "$topology"; do
+    [ -e "$f" ] || { echo "FAIL: ${f#"$root"/} is not in the unpacked packages"; exit 1; }
+done
+
+# Loop devices and so device numbers differ from run to run; everything else must match.
+normalise() { grep -v '^plug-in: ' | sed -E 's/\b[0-9]+:[0-9]+\b/MAJ:MIN/g'; }
+
+run_report() {  # run_report SIM TOPOLOGY PROBE OUT: the status of the report
+    local status=0
+    env -u LD_LIBRARY_PATH timeout --kill-after=5 120 \
+        "$1" run "$2" -- "$3" report >"$4" 2>"$4.err" || status=$?
+    return "$status"
+}
+
+echo "running the installed probe's report inside the installed simulator"
+installed_status=0
+run_report "$sim" "$topology" "$probe" "$work/installed.out" || installed_status=$?
+sed 's/^/    | /' "$work/installed.out"
+echo "installed run exited $installed_status"
+
+echo "running the same report with the build tree's simulator and probe, for reference"
+build_status=0
+run_report "$build_sim" "$topology" "$build_probe" "$work/build.out" || build_status=$?
+echo "build-tree run exited $build_status"
+
+failures=0
+fail() { failures=$((failures + 1)); echo "FAIL $1"; }
+
+# 0: every call succeeded; 1: the plug-in answered but reported a failure somewhere (the report
+# marks it). Anything else means the probe, the plug-in or the simulator did not run.
+if [ "$installed_status" -gt 1 ]; then
+    fail "installed run exited $installed_status; its standard error:"
+    sed 's/^/    | /' "$work/installed.out.err"
+fi
+[ "$installed_status" -eq "$build_status" ] ||
+    fail "installed run exited $installed_status, the build tree's $build_status"
+grep -Fx "plug-in: $root/usr/$libdir/libTsMPIO_HDLM.so" "$work/installed.out" >/dev/null ||
+    fail "the installed probe did not load the installed plug-in"
+
+disks="$(grep -Eo '^/dev/sddlm[a-z]+ +disk' "$work/build.out" | awk '{print $1}' || true)"
+[ -n "$disks" ] || fail "the build tree's report lists no HDLM disk; see its output in $work/build.out"
+for disk in $disks; do
+    grep -E "^$disk +disk" "$work/installed.out" >/dev/null || fail "the installed report lacks $disk"
+done
+if ! diff <(normalise <"$work/build.out") <(normalise <"$work/installed.out") >"$work/report.diff"; then
+    fail "the installed report differs from the build tree's (- build tree, + installed):"
+    grep '^[<>]' "$work/report.diff" | sed 's/^</    -/; s/^>/    +/'
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "ok: the installed report shows the demo's disks ($(echo $disks)) as the build tree's does"
