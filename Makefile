@@ -9,6 +9,7 @@ endif
 comma := ,
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 20
 
 .PHONY: all bootstrap configure build test demo clean package abi-check abi-baseline
 
@@ -51,3 +52,8 @@ abi-baseline: configure
 
 clean:
 	rm -rf build build-*
+
+# libFuzzer targets, built with clang in build-fuzz/, each run for FUZZ_SECONDS seconds.
+.PHONY: fuzz
+fuzz: bootstrap
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run-all

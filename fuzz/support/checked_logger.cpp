@@ -26,10 +26,9 @@ const std::vector<LogRecord>& logRecords() {
 }
 
 size_t countLogged(const std::string& prefix) {
-    return static_cast<size_t>(
-        std::count_if(records().begin(), records().end(), [&](const LogRecord& r) {
-            return r.message.compare(0, prefix.size(), prefix) == 0;
-        }));
+    return static_cast<size_t>(std::count_if(
+        records().begin(), records().end(),
+        [&](const LogRecord& r) { return r.message.compare(0, prefix.size(), prefix) == 0; }));
 }
 
 }  // namespace fuzzhost

@@ -17,8 +17,11 @@ struct Link {
 };
 
 // hd7 looks like partition 7 of hd; part15 like partition 15 of part, whose node is missing.
-const Link links[] = {{"hd7", "/dev/null"}, {"hd", "/dev/zero"}, {"part15", "/dev/full"},
-                      {"disk3", "/dev/urandom"}, {"disk", "/dev/null"}};
+const Link links[] = {{"hd7", "/dev/null"},
+                      {"hd", "/dev/zero"},
+                      {"part15", "/dev/full"},
+                      {"disk3", "/dev/urandom"},
+                      {"disk", "/dev/null"}};
 
 std::string& scratchDir() {
     static std::string dir;
@@ -38,7 +41,8 @@ void enterScratchNodes() {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/hdlm-fuzz-XXXXXX";
     if (mkdtemp(&pattern[0]) == nullptr) {
-        std::perror("fuzz harness: mkdtemp of the scratch folder failed; set TMPDIR to a writable folder");
+        std::perror(
+            "fuzz harness: mkdtemp of the scratch folder failed; set TMPDIR to a writable folder");
         std::abort();
     }
     scratchDir() = pattern;
@@ -88,9 +92,9 @@ void makeFuzzerPathsAbsolute(int* argc, char*** argv) {
 }
 
 std::string chooseDevice(unsigned char selector, const std::string& fallback) {
-    static const char* const names[] = {
-        "/dev/null", "/dev/zero", "/dev/full", "/dev/urandom", "hd7",  "hd",
-        "part15",    "disk3",     "disk",      "./hd7",        "/dev/nosuch", "missing4"};
+    static const char* const names[] = {"/dev/null", "/dev/zero", "/dev/full",   "/dev/urandom",
+                                        "hd7",       "hd",        "part15",      "disk3",
+                                        "disk",      "./hd7",     "/dev/nosuch", "missing4"};
     const unsigned count = sizeof names / sizeof names[0];
     return selector % 16 < count ? names[selector % 16] : fallback;
 }

@@ -14,9 +14,9 @@ std::vector<std::string> takeFailures();
 
 }  // namespace fuzzhost
 
-#define FUZZ_CHECK(condition, what)                                                       \
-    do {                                                                                  \
-        if (!(condition))                                                                 \
-            ::fuzzhost::reportFailure(__FILE__, __LINE__,                                 \
+#define FUZZ_CHECK(condition, what)                                                          \
+    do {                                                                                     \
+        if (!(condition))                                                                    \
+            ::fuzzhost::reportFailure(__FILE__, __LINE__,                                    \
                                       std::string(#condition) + " -- " + std::string(what)); \
     } while (0)

@@ -43,8 +43,7 @@ GuardedBuffers::GuardedBuffers(int entries, size_t size) {
 void GuardedBuffers::checkGuards(const std::string& what) const {
     FUZZ_CHECK(pointers_ == original_, what + ": the caller's pointer array was changed");
     for (size_t i = 0; i < blocks_.size(); ++i)
-        FUZZ_CHECK(blocks_[i].guardsIntact(),
-                   what + ": write outside buffer " + std::to_string(i));
+        FUZZ_CHECK(blocks_[i].guardsIntact(), what + ": write outside buffer " + std::to_string(i));
 }
 
 void checkPadded(const GuardedBlock& block, const std::string& expected, const std::string& what) {

@@ -100,8 +100,8 @@ void checkLookup(const std::string& device, const fuzzhost::Reply& reply) {
     }
     size_t rejected = 0;
     const DeviceMap entries = expectedEntries(reply.output, rejected);
-    const std::string key = std::to_string(major(node.st_rdev)) + "-" +
-                            std::to_string(minor(node.st_rdev));
+    const std::string key =
+        std::to_string(major(node.st_rdev)) + "-" + std::to_string(minor(node.st_rdev));
     const auto entry = entries.find(key);
     if (entry == entries.end()) {
         FUZZ_CHECK(rc == 0 && name == device, "key " + key + " is not in the inventory");

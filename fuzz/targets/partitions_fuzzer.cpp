@@ -70,8 +70,8 @@ void checkSlices(const std::list<slice>& slices, uint64_t deviceSectors) {
         // A container is shown as the kernel shows it: its head only.
         for (const slice& logical : slices)
             if (logical.container == s.minor)
-                FUZZ_CHECK(s.size <= 2, what + " is a container of " +
-                                            std::to_string(s.size) + " sectors");
+                FUZZ_CHECK(s.size <= 2,
+                           what + " is a container of " + std::to_string(s.size) + " sectors");
     }
 }
 
@@ -100,11 +100,12 @@ void checkConversion(const std::list<slice>& slices, const std::string& disk, in
         for (size_t i = name.size(); i < sizeof e.devName; ++i)
             zeroTail = zeroTail && e.devName[i] == '\0';
         FUZZ_CHECK(zeroTail, "devName not zero-filled after the name");
-        FUZZ_CHECK(e.partNum == static_cast<uint32_t>(s.minor) && e.startSector == s.start &&
-                       e.numSectors == s.size && e.sectorSize == 512 &&
-                       e.devMajor == static_cast<uint32_t>(diskMajor) &&
-                       e.devMinor == static_cast<uint32_t>(diskMinor + s.minor),
-                   "record of partition " + std::to_string(s.minor));
+        FUZZ_CHECK(
+            e.partNum == static_cast<uint32_t>(s.minor) && e.startSector == s.start &&
+                e.numSectors == s.size && e.sectorSize == 512 &&
+                e.devMajor == static_cast<uint32_t>(diskMajor) &&
+                e.devMinor == static_cast<uint32_t>(diskMinor) + static_cast<uint32_t>(s.minor),
+            "record of partition " + std::to_string(s.minor));
     }
     // Entries past the slices keep whatever the caller had there.
     const auto* bytes = reinterpret_cast<const unsigned char*>(info + index);
@@ -129,7 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(rc >= 0, "a readable image gave " + std::to_string(rc));
     if (rc < 0) return 0;
     FUZZ_CHECK(slices.size() == 1 + static_cast<size_t>(rc), "result and slices appended differ");
-    FUZZ_CHECK(std::memcmp(&slices.front(), &sentinel, sizeof sentinel) == 0,
+    const slice& first = slices.front();
+    FUZZ_CHECK(first.start == sentinel.start && first.size == sentinel.size &&
+                   first.container == sentinel.container && first.major == sentinel.major &&
+                   first.minor == sentinel.minor,
                "the caller's slice was changed");
     slices.pop_front();
     checkSlices(slices, size / 512);

@@ -1,0 +1,158 @@
+// The harness support must be able to fail: a write past a guarded buffer, a wrong or badly
+// padded copy, an unexpected logger call are all reported, and the scripted runner and the input
+// reader behave as the harnesses rely on.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "EvDebug.h"
+#include "TsProcess.h"
+#include "checked_logger.h"
+#include "fuzz_check.h"
+#include "fuzz_input.h"
+#include "guarded_buffers.h"
+#include "scripted_runner.h"
+
+namespace {
+
+size_t failuresReported() {
+    return fuzzhost::takeFailures().size();
+}
+
+TEST(GuardedBuffers, ReportWritesPastEitherEndOfABuffer) {
+    for (int offset : {-1, 1024, 1024 + 31}) {
+        fuzzhost::takeFailures();
+        fuzzhost::GuardedBuffers buffers(3, 1024);
+        buffers.array()[1][offset] = 'x';
+        buffers.checkGuards("entries");
+        EXPECT_EQ(failuresReported(), 1u) << "offset " << offset;
+    }
+}
+
+TEST(GuardedBuffers, ReportAChangedPointerArrayOrGuardSlot) {
+    fuzzhost::takeFailures();
+    fuzzhost::GuardedBuffers buffers(2, 16);
+    buffers.array()[2] = nullptr;  // one past the last entry: a guard slot
+    buffers.checkGuards("entries");
+    EXPECT_EQ(failuresReported(), 1u);
+}
+
+TEST(GuardedBuffers, AcceptWritesInsideEveryBuffer) {
+    fuzzhost::takeFailures();
+    fuzzhost::GuardedBuffers buffers(2, 16);
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 16; ++j) buffers.array()[i][j] = 'a';
+    buffers.checkGuards("entries");
+    EXPECT_EQ(failuresReported(), 0u);
+    EXPECT_FALSE(buffers.block(0).untouched());
+}
+
+TEST(CheckPadded, TellsAPaddedCopyFromEveryKindOfWrongOne) {
+    struct Case {
+        const char* what;
+        std::string written;  // bytes before the zero tail
+        bool zeroTail;
+        std::string expected;
+        size_t failures;
+    };
+    const Case cases[] = {
+        {"exact copy", "sdc", true, "sdc", 0},
+        {"other text", "sdd", true, "sdc", 1},
+        {"no zero tail", "sdc", false, "sdc", 1},
+        {"cut to size-1", std::string(15, 'a'), true, std::string(40, 'a'), 0},
+        {"ends at a NUL", "ab", true, std::string("ab\0cd", 5), 0},
+    };
+    for (const Case& c : cases) {
+        fuzzhost::takeFailures();
+        fuzzhost::GuardedBlock block(16);
+        std::string bytes = c.written;
+        bytes.resize(16, c.zeroTail ? '\0' : 'z');
+        bytes[15] = '\0';
+        std::copy(bytes.begin(), bytes.end(), block.data());
+        fuzzhost::checkPadded(block, c.expected, c.what);
+        EXPECT_EQ(failuresReported(), c.failures) << c.what;
+    }
+}
+
+TEST(FuzzInput, ReadsControlBytesFieldsAndRest) {
+    const std::string bytes(
+        "\x01\xc6\x0a"
+        "abc\0\0tail",
+        12);
+    fuzzhost::FuzzInput input(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(input.byte(), 1);
+    EXPECT_EQ(input.status(), INT_MIN);  // 0xc6: the seventh unusual status
+    EXPECT_EQ(input.capacity(64), 2);    // 10 % 72 - 8
+    EXPECT_EQ(input.field(), "abc");
+    EXPECT_EQ(input.field(), "");
+    EXPECT_EQ(input.rest(), "tail");
+    // Exhausted: zeros and empty text, never a failure.
+    EXPECT_EQ(input.byte(), 0);
+    EXPECT_EQ(input.status(), 0);
+    EXPECT_EQ(input.capacity(64), -8);
+    EXPECT_EQ(input.field(), "");
+}
+
+TEST(FuzzInput, CapacityNeverExceedsTheArray) {
+    for (int b = 0; b < 256; ++b) {
+        const uint8_t byte = static_cast<uint8_t>(b);
+        fuzzhost::FuzzInput input(&byte, 1);
+        EXPECT_LE(input.capacity(5), 5) << "byte " << b;
+    }
+}
+
+TEST(ScriptedRunner, AnswersByTheFirstMatchingPrefixAndRecords) {
+    fuzzhost::takeFailures();
+    fuzzhost::resetScript();
+    fuzzhost::scriptReply("dlnkmgr view -lu", {0, "sddlmaa\n", ""});
+    fuzzhost::scriptReply("dlnkmgr", {3, "", "usage"});
+    std::string output = "old";
+    std::string error = "old";
+    EXPECT_EQ(TsProcess::system("dlnkmgr view -lu | grep x", &output, &error, 0, false), 0);
+    EXPECT_EQ(output, "sddlmaa\n");
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(TsProcess::system("dlnkmgr add -path -s", &output, &error, 0, false), 3);
+    EXPECT_EQ(error, "usage");
+    EXPECT_EQ(TsProcess::system("cat /proc/devices", &output, &error, 0, false),
+              fuzzhost::kUnscriptedStatus);
+    EXPECT_EQ(output, "");
+    const std::vector<std::string> expected{"dlnkmgr view -lu | grep x", "dlnkmgr add -path -s",
+                                            "cat /proc/devices"};
+    EXPECT_EQ(fuzzhost::commandsRun(), expected);
+    EXPECT_EQ(failuresReported(), 0u);
+}
+
+TEST(ScriptedRunner, ReportsATimeoutOrMergedStderr) {
+    fuzzhost::takeFailures();
+    fuzzhost::resetScript();
+    TsProcess::system("true", nullptr, nullptr, 5, false);
+    TsProcess::system("true", nullptr, nullptr, 0, true);
+    EXPECT_EQ(failuresReported(), 2u);
+}
+
+TEST(CheckedLogger, RecordsMessagesAndReportsForeignLabelsAndLevels) {
+    struct Case {
+        const char* label;
+        int level;
+        size_t failures;
+    };
+    const Case cases[] = {{"HDLM::init", 0, 0},
+                          {"HDLM::init", -1, 0},
+                          {"init", 0, 1},
+                          {"HDLM::init", 2, 1},
+                          {nullptr, 0, 1}};
+    for (const Case& c : cases) {
+        fuzzhost::takeFailures();
+        fuzzhost::resetLog();
+        EvDebug(nullptr).DebugLvl(c.label, c.level, "line [%s] %d", "a\nb", 7);
+        EXPECT_EQ(failuresReported(), c.failures) << (c.label ? c.label : "null") << c.level;
+    }
+    ASSERT_EQ(fuzzhost::logRecords().size(), 0u);  // the null label is not recorded
+    EvDebug(nullptr).DebugLvl("HDLM::init", 0, "line [%s] %d", "a\nb", 7);
+    ASSERT_EQ(fuzzhost::logRecords().size(), 1u);
+    EXPECT_EQ(fuzzhost::logRecords()[0].message, "line [a\nb] 7");
+    EXPECT_EQ(fuzzhost::countLogged("line ["), 1u);
+}
+
+}  // namespace
