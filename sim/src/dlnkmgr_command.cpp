@@ -214,7 +214,10 @@ Reply perform(const std::string& statePath, const Request& r) {
 bool confirm(const std::string& operation) {
     writeAll(1, "KAPL01096-I Is it OK to " + operation + " the paths? [y/n]:");
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
+    if (!std::getline(std::cin, answer)) {
+        writeAll(1, "\n");  // no answer (end of input): the prompt's line still ends
+        return false;
+    }
     return answer == "y" || answer == "Y";
 }
 

@@ -31,14 +31,6 @@ simtest::ShellResult simRun(const std::string& script, const std::string& topolo
     return sh(kSim + " run " + options + " " + topology + " -- sh -c " + quote(script));
 }
 
-std::set<std::string> boundLoops() {
-    std::set<std::string> bound;
-    auto r = sh("for d in /sys/block/loop*; do [ -e $d/loop/backing_file ] && echo ${d##*/}; done; true");
-    std::istringstream in(r.out);
-    for (std::string l; in >> l;) bound.insert(l);
-    return bound;
-}
-
 class SimRun : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -186,7 +178,10 @@ TEST_F(SimRun, HangingDlnkmgrEndsWithTheTimeoutAndLeavesNothing) {
     t.dlnkmgr.faults["view -sys -msrv"] = sim::Fault{1, std::nullopt, std::string("KAPL01012-E Could not connect the HDLM manager. Operation name = view\n")};
     simtest::TempDir dir;
     std::string topo = dir.file("t.json", sim::toJson(t));
-    auto r = simRun("timeout 1 dlnkmgr view -lu; echo $?; dlnkmgr view -sys -msrv; echo $?; pgrep -x dlnkmgr || echo none", topo);
+    // Any dlnkmgr still running in this namespace (other simulated hosts may run their own).
+    auto r = simRun("timeout 1 dlnkmgr view -lu; echo $?; dlnkmgr view -sys -msrv; echo $?;"
+                    "for p in $(pgrep -x dlnkmgr); do [ \"$(readlink /proc/$p/ns/mnt)\" = \"$(readlink /proc/self/ns/mnt)\" ] && echo $p; done;"
+                    "echo none", topo);
     EXPECT_EQ(r.out, "124\n1\nnone\n");
     EXPECT_EQ(r.err, "KAPL01012-E Could not connect the HDLM manager. Operation name = view\n");
 }
@@ -206,25 +201,43 @@ TEST_F(SimRun, NoLoopFallsBackToFakeMajorsCleanly) {
     EXPECT_EQ(verdict, "unreadable");
 }
 
+// The loop indices behind the HDLM nodes, as the command inside sees them.
+const char* const kPrintLoopIndices = "for f in /dev/sddlm*; do stat -c %T $f; done";
+
+std::set<unsigned> indicesFrom(const std::string& hexMinors) {
+    std::set<unsigned> out;
+    std::istringstream in(hexMinors);
+    for (std::string hex; in >> hex;) out.insert(unsigned(std::stoul(hex, nullptr, 16)));
+    return out;
+}
+
+// Which of `indices` are still bound to a simulator image or, if `added`, exist at all.
+std::string lingering(const std::set<unsigned>& indices, const std::set<unsigned>& added) {
+    std::string left;
+    for (unsigned i : indices) {
+        std::string sys = "/sys/block/loop" + std::to_string(i);
+        std::ifstream backing(sys + "/loop/backing_file");
+        std::string file;
+        if (backing >> file && file.find("/.hdlm-sim/") != std::string::npos) left += "loop" + std::to_string(i) + "(bound) ";
+        else if (added.count(i) && access(sys.c_str(), F_OK) == 0) left += "loop" + std::to_string(i) + " ";
+    }
+    return left;
+}
+
 TEST_F(SimRun, NothingStaysBehindAfterTheCommand) {
-    std::string mounts = sh("wc -l < /proc/self/mountinfo").out;
-    std::string partitions = sim::readTextFile("/proc/partitions");
-    std::set<std::string> before = boundLoops();
-    EXPECT_EQ(simRun("true").status, 0);
-    EXPECT_EQ(sh("wc -l < /proc/self/mountinfo").out, mounts);
-    EXPECT_EQ(sim::readTextFile("/proc/partitions"), partitions);
-    EXPECT_EQ(boundLoops(), before);
+    std::string mounts = sh("grep -c . /proc/self/mountinfo").out;
+    auto r = simRun(kPrintLoopIndices);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::set<unsigned> used = indicesFrom(r.out);
+    EXPECT_EQ(used.size(), 14u);
+    EXPECT_EQ(lingering(used, {}), "");  // detached before run returned
+    EXPECT_EQ(sh("grep -c . /proc/self/mountinfo").out, mounts);
 }
 
 TEST_F(SimRun, KillingTheSimulatorLeavesNoLoopDeviceOrProcess) {
-    auto loopEntries = [] {
-        std::set<std::string> entries;
-        std::istringstream in(sh("ls /sys/block | grep '^loop'").out);
-        for (std::string l; in >> l;) entries.insert(l);
-        return entries;
-    };
-    std::set<std::string> existing = loopEntries();
-    std::set<std::string> bound = boundLoops();
+    std::set<unsigned> existing;
+    std::istringstream pre(sh("ls /sys/block | grep '^loop' | sed 's/loop//'").out);
+    for (unsigned i; pre >> i;) existing.insert(i);
     simtest::TempDir dir;
     std::string ready = dir.path() + "/ready";
     pid_t pid = fork();
@@ -232,28 +245,28 @@ TEST_F(SimRun, KillingTheSimulatorLeavesNoLoopDeviceOrProcess) {
     if (pid == 0) {
         setpgid(0, 0);
         execl(kSim.c_str(), kSim.c_str(), "run", kDemo.c_str(), "--", "sh", "-c",
-              ("ls /sys/block | grep '^loop' > " + ready + ".tmp; mv " + ready + ".tmp " + ready + "; exec sleep 29.5").c_str(),
+              (std::string(kPrintLoopIndices) + " > " + ready + ".tmp; mv " + ready + ".tmp " + ready + "; exec sleep 29.5").c_str(),
               nullptr);
         _exit(127);
     }
     for (int i = 0; i < 100 && access(ready.c_str(), F_OK) != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_EQ(access(ready.c_str(), F_OK), 0) << "the simulated host did not come up";
-    EXPECT_NE(boundLoops(), bound);  // its loop devices are attached while it runs
-    std::set<std::string> added;
-    std::istringstream during(sim::readTextFile(ready));
-    for (std::string l; during >> l;)
-        if (!existing.count(l)) added.insert(l);
+    std::set<unsigned> used = indicesFrom(sim::readTextFile(ready));
+    EXPECT_EQ(used.size(), 14u);
+    EXPECT_NE(lingering(used, {}), "");  // bound while it runs
+    // Outside the namespace nothing of it shows.
+    EXPECT_EQ(sh("grep -c sddlm /proc/partitions /proc/devices").out, "/proc/partitions:0\n/proc/devices:0\n");
+    EXPECT_NE(access("/dev/sddlmaa", F_OK), 0);
+    EXPECT_EQ(sh("grep -c hdlm-sim /proc/self/mountinfo").out, "0\n");
+    std::set<unsigned> added;
+    for (unsigned i : used)
+        if (!existing.count(i)) added.insert(i);
     kill(pid, SIGKILL);
     int status;
     waitpid(pid, &status, 0);
     std::string left;
     for (int i = 0; i < 100; ++i) {
-        left.clear();
-        std::set<std::string> now = loopEntries(), nowBound = boundLoops();
-        for (const std::string& l : added)
-            if (now.count(l)) left += l + " ";
-        for (const std::string& l : nowBound)
-            if (!bound.count(l)) left += l + "(bound) ";
+        left = lingering(used, added);
         if (sh("pgrep -f 'sleep 29[.]5'").status == 0) left += "the command ";
         if (left.empty()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -290,12 +303,13 @@ TEST_F(SimRun, CaptureReplaysAsRecorded) {
     const std::string look =
         "for c in 'view -sys -msrv' 'view -lu' 'view -lu -item -hdev sddlmab' 'view -lu -item -hdev sddlmad'; do "
         "dlnkmgr $c | grep -v KAPL01001-I; echo \"rc=$?\"; done; dlnkmgr view -lu -item -hdev sddlmzz; echo \"rc=$?\";"
-        "cat /proc/partitions /proc/devices; ls -ln /dev | grep ' sd' | awk '{print $1, $5, $6, $NF}';"
+        "grep -v ' loop[0-9]*$' /proc/partitions; cat /proc/devices; ls -ln /dev | grep ' sd' | awk '{print $1, $5, $6, $NF}';"
         "for d in /dev/sddlm??; do sfdisk -d $d 2>&1 | grep start= | sed 's/, uuid=.*//'; done";
     auto live = simRun(look);
     auto replay = simRun(look, capture);
     ASSERT_EQ(replay.status, 0) << replay.err;
-    // The manager's wake-up time differs between the two runs; everything else is the same.
+    // The manager's wake-up time differs between the two runs, and the machine's own loop devices
+    // may come and go meanwhile; everything else is the same.
     auto dropTimes = [](std::string s) {
         size_t p = s.find("Alive");
         return p == std::string::npos ? s : s.erase(p, s.find('\n', p) - p);
