@@ -31,7 +31,8 @@ namespace {
 // Runs dlnkmgr with `args`, both streams captured; a command over time is killed (status 124).
 RecordedCommand runDlnkmgr(const std::vector<std::string>& args, int timeoutSeconds) {
     int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    if (pipe2(out, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
     if (pipe2(err, O_CLOEXEC) != 0) {
         close(out[0]);
         close(out[1]);
@@ -58,8 +59,11 @@ RecordedCommand runDlnkmgr(const std::vector<std::string>& args, int timeoutSeco
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     bool timedOut = false;
     while (outRead || errRead) {
-        struct pollfd fds[2] = {{outRead ? outRead.get() : -1, POLLIN, 0}, {errRead ? errRead.get() : -1, POLLIN, 0}};
-        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+        struct pollfd fds[2] = {{outRead ? outRead.get() : -1, POLLIN, 0},
+                                {errRead ? errRead.get() : -1, POLLIN, 0}};
+        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           deadline - std::chrono::steady_clock::now())
+                           .count());
         if (left <= 0) {
             timedOut = true;
             kill(pid, SIGKILL);
@@ -70,12 +74,15 @@ RecordedCommand runDlnkmgr(const std::vector<std::string>& args, int timeoutSeco
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char buf[65536];
             ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) (i == 0 ? rc.out : rc.err).append(buf, size_t(n));
-            else if (n == 0 || errno != EINTR) (i == 0 ? outRead : errRead).reset();
+            if (n > 0)
+                (i == 0 ? rc.out : rc.err).append(buf, size_t(n));
+            else if (n == 0 || errno != EINTR)
+                (i == 0 ? outRead : errRead).reset();
         }
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
     rc.status = timedOut ? 124 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return rc;
 }
@@ -104,18 +111,23 @@ std::optional<PartitionTable> readTable(const std::string& path) {
     if (!root) return std::nullopt;
     PartitionTable t;
     t.label = blkid_parttable_get_type(root);
-    if (t.label != "dos" && t.label != "gpt") throw std::runtime_error(path + ": a " + t.label + " table (only dos and gpt are replayed)");
+    if (t.label != "dos" && t.label != "gpt")
+        throw std::runtime_error(path + ": a " + t.label +
+                                 " table (only dos and gpt are replayed)");
     int n = blkid_partlist_numof_partitions(list);
     for (int i = 0; i < n; ++i) {
         blkid_partition par = blkid_partlist_get_partition(list, i);
         blkid_parttable own = blkid_partition_get_table(par);
-        if (own != root && !(t.label == "dos" && blkid_partition_is_logical(par))) continue;  // a nested label
+        if (own != root && !(t.label == "dos" && blkid_partition_is_logical(par)))
+            continue;  // a nested label
         Partition p;
         p.number = blkid_partition_get_partno(par);
         p.start = uint64_t(blkid_partition_get_start(par));
         p.size = uint64_t(blkid_partition_get_size(par));
         if (t.label == "dos") {
-            p.kind = blkid_partition_is_extended(par) ? "extended" : blkid_partition_is_logical(par) ? "logical" : "primary";
+            p.kind = blkid_partition_is_extended(par)  ? "extended"
+                     : blkid_partition_is_logical(par) ? "logical"
+                                                       : "primary";
             char code[8];
             snprintf(code, sizeof code, "%x", blkid_partition_get_type(par));
             p.type = code;
@@ -150,7 +162,8 @@ Topology captureHost(const CaptureOptions& o) {
             for (std::string line; std::getline(lines, line);) {
                 std::istringstream fields(line);
                 std::string first, second;
-                if (line.find("sddlm") != std::string::npos && fields >> first >> second) disks.insert(second);
+                if (line.find("sddlm") != std::string::npos && fields >> first >> second)
+                    disks.insert(second);
             }
         }
     }
@@ -168,11 +181,15 @@ Topology captureHost(const CaptureOptions& o) {
         std::string name = e->d_name;
         if (name.compare(0, 2, "sd") != 0) continue;
         struct stat st;
-        if (lstat((o.devDir + "/" + name).c_str(), &st) != 0 || !(S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode))) continue;
-        rec.nodes.push_back({name, S_ISBLK(st.st_mode) ? 'b' : 'c', {major(st.st_rdev), minor(st.st_rdev)}});
+        if (lstat((o.devDir + "/" + name).c_str(), &st) != 0 ||
+            !(S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode)))
+            continue;
+        rec.nodes.push_back(
+            {name, S_ISBLK(st.st_mode) ? 'b' : 'c', {major(st.st_rdev), minor(st.st_rdev)}});
     }
     closedir(dir);
-    std::sort(rec.nodes.begin(), rec.nodes.end(), [](const RecordedNode& a, const RecordedNode& b) { return a.name < b.name; });
+    std::sort(rec.nodes.begin(), rec.nodes.end(),
+              [](const RecordedNode& a, const RecordedNode& b) { return a.name < b.name; });
 
     for (const PartitionsLine& l : parsePartitions(rec.procPartitions)) {
         if (hdevIndex(l.name) < 0) continue;
@@ -183,7 +200,8 @@ Topology captureHost(const CaptureOptions& o) {
         try {
             d.table = readTable(o.devDir + "/" + l.name);
         } catch (const std::runtime_error& e) {
-            std::cerr << "hdlm-sim capture: " << e.what() << "; " << l.name << " is recorded without a table\n";
+            std::cerr << "hdlm-sim capture: " << e.what() << "; " << l.name
+                      << " is recorded without a table\n";
         }
         rec.disks.push_back(d);
     }

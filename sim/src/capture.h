@@ -10,7 +10,7 @@ struct CaptureOptions {
     std::string devDir = "/dev";
     std::string procPartitions = "/proc/partitions";
     std::string procDevices = "/proc/devices";
-    int timeoutSeconds = 60;     // per dlnkmgr command
+    int timeoutSeconds = 60;  // per dlnkmgr command
     bool verbose = false;
 };
 

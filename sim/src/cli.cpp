@@ -1,7 +1,7 @@
 #include "cli.h"
 
-#include <CLI/CLI.hpp>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <cstdlib>
 #include <iostream>
@@ -27,17 +27,22 @@ int runOrShell(int argc, char** argv) {
     int i = 2;
     for (; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "-v" || a == "--verbose") o.verbose = true;
-        else if (a == "--no-loop") o.noLoop = true;
+        if (a == "-v" || a == "--verbose")
+            o.verbose = true;
+        else if (a == "--no-loop")
+            o.noLoop = true;
         else if (a == "-h" || a == "--help") {
             std::cout << kRunUsage;
             return 0;
-        } else if (a == "--" && o.topology.empty()) continue;
+        } else if (a == "--" && o.topology.empty())
+            continue;
         else if (a.size() > 1 && a[0] == '-' && o.topology.empty()) {
             std::cerr << "hdlm-sim " << argv[1] << ": unknown option " << a << "\n" << kRunUsage;
             return 2;
-        } else if (o.topology.empty()) o.topology = a;
-        else break;
+        } else if (o.topology.empty())
+            o.topology = a;
+        else
+            break;
     }
     if (o.topology.empty()) {
         std::cerr << "hdlm-sim " << argv[1] << ": no topology given\n" << kRunUsage;
@@ -52,7 +57,8 @@ int runOrShell(int argc, char** argv) {
         }
         const char* sh = getenv("SHELL");
         o.command = {sh && *sh ? sh : (access("/bin/bash", X_OK) == 0 ? "/bin/bash" : "/bin/sh")};
-        std::cerr << "hdlm-sim: simulated HDLM host from " << o.topology << "; leave the shell to tear it down\n";
+        std::cerr << "hdlm-sim: simulated HDLM host from " << o.topology
+                  << "; leave the shell to tear it down\n";
     } else if (o.command.empty()) {
         std::cerr << "hdlm-sim run: no command given\n" << kRunUsage;
         return 2;
@@ -63,7 +69,8 @@ int runOrShell(int argc, char** argv) {
 }  // namespace
 
 int cliMain(int argc, char** argv) {
-    if (argc > 1 && (std::string(argv[1]) == "run" || std::string(argv[1]) == "shell")) return runOrShell(argc, argv);
+    if (argc > 1 && (std::string(argv[1]) == "run" || std::string(argv[1]) == "shell"))
+        return runOrShell(argc, argv);
     CLI::App app{"hdlm-sim: a simulated HDLM host for the plug-in, its probe and its tests"};
     app.require_subcommand(1);
     app.footer(kRunUsage);
@@ -75,13 +82,17 @@ int cliMain(int argc, char** argv) {
     generate->add_option("--lus", gen.lus, "Number of LUs (1..512)")->required();
     generate->add_option("--paths", gen.paths, "Paths per LU (1..16)")->required();
     generate->add_option("--partitions", gen.partitions, "Partitions per LU (0..15)")->required();
-    generate->add_option("--storage-systems", gen.storageSystems, "Storage systems the LUs are dealt out to");
-    generate->add_option("--label", gen.label, "Partition table type: dos or gpt (default: dos up to 4 partitions)");
+    generate->add_option("--storage-systems", gen.storageSystems,
+                         "Storage systems the LUs are dealt out to");
+    generate->add_option("--label", gen.label,
+                         "Partition table type: dos or gpt (default: dos up to 4 partitions)");
     generate->add_option("--size-mib", gen.sizeMiB, "Size of each LU in MiB");
-    generate->add_option("--loop-lus", gen.loopBackedLUs, "How many LUs with a table get loop devices");
+    generate->add_option("--loop-lus", gen.loopBackedLUs,
+                         "How many LUs with a table get loop devices");
 
     CaptureOptions cap;
-    CLI::App* capture = app.add_subcommand("capture", "Record what the plug-in can see on this host, as a topology, to stdout");
+    CLI::App* capture = app.add_subcommand(
+        "capture", "Record what the plug-in can see on this host, as a topology, to stdout");
     capture->add_option("--dev", cap.devDir, "Where the device nodes are");
     capture->add_option("--timeout", cap.timeoutSeconds, "Seconds each dlnkmgr command may take");
     capture->add_flag("-v,--verbose", cap.verbose, "Report each step on stderr");

@@ -17,7 +17,8 @@ namespace {
 bool simulatedName(const std::string& name) {
     if (name.compare(0, 2, "sd") != 0 || name.size() < 3) return false;
     for (size_t i = 2; i < name.size(); ++i)
-        if (!((name[i] >= 'a' && name[i] <= 'z') || (name[i] >= '0' && name[i] <= '9'))) return false;
+        if (!((name[i] >= 'a' && name[i] <= 'z') || (name[i] >= '0' && name[i] <= '9')))
+            return false;
     return true;
 }
 
@@ -40,19 +41,22 @@ void syncNodes(const std::string& devDir, const std::vector<NodeSpec>& wanted) {
     gid_t diskGid = disk ? disk->gr_gid : 0;
     for (const auto& [name, st] : existing) {
         auto it = want.find(name);
-        bool keep = it != want.end() && (it->second->type == 'b' ? S_ISBLK(st.st_mode) : S_ISCHR(st.st_mode)) &&
+        bool keep = it != want.end() &&
+                    (it->second->type == 'b' ? S_ISBLK(st.st_mode) : S_ISCHR(st.st_mode)) &&
                     st.st_rdev == makedev(it->second->dev.major, it->second->dev.minor);
         if (keep) {
             want.erase(it);
         } else if (unlink((devDir + "/" + name).c_str()) != 0 && errno != ENOENT) {
-            throw std::runtime_error("cannot remove " + devDir + "/" + name + ": " + std::strerror(errno));
+            throw std::runtime_error("cannot remove " + devDir + "/" + name + ": " +
+                                     std::strerror(errno));
         }
     }
     for (const auto& [name, n] : want) {
         std::string path = devDir + "/" + name;
         mode_t type = n->type == 'b' ? S_IFBLK : S_IFCHR;
         if (mknod(path.c_str(), type | 0660, makedev(n->dev.major, n->dev.minor)) != 0)
-            throw std::runtime_error("cannot create device node " + path + ": " + std::strerror(errno));
+            throw std::runtime_error("cannot create device node " + path + ": " +
+                                     std::strerror(errno));
         if (chown(path.c_str(), 0, diskGid) != 0 || chmod(path.c_str(), 0660) != 0)
             throw std::runtime_error("cannot set owner of " + path + ": " + std::strerror(errno));
     }

@@ -22,24 +22,26 @@ namespace {
 
 // What one invocation asks for, once its parameters are understood.
 struct Request {
-    std::string operation;              // view, delete, add
-    std::string key;                    // "view -lu -item -hdev sddlmaa", as faults and recordings key it
-    std::vector<std::string> faultKeys; // most specific first
+    std::string operation;  // view, delete, add
+    std::string key;        // "view -lu -item -hdev sddlmaa", as faults and recordings key it
+    std::vector<std::string> faultKeys;  // most specific first
     enum Kind { Manager, Lu, LuItem, DeletePath, AddPath } kind = Lu;
     std::optional<std::string> hdev;
-    bool confirmed = true;              // -s given
+    bool confirmed = true;  // -s given
 };
 
 struct Reply {
     Reply(std::string o = {}, std::string m = {}, int s = 0, std::string e = {})
         : out(std::move(o)), messages(std::move(m)), status(s), err(std::move(e)) {}
     std::string out;
-    std::string messages;               // KAPL warnings and errors
+    std::string messages;  // KAPL warnings and errors
     int status = 0;
-    std::string err;                    // written to stderr as it is (a recording's)
+    std::string err;  // written to stderr as it is (a recording's)
 };
 
-Reply warning(const std::string& text) { return {"", text + "\n", 1}; }
+Reply warning(const std::string& text) {
+    return {"", text + "\n", 1};
+}
 
 void writeAll(int fd, const std::string& text) {
     size_t done = 0;
@@ -57,16 +59,18 @@ std::optional<Reply> parse(int argc, char** argv, Request& r) {
     r.operation = argv[1];
     std::vector<std::string> params(argv + 2, argv + argc);
     auto invalid = [&](const std::string& p) {
-        return warning("KAPL01005-W A parameter is invalid. Operation name = " + r.operation + ", parameter = " + p);
+        return warning("KAPL01005-W A parameter is invalid. Operation name = " + r.operation +
+                       ", parameter = " + p);
     };
     auto missing = [&](const std::string& p) {
-        return warning("KAPL01006-W A necessary parameter is not specified. Operation name = " + r.operation +
-                       ", parameter = " + p);
+        return warning("KAPL01006-W A necessary parameter is not specified. Operation name = " +
+                       r.operation + ", parameter = " + p);
     };
     if (r.operation == "view") {
         if (params.empty()) return missing("-sys | -lu");
         if (params[0] == "-sys") {
-            if (params.size() != 2 || params[1] != "-msrv") return invalid(params.size() < 2 ? "-sys" : params[1]);
+            if (params.size() != 2 || params[1] != "-msrv")
+                return invalid(params.size() < 2 ? "-sys" : params[1]);
             r.kind = Request::Manager;
             r.key = "view -sys -msrv";
             r.faultKeys = {r.key};
@@ -86,7 +90,8 @@ std::optional<Reply> parse(int argc, char** argv, Request& r) {
             }
         }
         r.kind = item ? Request::LuItem : Request::Lu;
-        r.key = std::string("view -lu") + (item ? " -item" : "") + (r.hdev ? " -hdev " + *r.hdev : "");
+        r.key =
+            std::string("view -lu") + (item ? " -item" : "") + (r.hdev ? " -hdev " + *r.hdev : "");
         if (item && r.hdev) r.faultKeys.push_back(r.key);
         r.faultKeys.push_back(item ? "view -lu -item" : "view -lu");
         return std::nullopt;
@@ -95,9 +100,12 @@ std::optional<Reply> parse(int argc, char** argv, Request& r) {
         bool path = false;
         r.confirmed = false;
         for (const std::string& p : params) {
-            if (p == "-path" && !path) path = true;
-            else if (p == "-s" && !r.confirmed) r.confirmed = true;
-            else return invalid(p);
+            if (p == "-path" && !path)
+                path = true;
+            else if (p == "-s" && !r.confirmed)
+                r.confirmed = true;
+            else
+                return invalid(p);
         }
         if (!path) return missing("-path");
         r.kind = r.operation == "delete" ? Request::DeletePath : Request::AddPath;
@@ -148,7 +156,8 @@ Reply deletePaths(Topology& t) {
         }
     }
     Reply reply;
-    reply.out = "KAPL01049-I The number of paths deleted = " + std::to_string(removed.size()) + "\n";
+    reply.out =
+        "KAPL01049-I The number of paths deleted = " + std::to_string(removed.size()) + "\n";
     return reply;
 }
 
@@ -175,8 +184,12 @@ Reply addPaths(Topology& t) {
 Reply replay(const Recording& rec, const Request& r) {
     auto it = rec.commands.find(r.key);
     if (it != rec.commands.end()) return {it->second.out, "", it->second.status, it->second.err};
-    if (r.kind == Request::DeletePath || r.kind == Request::AddPath) return {completionLine(r.operation, hdlmTimestamp()), "", 0};
-    if (r.hdev) return warning("KAPL01018-W The target device was not found. Operation name = view, device = " + *r.hdev);
+    if (r.kind == Request::DeletePath || r.kind == Request::AddPath)
+        return {completionLine(r.operation, hdlmTimestamp()), "", 0};
+    if (r.hdev)
+        return warning(
+            "KAPL01018-W The target device was not found. Operation name = view, device = " +
+            *r.hdev);
     return {"", "KAPL01075-E The recording holds no output for \"dlnkmgr " + r.key + "\".\n", 1};
 }
 
@@ -187,15 +200,24 @@ Reply perform(const std::string& statePath, const Request& r) {
     std::string time = hdlmTimestamp();
     switch (r.kind) {
         case Request::Manager:
-            return {renderManagerView(t.dlnkmgr, t.runtime ? t.runtime->wakeupTime : time) + completionLine("view", time), "", 0};
+            return {renderManagerView(t.dlnkmgr, t.runtime ? t.runtime->wakeupTime : time) +
+                        completionLine("view", time),
+                    "", 0};
         case Request::Lu: {
             if (r.hdev && !renderLuItemView(t, r.hdev))
-                return warning("KAPL01018-W The target device was not found. Operation name = view, device = " + *r.hdev);
+                return warning(
+                    "KAPL01018-W The target device was not found. Operation name = view, device "
+                    "= " +
+                    *r.hdev);
             return {renderLuView(t, r.hdev) + completionLine("view", time), "", 0};
         }
         case Request::LuItem: {
             std::optional<std::string> text = renderLuItemView(t, r.hdev);
-            if (!text) return warning("KAPL01018-W The target device was not found. Operation name = view, device = " + *r.hdev);
+            if (!text)
+                return warning(
+                    "KAPL01018-W The target device was not found. Operation name = view, device "
+                    "= " +
+                    *r.hdev);
             return {*text + completionLine("view", time), "", 0};
         }
         case Request::DeletePath:
@@ -231,7 +253,8 @@ int dlnkmgrMain(int argc, char** argv) {
     try {
         const char* env = getenv(kStateEnv);
         if (!env || !*env) {
-            writeAll(2, std::string("KAPL01075-E The HDLM simulator's state is not set (") + kStateEnv +
+            writeAll(2, std::string("KAPL01075-E The HDLM simulator's state is not set (") +
+                            kStateEnv +
                             "); run dlnkmgr inside `hdlm-sim run` or `hdlm-sim shell`.\n");
             return 1;
         }
@@ -247,30 +270,40 @@ int dlnkmgrMain(int argc, char** argv) {
         }();
         onStderr = head.dlnkmgr.messagesOnStderr;
         if (head.runtime && head.runtime->enforceRoot && geteuid() != 0) {
-            reply = warning("KAPL01014-W No authority to execute the HDLM command. Operation name = " +
-                            std::string(argc > 1 ? argv[1] : ""));
+            reply =
+                warning("KAPL01014-W No authority to execute the HDLM command. Operation name = " +
+                        std::string(argc > 1 ? argv[1] : ""));
         } else if (std::optional<Reply> bad = parse(argc, argv, request)) {
             reply = *bad;
         } else if (std::optional<Fault> fault = takeFault(statePath, request)) {
-            if (fault->delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+            if (fault->delayMs)
+                std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
             while (fault->hang) poll(nullptr, 0, -1);
             if (fault->replaces()) {
                 reply.out = fault->stdoutText.value_or("");
                 reply.status = fault->status;
-                if (fault->stderrText) writeAll(2, *fault->stderrText);
+                if (fault->stderrText)
+                    writeAll(2, *fault->stderrText);
                 else if (fault->status != 0 && !fault->stdoutText)
-                    reply.messages = "KAPL01012-E Could not connect the HDLM manager. Operation name = " + request.operation + "\n";
+                    reply.messages =
+                        "KAPL01012-E Could not connect the HDLM manager. Operation name = " +
+                        request.operation + "\n";
             } else {
                 if (fault->stderrText) writeAll(2, *fault->stderrText);
                 reply = perform(statePath, request);
             }
         } else if (!request.confirmed && !confirm(request.operation)) {
-            reply = {"KAPL01097-I The operation was cancelled. Operation name = " + request.operation + "\n", "", 1};
+            reply = {"KAPL01097-I The operation was cancelled. Operation name = " +
+                         request.operation + "\n",
+                     "", 1};
         } else {
             reply = perform(statePath, request);
         }
     } catch (const std::exception& e) {
-        reply = {"", std::string("KAPL01075-E A fatal error occurred in the HDLM simulator: ") + e.what() + "\n", 1};
+        reply = {"",
+                 std::string("KAPL01075-E A fatal error occurred in the HDLM simulator: ") +
+                     e.what() + "\n",
+                 1};
     }
     writeAll(1, reply.out);
     writeAll(onStderr ? 2 : 1, reply.messages);

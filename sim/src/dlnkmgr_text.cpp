@@ -18,7 +18,8 @@ struct Column {
 // Rows of cells laid out like HDLM's tables: each column as wide as its widest cell, one
 // blank between columns, headers left-aligned, the last column unpadded. An empty cell on a
 // continuation row leaves the column blank.
-std::string layout(const std::vector<Column>& columns, const std::vector<std::vector<std::string>>& rows) {
+std::string layout(const std::vector<Column>& columns,
+                   const std::vector<std::vector<std::string>>& rows) {
     std::vector<size_t> width(columns.size());
     for (size_t c = 0; c < columns.size(); ++c) {
         width[c] = columns[c].header.size();
@@ -30,8 +31,10 @@ std::string layout(const std::vector<Column>& columns, const std::vector<std::ve
             bool last = c + 1 == cells.size();
             const std::string& v = cells[c];
             size_t pad = width[c] - v.size();
-            if (columns[c].rightAligned && !header) out += std::string(pad, ' ') + v;
-            else out += last ? v : v + std::string(pad, ' ');
+            if (columns[c].rightAligned && !header)
+                out += std::string(pad, ' ') + v;
+            else
+                out += last ? v : v + std::string(pad, ' ');
             if (!last) out += ' ';
         }
         while (!out.empty() && out.back() == ' ') out.pop_back();
@@ -55,7 +58,8 @@ std::vector<const Path*> managedPathsById(const LU& lu) {
     std::vector<const Path*> paths;
     for (const Path& p : lu.paths)
         if (p.state != PathState::AttachedLater) paths.push_back(&p);
-    std::sort(paths.begin(), paths.end(), [](const Path* a, const Path* b) { return a->pathId < b->pathId; });
+    std::sort(paths.begin(), paths.end(),
+              [](const Path* a, const Path* b) { return a->pathId < b->pathId; });
     return paths;
 }
 
@@ -76,7 +80,8 @@ struct Hctl {
 
 Hctl hctlOf(const Path& p, size_t ssIndex, size_t luIndex, size_t pathIndex) {
     Hctl h{unsigned(2 + pathIndex), 0, unsigned(ssIndex), unsigned(luIndex)};
-    if (!p.hctl.empty()) sscanf(p.hctl.c_str(), "%u:%u:%u:%u", &h.host, &h.channel, &h.target, &h.lun);
+    if (!p.hctl.empty())
+        sscanf(p.hctl.c_str(), "%u:%u:%u:%u", &h.host, &h.channel, &h.target, &h.lun);
     return h;
 }
 
@@ -114,8 +119,9 @@ std::string renderLuView(const Topology& t, const std::optional<std::string>& hd
             ++luCount;
             bool first = true;
             for (const Path* p : managedPathsById(lu)) {
-                rows.push_back({first ? lu.ilu : "", first ? lu.hdev : "", deviceText(*p, t.dlnkmgr),
-                                pathIdText(p->pathId), effectiveStatus(*p)});
+                rows.push_back({first ? lu.ilu : "", first ? lu.hdev : "",
+                                deviceText(*p, t.dlnkmgr), pathIdText(p->pathId),
+                                effectiveStatus(*p)});
                 first = false;
             }
         }
@@ -126,12 +132,14 @@ std::string renderLuView(const Topology& t, const std::optional<std::string>& hd
     return out;
 }
 
-std::optional<std::string> renderLuItemView(const Topology& t, const std::optional<std::string>& hdev) {
+std::optional<std::string> renderLuItemView(const Topology& t,
+                                            const std::optional<std::string>& hdev) {
     const DlnkmgrOptions& o = t.dlnkmgr;
-    std::vector<Column> columns = {{"iLU"},      {"SLPR", true},     {"HDevName"},  {"Device"},
-                                   {"PathID"},   {"PathName"},       {"ChaPort"},   {"CLPR", true},
-                                   {"Status"},   {"Type"},           {"IO-Count", true}, {"IO-Errors", true},
-                                   {"DNum", true}, {"IEP"}};
+    std::vector<Column> columns = {
+        {"iLU"},        {"SLPR", true}, {"HDevName"},       {"Device"},
+        {"PathID"},     {"PathName"},   {"ChaPort"},        {"CLPR", true},
+        {"Status"},     {"Type"},       {"IO-Count", true}, {"IO-Errors", true},
+        {"DNum", true}, {"IEP"}};
     if (o.itemTrailingColumns >= 11) columns.push_back({"HCTL"});
     if (o.itemTrailingColumns >= 12) columns.push_back({"Physical-LDEV"});
     std::string out;
@@ -151,12 +159,25 @@ std::optional<std::string> renderLuItemView(const Topology& t, const std::option
                 size_t position = size_t(&p - lu.paths.data());
                 Hctl h = hctlOf(p, s, l, position);
                 char pathName[64];
-                snprintf(pathName, sizeof pathName, "%04X.%04X.%016X.%04X", h.host, h.channel, h.target, h.lun);
-                std::string port = p.chaPort.empty() ? std::to_string(position + 1) + char('A' + s % 26) : p.chaPort;
-                std::vector<std::string> row = {first ? lu.ilu : "", first ? "-" : "", first ? lu.hdev : "",
-                                                deviceText(p, o), pathIdText(p.pathId), pathName, port, "0",
-                                                effectiveStatus(p), p.type, std::to_string(p.ioCount),
-                                                std::to_string(p.ioErrors), "0", "-"};
+                snprintf(pathName, sizeof pathName, "%04X.%04X.%016X.%04X", h.host, h.channel,
+                         h.target, h.lun);
+                std::string port = p.chaPort.empty()
+                                       ? std::to_string(position + 1) + char('A' + s % 26)
+                                       : p.chaPort;
+                std::vector<std::string> row = {first ? lu.ilu : "",
+                                                first ? "-" : "",
+                                                first ? lu.hdev : "",
+                                                deviceText(p, o),
+                                                pathIdText(p.pathId),
+                                                pathName,
+                                                port,
+                                                "0",
+                                                effectiveStatus(p),
+                                                p.type,
+                                                std::to_string(p.ioCount),
+                                                std::to_string(p.ioErrors),
+                                                "0",
+                                                "-"};
                 if (o.itemTrailingColumns >= 11)
                     row.push_back(std::to_string(h.host) + ":" + std::to_string(h.channel) + ":" +
                                   std::to_string(h.target) + ":" + std::to_string(h.lun));

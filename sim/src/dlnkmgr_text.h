@@ -21,6 +21,7 @@ std::string renderManagerView(const DlnkmgrOptions& options, const std::string& 
 std::string renderLuView(const Topology& t, const std::optional<std::string>& hdev = std::nullopt);
 
 // view -lu -item [-hdev NAME]: every column; nullopt when NAME is not an HDLM device.
-std::optional<std::string> renderLuItemView(const Topology& t, const std::optional<std::string>& hdev);
+std::optional<std::string> renderLuItemView(const Topology& t,
+                                            const std::optional<std::string>& hdev);
 
 }  // namespace sim

@@ -10,11 +10,14 @@ namespace sim {
 Topology generateTopology(const GenerateOptions& o) {
     if (o.lus < 1 || o.lus > kMaxHdlmDevices) throw std::invalid_argument("--lus must be 1..512");
     if (o.paths < 1 || o.paths > 16) throw std::invalid_argument("--paths must be 1..16");
-    if (o.partitions < 0 || o.partitions > 15) throw std::invalid_argument("--partitions must be 0..15");
-    if (o.storageSystems < 1 || o.storageSystems > 64) throw std::invalid_argument("--storage-systems must be 1..64");
+    if (o.partitions < 0 || o.partitions > 15)
+        throw std::invalid_argument("--partitions must be 0..15");
+    if (o.storageSystems < 1 || o.storageSystems > 64)
+        throw std::invalid_argument("--storage-systems must be 1..64");
     std::string label = o.label.empty() ? (o.partitions <= 4 ? "dos" : "gpt") : o.label;
     if (label != "dos" && label != "gpt") throw std::invalid_argument("--label must be dos or gpt");
-    if (label == "dos" && o.partitions > 4) throw std::invalid_argument("--label dos holds at most 4 partitions here (no logicals)");
+    if (label == "dos" && o.partitions > 4)
+        throw std::invalid_argument("--label dos holds at most 4 partitions here (no logicals)");
     uint64_t sectors = o.sizeMiB * 2048;
     uint64_t first = 2048, last = sectors - 2048;  // 1 MiB aligned, clear of the gpt backup
     if (o.partitions && (last - first) / uint64_t(o.partitions) < 2048)
@@ -41,7 +44,8 @@ Topology generateTopology(const GenerateOptions& o) {
             PartitionTable table{label, {}};
             uint64_t each = (last - first) / uint64_t(o.partitions) / 2048 * 2048;
             for (int p = 0; p < o.partitions; ++p)
-                table.partitions.push_back({p + 1, label == "dos" ? "primary" : "", first + uint64_t(p) * each, each, ""});
+                table.partitions.push_back(
+                    {p + 1, label == "dos" ? "primary" : "", first + uint64_t(p) * each, each, ""});
             lu.table = table;
         }
         for (int p = 0; p < o.paths; ++p) {

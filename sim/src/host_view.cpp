@@ -26,7 +26,9 @@ bool luVisible(const LU& lu) {
                        [](const Path& p) { return p.state != PathState::AttachedLater; });
 }
 
-bool scsiPresent(const Path& p) { return p.state != PathState::Gone; }
+bool scsiPresent(const Path& p) {
+    return p.state != PathState::Gone;
+}
 
 DevNum fakeDiskNumber(const Runtime& rt, const std::string& hdev) {
     int index = hdevIndex(hdev);
@@ -66,7 +68,8 @@ void prepareState(Topology& t, const std::string& realPartitions, const std::str
         for (const LU& lu : ss.lus)
             for (const Path& p : lu.paths)
                 if (p.pathId >= 0 && !ids.insert(p.pathId).second)
-                    throw std::runtime_error("path " + p.device + ": pathId " + std::to_string(p.pathId) + " used twice");
+                    throw std::runtime_error("path " + p.device + ": pathId " +
+                                             std::to_string(p.pathId) + " used twice");
     int next = 0;
     for (StorageSystem& ss : t.storageSystems)
         for (LU& lu : ss.lus)
@@ -89,9 +92,10 @@ void prepareState(Topology& t, const std::string& realPartitions, const std::str
             for (const Path& p : lu.paths) {
                 DevNum d = scsiDevNum(scsiIndex(p.device));
                 if (realNames.count(p.device) || realNumbers.count({d.major, d.minor}))
-                    throw std::runtime_error("path device " + p.device + " (" + std::to_string(d.major) + ":" +
-                                             std::to_string(d.minor) +
-                                             ") is a real disk of this machine; choose other path device names");
+                    throw std::runtime_error(
+                        "path device " + p.device + " (" + std::to_string(d.major) + ":" +
+                        std::to_string(d.minor) +
+                        ") is a real disk of this machine; choose other path device names");
             }
     for (StorageSystem& ss : t.storageSystems)
         for (LU& lu : ss.lus)
@@ -101,7 +105,9 @@ void prepareState(Topology& t, const std::string& realPartitions, const std::str
             if (luVisible(lu) && lu.hdev.empty()) nameAndNumber(t, lu);
 }
 
-uint64_t partitionKiB(const Partition& p) { return p.kind == "extended" ? 1 : p.size / 2; }
+uint64_t partitionKiB(const Partition& p) {
+    return p.kind == "extended" ? 1 : p.size / 2;
+}
 
 namespace {
 
@@ -116,7 +122,8 @@ std::vector<ScsiDisk> presentScsiDisks(const Topology& t) {
         for (const LU& lu : ss.lus)
             for (const Path& p : lu.paths)
                 if (scsiPresent(p)) disks.push_back({scsiIndex(p.device), &lu});
-    std::sort(disks.begin(), disks.end(), [](const ScsiDisk& a, const ScsiDisk& b) { return a.index < b.index; });
+    std::sort(disks.begin(), disks.end(),
+              [](const ScsiDisk& a, const ScsiDisk& b) { return a.index < b.index; });
     return disks;
 }
 
@@ -125,7 +132,8 @@ std::vector<const LU*> visibleLUsByName(const Topology& t) {
     for (const StorageSystem& ss : t.storageSystems)
         for (const LU& lu : ss.lus)
             if (luVisible(lu) && !lu.hdev.empty()) lus.push_back(&lu);
-    std::sort(lus.begin(), lus.end(), [](const LU* a, const LU* b) { return hdevIndex(a->hdev) < hdevIndex(b->hdev); });
+    std::sort(lus.begin(), lus.end(),
+              [](const LU* a, const LU* b) { return hdevIndex(a->hdev) < hdevIndex(b->hdev); });
     return lus;
 }
 
@@ -139,14 +147,15 @@ std::vector<PartitionsLine> simulatedPartitions(const Topology& t) {
         lines.push_back({n.major, n.minor, d.lu->sizeMiB * 1024, name});
         if (d.lu->table)
             for (const Partition& p : d.lu->table->partitions)
-                lines.push_back({n.major, n.minor + unsigned(p.number), partitionKiB(p), name + std::to_string(p.number)});
+                lines.push_back({n.major, n.minor + unsigned(p.number), partitionKiB(p),
+                                 name + std::to_string(p.number)});
     }
     for (const LU* lu : visibleLUsByName(t)) {
         lines.push_back({lu->disk.major, lu->disk.minor, lu->sizeMiB * 1024, lu->hdev});
         if (lu->table)
             for (const Partition& p : lu->table->partitions)
-                lines.push_back({lu->disk.major, lu->disk.minor + unsigned(p.number), partitionKiB(p),
-                                 lu->hdev + std::to_string(p.number)});
+                lines.push_back({lu->disk.major, lu->disk.minor + unsigned(p.number),
+                                 partitionKiB(p), lu->hdev + std::to_string(p.number)});
     }
     return lines;
 }
@@ -165,7 +174,8 @@ std::string procDevicesText(const Topology& t) {
     std::vector<unsigned> extra = freeMajors(table, 18);
     std::set<unsigned> majors;
     for (const LU* lu : visibleLUsByName(t)) majors.insert(lu->disk.major);
-    if (majors.empty()) majors.insert(rt.letterMajors.at(0));  // the driver is loaded, without devices
+    if (majors.empty())
+        majors.insert(rt.letterMajors.at(0));  // the driver is loaded, without devices
     for (unsigned m : majors) insertDevice(table.block, {m, "sddlmfdrv"});
     if (t.proc.alertDriver) insertDevice(table.character, {extra[16], "sddlmadrv"});
     if (t.proc.charDeviceSddlmfdrv) insertDevice(table.character, {extra[17], "sddlmfdrv"});
@@ -184,13 +194,17 @@ std::vector<NodeSpec> simulatedNodes(const Topology& t) {
         nodes.push_back({name, 'b', n});
         if (d.lu->table)
             for (const Partition& p : d.lu->table->partitions)
-                nodes.push_back({name + std::to_string(p.number), 'b', {n.major, n.minor + unsigned(p.number)}});
+                nodes.push_back({name + std::to_string(p.number),
+                                 'b',
+                                 {n.major, n.minor + unsigned(p.number)}});
     }
     for (const LU* lu : visibleLUsByName(t)) {
         nodes.push_back({lu->hdev, 'b', lu->disk});
         if (lu->table)
             for (const Partition& p : lu->table->partitions)
-                nodes.push_back({lu->hdev + std::to_string(p.number), 'b', {lu->disk.major, lu->disk.minor + unsigned(p.number)}});
+                nodes.push_back({lu->hdev + std::to_string(p.number),
+                                 'b',
+                                 {lu->disk.major, lu->disk.minor + unsigned(p.number)}});
     }
     return nodes;
 }

@@ -10,7 +10,7 @@
 namespace sim {
 
 struct NodeSpec {
-    std::string name;      // under /dev
+    std::string name;  // under /dev
     char type = 'b';
     DevNum dev;
 };

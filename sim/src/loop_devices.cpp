@@ -17,7 +17,9 @@
 namespace sim {
 namespace {
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
 
 constexpr unsigned kMaxBlock = (1u << 20) / 16;
 
@@ -26,7 +28,9 @@ constexpr unsigned kMaxBlock = (1u << 20) / 16;
 LoopDevices::LoopDevices(UniqueFd controlFd, std::string nodeDir, int reportFd)
     : control_(std::move(controlFd)), nodeDir_(std::move(nodeDir)), reportFd_(reportFd) {}
 
-LoopDevices::~LoopDevices() { release(); }
+LoopDevices::~LoopDevices() {
+    release();
+}
 
 bool LoopDevices::usable(std::string& why) const {
     if (!control_) {
@@ -57,16 +61,20 @@ UniqueFd LoopDevices::openIndex(unsigned index) {
     return UniqueFd(open(node.c_str(), O_RDWR | O_CLOEXEC));
 }
 
-unsigned LoopDevices::attach(const std::string& image, const std::vector<LoopSlice>& slices, unsigned preferredBase) {
+unsigned LoopDevices::attach(const std::string& image, const std::vector<LoopSlice>& slices,
+                             unsigned preferredBase) {
     UniqueFd file(open(image.c_str(), O_RDWR | O_CLOEXEC));
     if (!file) throw std::runtime_error("cannot open image " + image + ": " + std::strerror(errno));
-    if (preferredBase && preferredBase % 16 == 0 && tryBlock(preferredBase, file.get(), image, slices)) return preferredBase;
+    if (preferredBase && preferredBase % 16 == 0 &&
+        tryBlock(preferredBase, file.get(), image, slices))
+        return preferredBase;
     for (; nextBlock_ < kMaxBlock; ++nextBlock_)
         if (tryBlock(nextBlock_ * 16, file.get(), image, slices)) return nextBlock_++ * 16;
     throw std::runtime_error("no free block of 16 loop devices");
 }
 
-bool LoopDevices::tryBlock(unsigned base, int file, const std::string& image, const std::vector<LoopSlice>& slices) {
+bool LoopDevices::tryBlock(unsigned base, int file, const std::string& image,
+                           const std::vector<LoopSlice>& slices) {
     for (const LoopSlice& s : slices)
         if (!indexFree(base + unsigned(s.number))) return false;
     std::vector<UniqueFd> fds;
@@ -75,16 +83,21 @@ bool LoopDevices::tryBlock(unsigned base, int file, const std::string& image, co
         if (!exists("/sys/block/loop" + std::to_string(index))) {
             if (ioctl(control_.get(), LOOP_CTL_ADD, index) < 0) {
                 if (errno == EEXIST) return false;  // someone else just took it
-                throw std::runtime_error("LOOP_CTL_ADD " + std::to_string(index) + ": " + std::strerror(errno));
+                throw std::runtime_error("LOOP_CTL_ADD " + std::to_string(index) + ": " +
+                                         std::strerror(errno));
             }
             added_.push_back(index);
             if (reportFd_ >= 0) {
                 std::string line = std::to_string(index) + "\n";
-                if (write(reportFd_, line.data(), line.size()) < 0) { /* the cleaner is gone; we clean up ourselves */ }
+                if (write(reportFd_, line.data(), line.size()) <
+                    0) { /* the cleaner is gone; we clean up ourselves */
+                }
             }
         }
         UniqueFd dev = openIndex(index);
-        if (!dev) throw std::runtime_error("cannot open loop" + std::to_string(index) + ": " + std::strerror(errno));
+        if (!dev)
+            throw std::runtime_error("cannot open loop" + std::to_string(index) + ": " +
+                                     std::strerror(errno));
         struct loop_config config;
         memset(&config, 0, sizeof config);
         config.fd = unsigned(file);
@@ -96,9 +109,10 @@ bool LoopDevices::tryBlock(unsigned base, int file, const std::string& image, co
         if (ioctl(dev.get(), LOOP_CONFIGURE, &config) < 0) {
             if (errno == EBUSY) {  // bound meanwhile by someone else: theirs now
                 if (!added_.empty() && added_.back() == index) added_.pop_back();
-                return false;      // what we bound detaches as `fds` closes (autoclear)
+                return false;  // what we bound detaches as `fds` closes (autoclear)
             }
-            throw std::runtime_error("LOOP_CONFIGURE loop" + std::to_string(index) + ": " + std::strerror(errno));
+            throw std::runtime_error("LOOP_CONFIGURE loop" + std::to_string(index) + ": " +
+                                     std::strerror(errno));
         }
         fds.push_back(std::move(dev));
     }
@@ -111,13 +125,15 @@ void removeLoopIndices(int controlFd, const std::vector<unsigned>& indices) {
     // side by side they wait together.
     auto remove = [controlFd](unsigned index) {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            if (ioctl(controlFd, LOOP_CTL_REMOVE, index) >= 0 || errno == ENODEV || errno == ENXIO) return;
+            if (ioctl(controlFd, LOOP_CTL_REMOVE, index) >= 0 || errno == ENODEV || errno == ENXIO)
+                return;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     };
     for (size_t first = 0; first < indices.size(); first += 32) {
         std::vector<std::thread> workers;
-        for (size_t i = first; i < indices.size() && i < first + 32; ++i) workers.emplace_back(remove, indices[i]);
+        for (size_t i = first; i < indices.size() && i < first + 32; ++i)
+            workers.emplace_back(remove, indices[i]);
         for (std::thread& t : workers) t.join();
     }
 }

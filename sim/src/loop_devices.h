@@ -17,9 +17,9 @@ namespace sim {
 constexpr unsigned kLoopMajor = 7;
 
 struct LoopSlice {
-    int number = 0;          // 0: the whole disk; else the partition's number
-    uint64_t offset = 0;     // bytes into the image
-    uint64_t size = 0;       // bytes; 0: to the end of the image
+    int number = 0;       // 0: the whole disk; else the partition's number
+    uint64_t offset = 0;  // bytes into the image
+    uint64_t size = 0;    // bytes; 0: to the end of the image
 };
 
 class LoopDevices {
@@ -38,20 +38,22 @@ public:
     // Attaches the image's slices in one free block of 16 indices; returns the block's first
     // minor (16k). Throws std::runtime_error saying why none could be had.
     // A `preferredBase` (a multiple of 16, not 0) is tried first.
-    unsigned attach(const std::string& image, const std::vector<LoopSlice>& slices, unsigned preferredBase = 0);
+    unsigned attach(const std::string& image, const std::vector<LoopSlice>& slices,
+                    unsigned preferredBase = 0);
 
     // Closes every device (autoclear detaches them) and removes the indices this process added.
     void release();
 
 private:
     bool indexFree(unsigned index) const;
-    bool tryBlock(unsigned base, int file, const std::string& image, const std::vector<LoopSlice>& slices);
+    bool tryBlock(unsigned base, int file, const std::string& image,
+                  const std::vector<LoopSlice>& slices);
     UniqueFd openIndex(unsigned index);
 
     UniqueFd control_;
     std::string nodeDir_;
     int reportFd_;
-    unsigned nextBlock_ = 1;         // block 0 (loop0..15) is what distributions pre-create
+    unsigned nextBlock_ = 1;  // block 0 (loop0..15) is what distributions pre-create
     std::vector<UniqueFd> open_;
     std::vector<unsigned> added_;
 };

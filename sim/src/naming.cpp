@@ -34,7 +34,9 @@ int hdevIndex(const std::string& name) {
     return -1;
 }
 
-int hdevLetter(int index) { return index < 256 ? index / 16 : (index - 256) / 16; }
+int hdevLetter(int index) {
+    return index < 256 ? index / 16 : (index - 256) / 16;
+}
 
 unsigned hdevDiskMinor(int index) {
     return index < 256 ? unsigned(16 * (index % 16)) : unsigned(256 + 16 * ((index - 256) % 16));
@@ -55,7 +57,8 @@ int scsiIndex(const std::string& name) {
 
 std::string scsiName(int index) {
     std::string letters;
-    for (long i = long(index) + 1; i > 0; i = (i - 1) / 26) letters.insert(0, 1, char('a' + (i - 1) % 26));
+    for (long i = long(index) + 1; i > 0; i = (i - 1) / 26)
+        letters.insert(0, 1, char('a' + (i - 1) % 26));
     return "sd" + letters;
 }
 

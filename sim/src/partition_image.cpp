@@ -29,11 +29,14 @@ void check(int rc, const std::string& what) {
 }
 
 // The partition's type: the topology's code or GUID, else Linux data (extended: 0x05).
-std::unique_ptr<fdisk_parttype, TypeUnref> typeFor(fdisk_label* label, const PartitionTable& t, const Partition& p) {
+std::unique_ptr<fdisk_parttype, TypeUnref> typeFor(fdisk_label* label, const PartitionTable& t,
+                                                   const Partition& p) {
     std::string spec = p.type;
     if (spec.empty()) {
-        if (t.label == "dos") spec = p.kind == "extended" ? "5" : "83";
-        else spec = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
+        if (t.label == "dos")
+            spec = p.kind == "extended" ? "5" : "83";
+        else
+            spec = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
     }
     fdisk_parttype* type = fdisk_label_parse_parttype(label, spec.c_str());
     if (!type) throw std::runtime_error("libfdisk: unknown partition type '" + spec + "'");
@@ -55,7 +58,8 @@ void writePartitionImage(const std::string& path, uint64_t sizeBytes, const Part
     if (!cxt) throw std::runtime_error("libfdisk: cannot make a context");
     fdisk_disable_dialogs(cxt.get(), 1);
     check(fdisk_assign_device(cxt.get(), path.c_str(), 0), "opening " + path);
-    check(fdisk_create_disklabel(cxt.get(), table.label.c_str()), "creating a " + table.label + " label");
+    check(fdisk_create_disklabel(cxt.get(), table.label.c_str()),
+          "creating a " + table.label + " label");
     fdisk_label* label = fdisk_get_label(cxt.get(), nullptr);
     for (const Partition& p : table.partitions) {
         std::unique_ptr<fdisk_partition, PartitionUnref> pa(fdisk_new_partition());

@@ -28,8 +28,8 @@ std::string renderPartitions(const std::vector<PartitionsLine>& lines) {
     std::string out = "major minor  #blocks  name\n\n";
     char buf[512];
     for (const PartitionsLine& p : lines) {
-        snprintf(buf, sizeof buf, "%4u  %7u %10llu %s\n", p.major, p.minor, (unsigned long long)p.kib,
-                 p.name.c_str());
+        snprintf(buf, sizeof buf, "%4u  %7u %10llu %s\n", p.major, p.minor,
+                 (unsigned long long)p.kib, p.name.c_str());
         out += buf;
     }
     return out;
@@ -41,13 +41,16 @@ DevicesTable parseDevices(const std::string& text) {
     std::string line;
     std::vector<DeviceLine>* section = nullptr;
     while (std::getline(in, line)) {
-        if (line == "Character devices:") section = &t.character;
-        else if (line == "Block devices:") section = &t.block;
+        if (line == "Character devices:")
+            section = &t.character;
+        else if (line == "Block devices:")
+            section = &t.block;
         else if (section) {
             DeviceLine d;
             std::istringstream fields(line);
             if (!(fields >> d.major)) continue;
-            std::getline(fields >> std::ws, d.name);  // names may hold blanks ("/dev/vc/0" has none, but be lenient)
+            std::getline(fields >> std::ws,
+                         d.name);  // names may hold blanks ("/dev/vc/0" has none, but be lenient)
             section->push_back(d);
         }
     }

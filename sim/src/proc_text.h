@@ -9,7 +9,7 @@ namespace sim {
 struct PartitionsLine {
     unsigned major = 0;
     unsigned minor = 0;
-    uint64_t kib = 0;       // the #blocks column: 1 KiB blocks
+    uint64_t kib = 0;  // the #blocks column: 1 KiB blocks
     std::string name;
 };
 

@@ -37,9 +37,13 @@ private:
     bool verbose_;
 };
 
-void warn(const std::string& text) { std::cerr << "hdlm-sim: " << text << "\n"; }
+void warn(const std::string& text) {
+    std::cerr << "hdlm-sim: " << text << "\n";
+}
 
-std::string work(const std::string& name) { return std::string(kWorkDir) + "/" + name; }
+std::string work(const std::string& name) {
+    return std::string(kWorkDir) + "/" + name;
+}
 
 void makeDir(const std::string& path) {
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
@@ -49,7 +53,8 @@ void makeDir(const std::string& path) {
 std::string selfExe() {
     char buf[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) throw std::runtime_error(std::string("reading /proc/self/exe: ") + std::strerror(errno));
+    if (n <= 0)
+        throw std::runtime_error(std::string("reading /proc/self/exe: ") + std::strerror(errno));
     return std::string(buf, size_t(n));
 }
 
@@ -79,8 +84,10 @@ public:
             char buf[256];
             ssize_t n;
             while ((n = read(fds[0], buf, sizeof buf)) != 0)
-                if (n > 0) input.append(buf, size_t(n));
-                else if (errno != EINTR) break;
+                if (n > 0)
+                    input.append(buf, size_t(n));
+                else if (errno != EINTR)
+                    break;
             std::istringstream lines(input);
             std::vector<unsigned> indices;
             for (std::string line; std::getline(lines, line);) {
@@ -95,7 +102,8 @@ public:
     }
     int fd() const { return writeFd_ ? writeFd_.get() : -1; }
     void done() {
-        if (writeFd_ && write(writeFd_.get(), "done\n", 5) < 0) { /* it is gone already */ }
+        if (writeFd_ && write(writeFd_.get(), "done\n", 5) < 0) { /* it is gone already */
+        }
         writeFd_.reset();
     }
 
@@ -115,11 +123,14 @@ std::vector<LoopSlice> slicesOf(const PartitionTable* table) {
 // up to the topology's limit.
 void backLusWithLoops(Topology& t, LoopDevices& loops, bool wanted, const Progress& progress) {
     std::string why;
-    if (!wanted) why = "turned off";
-    else if (!t.loopDevices) why = "turned off by the topology (loopDevices: false)";
+    if (!wanted)
+        why = "turned off";
+    else if (!t.loopDevices)
+        why = "turned off by the topology (loopDevices: false)";
     if (why.empty()) loops.usable(why);
     if (!why.empty()) {
-        warn("no loop devices (" + why + "): HDLM disks get nodes of a fake major, so their partitions cannot be read");
+        warn("no loop devices (" + why +
+             "): HDLM disks get nodes of a fake major, so their partitions cannot be read");
         return;
     }
     int count = 0;
@@ -142,10 +153,12 @@ void backLusWithLoops(Topology& t, LoopDevices& loops, bool wanted, const Progre
                 lu.disk = {kLoopMajor, base};
                 lu.loopBacked = true;
                 ++count;
-                progress("LU " + name + " on loop" + std::to_string(base) + " (7:" + std::to_string(base) + ")");
+                progress("LU " + name + " on loop" + std::to_string(base) +
+                         " (7:" + std::to_string(base) + ")");
             } catch (const std::runtime_error& e) {
                 warn("no loop device for LU " + name + " (" + e.what() +
-                     "): it and the LUs after it get nodes of a fake major, so their partitions cannot be read");
+                     "): it and the LUs after it get nodes of a fake major, so their partitions "
+                     "cannot be read");
                 return;
             }
         }
@@ -164,8 +177,10 @@ void setupReplay(Topology& t, LoopDevices& loops, bool wanted, const Progress& p
     for (RecordedDisk& d : rec.disks) {
         if (!canLoop || !d.sectors) continue;
         std::string image = work("images/" + d.name + ".img");
-        if (d.table) writePartitionImage(image, d.sectors * 512, *d.table);
-        else writeBlankImage(image, d.sectors * 512);
+        if (d.table)
+            writePartitionImage(image, d.sectors * 512, *d.table);
+        else
+            writeBlankImage(image, d.sectors * 512);
         unsigned preferred = 0;  // the recorded loop numbers, when the recording was made here
         for (const RecordedNode& n : rec.nodes)
             if (n.name == d.name && n.dev.major == kLoopMajor) preferred = n.dev.minor;
@@ -176,7 +191,8 @@ void setupReplay(Topology& t, LoopDevices& loops, bool wanted, const Progress& p
             if (n.name == d.name) {
                 remap[{n.dev.major, n.dev.minor}] = d.disk;
                 for (const Partition& p : d.table ? d.table->partitions : std::vector<Partition>{})
-                    remap[{n.dev.major, n.dev.minor + unsigned(p.number)}] = {kLoopMajor, base + unsigned(p.number)};
+                    remap[{n.dev.major, n.dev.minor + unsigned(p.number)}] = {
+                        kLoopMajor, base + unsigned(p.number)};
             }
         progress("recorded disk " + d.name + " on loop" + std::to_string(base));
     }
@@ -192,16 +208,20 @@ void setupReplay(Topology& t, LoopDevices& loops, bool wanted, const Progress& p
         }
     }
     if (changed) {
-        warn("replay moved recorded HDLM disks to loop devices: their device numbers differ from the recording");
+        warn(
+            "replay moved recorded HDLM disks to loop devices: their device numbers differ from "
+            "the recording");
         rec.procPartitions = renderPartitions(lines);
     }
     for (RecordedNode& n : rec.nodes) {
         auto it = remap.find({n.dev.major, n.dev.minor});
-        if (it != remap.end() && n.type == 'b' && n.name.compare(0, 5, "sddlm") == 0) n.dev = it->second;
+        if (it != remap.end() && n.type == 'b' && n.name.compare(0, 5, "sddlm") == 0)
+            n.dev = it->second;
     }
     DevicesTable devices = parseDevices(rec.procDevices);
     bool listed = false;
-    for (const DeviceLine& d : devices.block) listed = listed || (d.major == kLoopMajor && d.name == "sddlmfdrv");
+    for (const DeviceLine& d : devices.block)
+        listed = listed || (d.major == kLoopMajor && d.name == "sddlmfdrv");
     if (!listed) {
         insertDevice(devices.block, {kLoopMajor, "sddlmfdrv"});
         rec.procDevices = renderDevices(devices);
@@ -212,16 +232,19 @@ void describe(const Topology& t, const Progress& progress) {
     for (const StorageSystem& ss : t.storageSystems)
         for (const LU& lu : ss.lus)
             if (luVisible(lu))
-                progress(lu.hdev + " (" + std::to_string(lu.disk.major) + ":" + std::to_string(lu.disk.minor) + ") " +
-                         ss.product + "/" + ss.serial + " iLU " + lu.ilu + (lu.loopBacked ? ", loop-backed" : ""));
+                progress(lu.hdev + " (" + std::to_string(lu.disk.major) + ":" +
+                         std::to_string(lu.disk.minor) + ") " + ss.product + "/" + ss.serial +
+                         " iLU " + lu.ilu + (lu.loopBacked ? ", loop-backed" : ""));
 }
 
 }  // namespace
 
 int runSimulated(const RunOptions& options) {
     if (geteuid() != 0) {
-        warn("this needs root: it builds a private mount namespace with device nodes and loop devices. "
-             "Run it as root, e.g. sudo hdlm-sim run TOPOLOGY.json -- COMMAND");
+        warn(
+            "this needs root: it builds a private mount namespace with device nodes and loop "
+            "devices. "
+            "Run it as root, e.g. sudo hdlm-sim run TOPOLOGY.json -- COMMAND");
         return 2;
     }
     Progress progress(options.verbose);
@@ -244,10 +267,14 @@ int runSimulated(const RunOptions& options) {
         for (const char* dir : {"bin", "images", "loop"}) makeDir(work(dir));
         LoopCleaner cleaner(handles.loopControl.get());
         LoopDevices loops(std::move(handles.loopControl), work("loop"), cleaner.fd());
-        if (t.recording) setupReplay(t, loops, !options.noLoop, progress);
-        else backLusWithLoops(t, loops, !options.noLoop, progress);
-        if (!t.recording) prepareState(t, realPartitions, realDevices);
-        else if (!t.runtime) t.runtime.emplace();
+        if (t.recording)
+            setupReplay(t, loops, !options.noLoop, progress);
+        else
+            backLusWithLoops(t, loops, !options.noLoop, progress);
+        if (!t.recording)
+            prepareState(t, realPartitions, realDevices);
+        else if (!t.runtime)
+            t.runtime.emplace();
         Runtime& rt = *t.runtime;
         rt.procPartitionsFile = work("partitions");
         rt.procDevicesFile = work("devices");
@@ -264,12 +291,15 @@ int runSimulated(const RunOptions& options) {
         if (symlink(self.c_str(), work("bin/dlnkmgr").c_str()) != 0)
             throw std::runtime_error("linking dlnkmgr: " + std::string(std::strerror(errno)));
         const char* path = getenv("PATH");
-        std::string newPath = work("bin") + ":" + (path && *path ? path : "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin");
+        std::string newPath =
+            work("bin") + ":" +
+            (path && *path ? path : "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin");
         setenv("PATH", newPath.c_str(), 1);
         setenv(kStateEnv, state.c_str(), 1);
         progress("running " + options.command.front());
         int status = runForwardingSignals(options.command);
-        progress("command ended with status " + std::to_string(status) + "; releasing loop devices");
+        progress("command ended with status " + std::to_string(status) +
+                 "; releasing loop devices");
         loops.release();
         cleaner.done();
         return status;

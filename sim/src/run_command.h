@@ -9,8 +9,8 @@ namespace sim {
 struct RunOptions {
     std::string topology;
     std::vector<std::string> command;
-    bool verbose = false;        // progress on stderr
-    bool noLoop = false;         // fake-major nodes only, no loop devices
+    bool verbose = false;  // progress on stderr
+    bool noLoop = false;   // fake-major nodes only, no loop devices
 };
 
 // Exit codes of its own: 2 not root or a bad topology, 125 the simulated host could not be

@@ -19,7 +19,8 @@ namespace {
 }
 
 void mountTmpfs(const std::string& target, const std::string& options, unsigned long flags) {
-    if (mount("tmpfs", target.c_str(), "tmpfs", flags, options.c_str()) != 0) failed("mounting a tmpfs on " + target);
+    if (mount("tmpfs", target.c_str(), "tmpfs", flags, options.c_str()) != 0)
+        failed("mounting a tmpfs on " + target);
 }
 
 void node(const std::string& name, mode_t type, unsigned major, unsigned minor, mode_t mode) {
@@ -72,7 +73,8 @@ void buildDev() {
     if (mount(realPts.c_str(), "/dev/pts", nullptr, MS_BIND, nullptr) == 0) {
         node("ptmx", S_IFCHR, 5, 2, 0666);
     } else {
-        if (mount("devpts", "/dev/pts", "devpts", MS_NOSUID | MS_NOEXEC, "newinstance,ptmxmode=0666,mode=0620") != 0)
+        if (mount("devpts", "/dev/pts", "devpts", MS_NOSUID | MS_NOEXEC,
+                  "newinstance,ptmxmode=0666,mode=0620") != 0)
             failed("mounting devpts on /dev/pts");
         link("pts/ptmx", "ptmx");
     }
@@ -84,7 +86,8 @@ void buildDev() {
 }
 
 void bindOver(const std::string& file, const std::string& target) {
-    if (mount(file.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) failed("binding " + file + " over " + target);
+    if (mount(file.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        failed("binding " + file + " over " + target);
 }
 
 }  // namespace sim

@@ -11,7 +11,7 @@ namespace sim {
 constexpr const char* kWorkDir = "/dev/.hdlm-sim";
 
 struct SandboxHandles {
-    UniqueFd loopControl;   // /dev/loop-control of the machine, if it could be opened
+    UniqueFd loopControl;  // /dev/loop-control of the machine, if it could be opened
 };
 
 // Enters a new mount namespace with every mount private, so nothing done here reaches the

@@ -18,12 +18,16 @@ namespace sim {
 StateLock::StateLock(const std::string& statePath) {
     std::string path = statePath + ".lock";
     fd_.reset(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (!fd_) throw std::runtime_error("cannot open lock file " + path + ": " + std::strerror(errno));
+    if (!fd_)
+        throw std::runtime_error("cannot open lock file " + path + ": " + std::strerror(errno));
     while (flock(fd_.get(), LOCK_EX) != 0)
-        if (errno != EINTR) throw std::runtime_error("cannot lock " + path + ": " + std::strerror(errno));
+        if (errno != EINTR)
+            throw std::runtime_error("cannot lock " + path + ": " + std::strerror(errno));
 }
 
-Topology loadState(const std::string& path) { return parseTopology(readTextFile(path)); }
+Topology loadState(const std::string& path) {
+    return parseTopology(readTextFile(path));
+}
 
 namespace {
 
@@ -60,7 +64,8 @@ void rewriteInPlace(const std::string& path, const std::string& text) {
 void publishHost(const Topology& t) {
     if (!t.runtime) return;
     const Runtime& rt = *t.runtime;
-    if (!rt.procPartitionsFile.empty()) rewriteInPlace(rt.procPartitionsFile, procPartitionsText(t));
+    if (!rt.procPartitionsFile.empty())
+        rewriteInPlace(rt.procPartitionsFile, procPartitionsText(t));
     if (!rt.procDevicesFile.empty()) rewriteInPlace(rt.procDevicesFile, procDevicesText(t));
     if (!rt.devDir.empty()) syncNodes(rt.devDir, simulatedNodes(t));
 }

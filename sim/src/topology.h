@@ -11,15 +11,15 @@
 namespace sim {
 
 struct Partition {
-    int number = 0;            // dos: 1-4 primary/extended, 5+ logical; gpt: entry number
-    std::string kind;          // dos: "primary", "extended" or "logical"; gpt: "" (unused)
-    uint64_t start = 0;        // first sector, 512-byte sectors
-    uint64_t size = 0;         // length, 512-byte sectors
-    std::string type;          // dos: hex code ("83"); gpt: type GUID; empty: Linux data
+    int number = 0;      // dos: 1-4 primary/extended, 5+ logical; gpt: entry number
+    std::string kind;    // dos: "primary", "extended" or "logical"; gpt: "" (unused)
+    uint64_t start = 0;  // first sector, 512-byte sectors
+    uint64_t size = 0;   // length, 512-byte sectors
+    std::string type;    // dos: hex code ("83"); gpt: type GUID; empty: Linux data
 };
 
 struct PartitionTable {
-    std::string label;         // "dos" or "gpt"
+    std::string label;  // "dos" or "gpt"
     std::vector<Partition> partitions;
 };
 
@@ -31,9 +31,9 @@ enum class PathState {
 };
 
 struct Path {
-    std::string device;        // SCSI path device without /dev/ (sdc)
-    int pathId = -1;           // AutoPATH_ID; -1: numbered in order
-    std::string status;        // "Online", "Offline(E)", ...; empty: Online, or Offline(E) if gone
+    std::string device;  // SCSI path device without /dev/ (sdc)
+    int pathId = -1;     // AutoPATH_ID; -1: numbered in order
+    std::string status;  // "Online", "Offline(E)", ...; empty: Online, or Offline(E) if gone
     PathState state = PathState::Managed;
     std::string hctl;          // host:channel:target:lun; empty: made up from the position
     std::string chaPort;       // channel adapter port ("1A"); empty: made up
@@ -50,10 +50,10 @@ struct DevNum {
 };
 
 struct LU {
-    std::string ilu;           // upper-case hex, iluDigits wide
-    std::string hdev;          // sddlmaa...; empty: the lowest free name when it first shows
+    std::string ilu;   // upper-case hex, iluDigits wide
+    std::string hdev;  // sddlmaa...; empty: the lowest free name when it first shows
     uint64_t sizeMiB = 64;
-    std::optional<PartitionTable> table;   // none: a disk without a partition table
+    std::optional<PartitionTable> table;  // none: a disk without a partition table
     std::vector<Path> paths;
     // Runtime, kept in the state file only: the disk's device number (major 0: not yet
     // numbered) and whether a loop device backs it.
@@ -70,32 +70,32 @@ struct StorageSystem {
 
 // One injected fault for one dlnkmgr operation.
 struct Fault {
-    int status = 0;                     // exit status; non-zero: the operation fails
+    int status = 0;                         // exit status; non-zero: the operation fails
     std::optional<std::string> stdoutText;  // printed instead of the normal output (malformed)
     std::optional<std::string> stderrText;  // written to stderr
-    int delayMs = 0;                    // sleep before answering
-    bool hang = false;                  // never answer
-    int times = 0;                      // applies to the first N calls only; 0: to every call
-    int used = 0;                       // runtime: calls it has applied to
+    int delayMs = 0;                        // sleep before answering
+    bool hang = false;                      // never answer
+    int times = 0;                          // applies to the first N calls only; 0: to every call
+    int used = 0;                           // runtime: calls it has applied to
     // The operation runs normally (after any delay) unless the fault fails it or replaces
     // its output.
     bool replaces() const { return status != 0 || stdoutText.has_value(); }
 };
 
 struct DlnkmgrOptions {
-    int itemTrailingColumns = 11;       // one-token columns after Device under -item (10..12)
-    bool messagesOnStderr = false;      // KAPL warnings and errors on stderr instead of stdout
-    std::string manager = "Alive";      // view -sys -msrv: "Alive" or "Dead"
+    int itemTrailingColumns = 11;   // one-token columns after Device under -item (10..12)
+    bool messagesOnStderr = false;  // KAPL warnings and errors on stderr instead of stdout
+    std::string manager = "Alive";  // view -sys -msrv: "Alive" or "Dead"
     std::string version = "8.8.3-00";
-    bool goneDeviceAsDash = true;       // a gone path shows "-" as its Device
+    bool goneDeviceAsDash = true;  // a gone path shows "-" as its Device
     // Keyed by operation: "view -sys -msrv", "view -lu", "view -lu -item",
     // "view -lu -item -hdev NAME", "delete -path -s", "add -path -s".
     std::map<std::string, Fault> faults;
 };
 
 struct ProcOptions {
-    bool charDeviceSddlmfdrv = false;   // also list sddlmfdrv among the character devices
-    bool alertDriver = true;            // list HDLM's alert driver sddlmadrv (character)
+    bool charDeviceSddlmfdrv = false;  // also list sddlmfdrv among the character devices
+    bool alertDriver = true;           // list HDLM's alert driver sddlmadrv (character)
 };
 
 // A recorded real host (hdlm-sim capture), replayed as recorded.
@@ -106,44 +106,44 @@ struct RecordedCommand {
 };
 struct RecordedNode {
     std::string name;
-    char type = 'b';                    // 'b' or 'c'
+    char type = 'b';  // 'b' or 'c'
     DevNum dev;
 };
 struct RecordedDisk {
-    std::string name;                   // sddlmaa
-    uint64_t sectors = 0;               // 512-byte sectors
+    std::string name;      // sddlmaa
+    uint64_t sectors = 0;  // 512-byte sectors
     std::optional<PartitionTable> table;
-    DevNum disk;                        // runtime: where replay put it (loop-backed or as recorded)
+    DevNum disk;  // runtime: where replay put it (loop-backed or as recorded)
     bool loopBacked = false;
 };
 struct Recording {
     std::map<std::string, RecordedCommand> commands;  // "view -lu", "view -lu -item -hdev sddlmaa"
     std::string procPartitions;
     std::string procDevices;
-    std::vector<RecordedNode> nodes;    // sddlm* and sd* nodes
-    std::vector<RecordedDisk> disks;    // each HDLM disk's partition layout
+    std::vector<RecordedNode> nodes;  // sddlm* and sd* nodes
+    std::vector<RecordedDisk> disks;  // each HDLM disk's partition layout
 };
 
 // What `run` set up; present in the state file only.
 struct Runtime {
-    std::string procPartitionsFile;     // the generated files bound over /proc/...
+    std::string procPartitionsFile;  // the generated files bound over /proc/...
     std::string procDevicesFile;
-    std::string devDir;                 // where dlnkmgr keeps the nodes in step; empty: nowhere
-    std::string realPartitions;         // the machine's own /proc text, taken before setup
+    std::string devDir;          // where dlnkmgr keeps the nodes in step; empty: nowhere
+    std::string realPartitions;  // the machine's own /proc text, taken before setup
     std::string realDevices;
-    std::vector<unsigned> letterMajors; // fake sddlmfdrv major for first letters a..p
-    unsigned loopMajor = 0;             // listed as sddlmfdrv when loop devices back LUs
+    std::vector<unsigned> letterMajors;  // fake sddlmfdrv major for first letters a..p
+    unsigned loopMajor = 0;              // listed as sddlmfdrv when loop devices back LUs
     int nextPathId = 0;
-    bool enforceRoot = false;           // dlnkmgr refuses other users, as HDLM does
-    std::string wakeupTime;             // view -sys -msrv
+    bool enforceRoot = false;  // dlnkmgr refuses other users, as HDLM does
+    std::string wakeupTime;    // view -sys -msrv
 };
 
 struct Topology {
     std::vector<StorageSystem> storageSystems;
     DlnkmgrOptions dlnkmgr;
     ProcOptions proc;
-    bool loopDevices = true;            // back LUs that have a table with loop devices
-    int maxLoopBackedLUs = 64;          // beyond that, fake-major nodes
+    bool loopDevices = true;    // back LUs that have a table with loop devices
+    int maxLoopBackedLUs = 64;  // beyond that, fake-major nodes
     std::optional<Recording> recording;
     std::optional<Runtime> runtime;
 };

@@ -29,7 +29,9 @@ public:
     }
     ~Reader() = default;
     const std::string& where() const { return where_; }
-    std::string at(const std::string& key) const { return where_.empty() ? key : where_ + "." + key; }
+    std::string at(const std::string& key) const {
+        return where_.empty() ? key : where_ + "." + key;
+    }
     bool has(const std::string& key) {
         seen_.insert(key);
         return j_.contains(key) && !j_.at(key).is_null();
@@ -143,10 +145,13 @@ void checkTable(const PartitionTable& t, uint64_t diskSectors, const std::string
             extended = &p;
         }
         if (p.kind == "logical") {
-            if (!extended) fail(at, "a logical partition needs an extended partition listed before it");
-            if (p.number != nextLogical++) fail(at + ".number", "logical partitions are numbered 5, 6, ... in order");
+            if (!extended)
+                fail(at, "a logical partition needs an extended partition listed before it");
+            if (p.number != nextLogical++)
+                fail(at + ".number", "logical partitions are numbered 5, 6, ... in order");
             if (p.start <= extended->start || p.start + p.size > extended->start + extended->size)
-                fail(at, "lies outside its extended partition (which also needs a sector for the EBR)");
+                fail(at,
+                     "lies outside its extended partition (which also needs a sector for the EBR)");
         }
         for (size_t k = 0; k < i; ++k) {
             const Partition& q = t.partitions[k];
@@ -162,10 +167,12 @@ PartitionTable readTable(const json& j, const std::string& where, uint64_t diskS
     Reader r(j, where);
     PartitionTable t;
     t.label = r.str("label", "", true);
-    if (t.label != "dos" && t.label != "gpt") fail(r.at("label"), "must be dos or gpt, not '" + t.label + "'");
+    if (t.label != "dos" && t.label != "gpt")
+        fail(r.at("label"), "must be dos or gpt, not '" + t.label + "'");
     const json& parts = r.array("partitions", false);
     for (size_t i = 0; i < parts.size(); ++i)
-        t.partitions.push_back(readPartition(parts[i], r.at("partitions[" + std::to_string(i) + "]"), t.label));
+        t.partitions.push_back(
+            readPartition(parts[i], r.at("partitions[" + std::to_string(i) + "]"), t.label));
     r.done();
     if (diskSectors) checkTable(t, diskSectors, where);
     return t;
@@ -182,11 +189,14 @@ Path readPath(const json& j, const std::string& where) {
     Reader r(j, where);
     Path p;
     p.device = r.str("device", "", true);
-    if (scsiIndex(p.device) < 0) fail(r.at("device"), "'" + p.device + "' is not a SCSI disk name (sdc, sdaa, ...)");
+    if (scsiIndex(p.device) < 0)
+        fail(r.at("device"), "'" + p.device + "' is not a SCSI disk name (sdc, sdaa, ...)");
     p.pathId = int(r.integer("pathId", -1, 0, 999999));
     p.status = r.str("status", "");
     if (!p.status.empty() && !kStatuses.count(p.status))
-        fail(r.at("status"), "'" + p.status + "' is not a path status (Online, Online(E), Offline(C), Offline(E), Online(S), Online(D))");
+        fail(r.at("status"), "'" + p.status +
+                                 "' is not a path status (Online, Online(E), Offline(C), "
+                                 "Offline(E), Online(S), Online(D))");
     p.state = parsePathState(r.str("state", "managed"), r.at("state"));
     p.hctl = r.str("hctl", "");
     if (!p.hctl.empty() && !std::regex_match(p.hctl, std::regex("[0-9]+:[0-9]+:[0-9]+:[0-9]+")))
@@ -220,13 +230,17 @@ LU readLU(const json& j, const std::string& where, int iluDigits, size_t positio
         lu.ilu = buf;
     }
     if (!std::regex_match(lu.ilu, std::regex("[0-9A-F]+")) || int(lu.ilu.size()) != iluDigits)
-        fail(r.at("ilu"), "'" + lu.ilu + "' is not " + std::to_string(iluDigits) + " upper-case hex digits");
+        fail(r.at("ilu"),
+             "'" + lu.ilu + "' is not " + std::to_string(iluDigits) + " upper-case hex digits");
     lu.hdev = r.str("hdev", "");
     if (!lu.hdev.empty() && hdevIndex(lu.hdev) < 0)
-        fail(r.at("hdev"), "'" + lu.hdev + "' is not an HDLM name (sddlmaa..sddlmpp, sddlmaaa..sddlmpap)");
+        fail(r.at("hdev"),
+             "'" + lu.hdev + "' is not an HDLM name (sddlmaa..sddlmpp, sddlmaaa..sddlmpap)");
     lu.sizeMiB = r.u64("sizeMiB", 64);
-    if (lu.sizeMiB == 0 || lu.sizeMiB > (uint64_t(1) << 30)) fail(r.at("sizeMiB"), "must be 1..2^30");
-    if (r.has("partitionTable")) lu.table = readTable(r.get("partitionTable"), r.at("partitionTable"), lu.sizeMiB * 2048);
+    if (lu.sizeMiB == 0 || lu.sizeMiB > (uint64_t(1) << 30))
+        fail(r.at("sizeMiB"), "must be 1..2^30");
+    if (r.has("partitionTable"))
+        lu.table = readTable(r.get("partitionTable"), r.at("partitionTable"), lu.sizeMiB * 2048);
     const json& paths = r.array("paths", true);
     if (paths.empty()) fail(r.at("paths"), "an LU needs at least one path");
     for (size_t i = 0; i < paths.size(); ++i)
@@ -268,7 +282,8 @@ DlnkmgrOptions readDlnkmgr(const json& j, const std::string& where) {
     DlnkmgrOptions o;
     o.itemTrailingColumns = int(r.integer("itemTrailingColumns", 11, 10, 12));
     std::string messages = r.str("messages", "stdout");
-    if (messages != "stdout" && messages != "stderr") fail(r.at("messages"), "must be stdout or stderr");
+    if (messages != "stdout" && messages != "stderr")
+        fail(r.at("messages"), "must be stdout or stderr");
     o.messagesOnStderr = messages == "stderr";
     o.manager = r.str("manager", "Alive");
     if (o.manager != "Alive" && o.manager != "Dead") fail(r.at("manager"), "must be Alive or Dead");
@@ -283,8 +298,9 @@ DlnkmgrOptions readDlnkmgr(const json& j, const std::string& where) {
         for (auto it = faults.begin(); it != faults.end(); ++it) {
             std::string at = r.at("faults[\"" + it.key() + "\"]");
             if (!knownFaultKey(it.key()))
-                fail(at, "unknown operation (view -sys -msrv, view -lu, view -lu -item, "
-                         "view -lu -item -hdev NAME, delete -path -s, add -path -s)");
+                fail(at,
+                     "unknown operation (view -sys -msrv, view -lu, view -lu -item, "
+                     "view -lu -item -hdev NAME, delete -path -s, add -path -s)");
             o.faults[it.key()] = readFault(it.value(), at);
         }
     }
@@ -297,7 +313,8 @@ Recording readRecording(const json& j, const std::string& where) {
     Recording rec;
     if (r.has("commands")) {
         const json& cmds = r.get("commands");
-        if (!cmds.is_object()) fail(r.at("commands"), "expected an object keyed by dlnkmgr arguments");
+        if (!cmds.is_object())
+            fail(r.at("commands"), "expected an object keyed by dlnkmgr arguments");
         for (auto it = cmds.begin(); it != cmds.end(); ++it) {
             Reader c(it.value(), r.at("commands[\"" + it.key() + "\"]"));
             RecordedCommand rc;
@@ -315,7 +332,8 @@ Recording readRecording(const json& j, const std::string& where) {
         Reader n(nodes[i], r.at("nodes[" + std::to_string(i) + "]"));
         RecordedNode node;
         node.name = n.str("name", "", true);
-        if (node.name.empty() || node.name.find('/') != std::string::npos) fail(n.at("name"), "must be a plain file name");
+        if (node.name.empty() || node.name.find('/') != std::string::npos)
+            fail(n.at("name"), "must be a plain file name");
         std::string type = n.str("type", "b");
         if (type != "b" && type != "c") fail(n.at("type"), "must be b or c");
         node.type = type[0];
@@ -330,7 +348,8 @@ Recording readRecording(const json& j, const std::string& where) {
         RecordedDisk disk;
         disk.name = d.str("name", "", true);
         disk.sectors = d.u64("sectors", 0);
-        if (d.has("partitionTable")) disk.table = readTable(d.get("partitionTable"), d.at("partitionTable"), disk.sectors);
+        if (d.has("partitionTable"))
+            disk.table = readTable(d.get("partitionTable"), d.at("partitionTable"), disk.sectors);
         if (d.has("runtime")) {
             Reader rt(d.get("runtime"), d.at("runtime"));
             disk.disk = readDevNum(rt.get("disk"), rt.at("disk"));
@@ -352,7 +371,8 @@ Runtime readRuntime(const json& j, const std::string& where) {
     rt.devDir = r.str("devDir", "");
     rt.realPartitions = r.str("realPartitions", "");
     rt.realDevices = r.str("realDevices", "");
-    for (const json& m : r.array("letterMajors", false)) rt.letterMajors.push_back(m.get<unsigned>());
+    for (const json& m : r.array("letterMajors", false))
+        rt.letterMajors.push_back(m.get<unsigned>());
     rt.loopMajor = unsigned(r.integer("loopMajor", 0, 0, 4095));
     rt.nextPathId = int(r.integer("nextPathId", 0, 0, 999999));
     rt.enforceRoot = r.boolean("enforceRoot", false);
@@ -372,15 +392,20 @@ json tableJson(const PartitionTable& t) {
     return {{"label", t.label}, {"partitions", parts}};
 }
 
-json devJson(const DevNum& d) { return {{"major", d.major}, {"minor", d.minor}}; }
+json devJson(const DevNum& d) {
+    return {{"major", d.major}, {"minor", d.minor}};
+}
 
 }  // namespace
 
 std::string pathStateName(PathState s) {
     switch (s) {
-        case PathState::Managed: return "managed";
-        case PathState::AttachedLater: return "attachedLater";
-        case PathState::Gone: return "gone";
+        case PathState::Managed:
+            return "managed";
+        case PathState::AttachedLater:
+            return "attachedLater";
+        case PathState::Gone:
+            return "gone";
     }
     return "managed";
 }
@@ -409,18 +434,22 @@ Topology parseTopology(const std::string& jsonText) {
         if (!oneToken(ss.product)) fail(s.at("product"), "must be one word");
         ss.serial = s.str("serial", "415678");
         if (!oneToken(ss.serial)) fail(s.at("serial"), "must be one word");
-        if (!serials.insert(ss.product + "/" + ss.serial).second) fail(s.at("serial"), "storage system listed twice");
+        if (!serials.insert(ss.product + "/" + ss.serial).second)
+            fail(s.at("serial"), "storage system listed twice");
         ss.iluDigits = int(s.integer("iluDigits", 6, 1, 8));
         const json& lus = s.array("lus", true);
         std::set<std::string> ilus;
         for (size_t k = 0; k < lus.size(); ++k) {
             std::string where = s.at("lus[" + std::to_string(k) + "]");
             LU lu = readLU(lus[k], where, ss.iluDigits, k);
-            if (!ilus.insert(lu.ilu).second) fail(where + ".ilu", "'" + lu.ilu + "' used twice in this storage system");
-            if (!lu.hdev.empty() && !hdevs.insert(lu.hdev).second) fail(where + ".hdev", "'" + lu.hdev + "' used twice");
+            if (!ilus.insert(lu.ilu).second)
+                fail(where + ".ilu", "'" + lu.ilu + "' used twice in this storage system");
+            if (!lu.hdev.empty() && !hdevs.insert(lu.hdev).second)
+                fail(where + ".hdev", "'" + lu.hdev + "' used twice");
             for (size_t p = 0; p < lu.paths.size(); ++p)
                 if (!devices.insert(lu.paths[p].device).second)
-                    fail(where + ".paths[" + std::to_string(p) + "].device", "'" + lu.paths[p].device + "' used twice");
+                    fail(where + ".paths[" + std::to_string(p) + "].device",
+                         "'" + lu.paths[p].device + "' used twice");
             ss.lus.push_back(std::move(lu));
             ++luCount;
         }
@@ -482,10 +511,14 @@ std::string toJson(const Topology& t) {
             if (!lu.hdev.empty()) jl["hdev"] = lu.hdev;
             if (lu.table) jl["partitionTable"] = tableJson(*lu.table);
             jl["paths"] = paths;
-            if (lu.disk.major) jl["runtime"] = {{"disk", devJson(lu.disk)}, {"loopBacked", lu.loopBacked}};
+            if (lu.disk.major)
+                jl["runtime"] = {{"disk", devJson(lu.disk)}, {"loopBacked", lu.loopBacked}};
             lus.push_back(jl);
         }
-        systems.push_back({{"product", ss.product}, {"serial", ss.serial}, {"iluDigits", ss.iluDigits}, {"lus", lus}});
+        systems.push_back({{"product", ss.product},
+                           {"serial", ss.serial},
+                           {"iluDigits", ss.iluDigits},
+                           {"lus", lus}});
     }
     if (!systems.empty()) j["storageSystems"] = systems;
     const DlnkmgrOptions& o = t.dlnkmgr;
@@ -509,33 +542,47 @@ std::string toJson(const Topology& t) {
         d["faults"] = faults;
     }
     j["dlnkmgr"] = d;
-    j["proc"] = {{"charDeviceSddlmfdrv", t.proc.charDeviceSddlmfdrv}, {"alertDriver", t.proc.alertDriver}};
+    j["proc"] = {{"charDeviceSddlmfdrv", t.proc.charDeviceSddlmfdrv},
+                 {"alertDriver", t.proc.alertDriver}};
     j["loopDevices"] = t.loopDevices;
     j["maxLoopBackedLUs"] = t.maxLoopBackedLUs;
     if (t.recording) {
         const Recording& rec = *t.recording;
         json cmds = json::object();
-        for (const auto& [key, c] : rec.commands) cmds[key] = {{"stdout", c.out}, {"stderr", c.err}, {"status", c.status}};
+        for (const auto& [key, c] : rec.commands)
+            cmds[key] = {{"stdout", c.out}, {"stderr", c.err}, {"status", c.status}};
         json nodes = json::array();
         for (const RecordedNode& n : rec.nodes)
-            nodes.push_back({{"name", n.name}, {"type", std::string(1, n.type)}, {"major", n.dev.major}, {"minor", n.dev.minor}});
+            nodes.push_back({{"name", n.name},
+                             {"type", std::string(1, n.type)},
+                             {"major", n.dev.major},
+                             {"minor", n.dev.minor}});
         json disks = json::array();
         for (const RecordedDisk& dk : rec.disks) {
             json jd = {{"name", dk.name}, {"sectors", dk.sectors}};
             if (dk.table) jd["partitionTable"] = tableJson(*dk.table);
-            if (dk.disk.major) jd["runtime"] = {{"disk", devJson(dk.disk)}, {"loopBacked", dk.loopBacked}};
+            if (dk.disk.major)
+                jd["runtime"] = {{"disk", devJson(dk.disk)}, {"loopBacked", dk.loopBacked}};
             disks.push_back(jd);
         }
-        j["recording"] = {{"commands", cmds}, {"procPartitions", rec.procPartitions},
-                          {"procDevices", rec.procDevices}, {"nodes", nodes}, {"disks", disks}};
+        j["recording"] = {{"commands", cmds},
+                          {"procPartitions", rec.procPartitions},
+                          {"procDevices", rec.procDevices},
+                          {"nodes", nodes},
+                          {"disks", disks}};
     }
     if (t.runtime) {
         const Runtime& rt = *t.runtime;
-        j["runtime"] = {{"procPartitionsFile", rt.procPartitionsFile}, {"procDevicesFile", rt.procDevicesFile},
-                        {"devDir", rt.devDir}, {"realPartitions", rt.realPartitions},
-                        {"realDevices", rt.realDevices}, {"letterMajors", rt.letterMajors},
-                        {"loopMajor", rt.loopMajor}, {"nextPathId", rt.nextPathId},
-                        {"enforceRoot", rt.enforceRoot}, {"wakeupTime", rt.wakeupTime}};
+        j["runtime"] = {{"procPartitionsFile", rt.procPartitionsFile},
+                        {"procDevicesFile", rt.procDevicesFile},
+                        {"devDir", rt.devDir},
+                        {"realPartitions", rt.realPartitions},
+                        {"realDevices", rt.realDevices},
+                        {"letterMajors", rt.letterMajors},
+                        {"loopMajor", rt.loopMajor},
+                        {"nextPathId", rt.nextPathId},
+                        {"enforceRoot", rt.enforceRoot},
+                        {"wakeupTime", rt.wakeupTime}};
     }
     return j.dump(2) + "\n";
 }

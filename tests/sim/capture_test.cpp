@@ -26,8 +26,10 @@ protected:
             for (const auto& lu : ss.lus) {
                 if (i >= 4) break;
                 std::string image = dev + "/" + names[i++];
-                if (lu.table) sim::writePartitionImage(image, lu.sizeMiB << 20, *lu.table);
-                else sim::writeBlankImage(image, lu.sizeMiB << 20);
+                if (lu.table)
+                    sim::writePartitionImage(image, lu.sizeMiB << 20, *lu.table);
+                else
+                    sim::writeBlankImage(image, lu.sizeMiB << 20);
             }
         // captureHost runs dlnkmgr itself: it must find the link and the state.
         oldPath = getenv("PATH") ? getenv("PATH") : "";
@@ -51,7 +53,8 @@ protected:
 
 std::string withoutTimes(std::string s) {
     for (size_t p; (p = s.find("completion time = ")) != std::string::npos;) s.erase(p, 18 + 19);
-    for (size_t p; (p = s.find("Alive        ")) != std::string::npos;) s.erase(p, s.find('\n', p) - p);
+    for (size_t p; (p = s.find("Alive        ")) != std::string::npos;)
+        s.erase(p, s.find('\n', p) - p);
     return s;
 }
 
@@ -61,10 +64,12 @@ TEST_F(Capture, RecordsViewsProcFilesAndTables) {
     const sim::Recording& rec = *t.recording;
     std::vector<std::string> keys;
     for (const auto& [k, c] : rec.commands) keys.push_back(k);
-    EXPECT_EQ(keys, (std::vector<std::string>{"view -lu", "view -lu -item -hdev sddlmaa", "view -lu -item -hdev sddlmab",
-                                              "view -lu -item -hdev sddlmac", "view -lu -item -hdev sddlmad",
-                                              "view -sys -msrv"}));
-    EXPECT_EQ(withoutTimes(rec.commands.at("view -lu").out), withoutTimes(simtest::sh("dlnkmgr view -lu", env).out));
+    EXPECT_EQ(keys, (std::vector<std::string>{"view -lu", "view -lu -item -hdev sddlmaa",
+                                              "view -lu -item -hdev sddlmab",
+                                              "view -lu -item -hdev sddlmac",
+                                              "view -lu -item -hdev sddlmad", "view -sys -msrv"}));
+    EXPECT_EQ(withoutTimes(rec.commands.at("view -lu").out),
+              withoutTimes(simtest::sh("dlnkmgr view -lu", env).out));
     EXPECT_EQ(rec.commands.at("view -lu").status, 0);
     EXPECT_EQ(rec.procPartitions, sim::readTextFile(dir.path() + "/partitions"));
     EXPECT_EQ(rec.procDevices, sim::readTextFile(dir.path() + "/devices"));
@@ -113,9 +118,14 @@ TEST_F(Capture, ReplayAnswersAsRecorded) {
     EXPECT_EQ(lu.status, 3);
     EXPECT_EQ(lu.out, t.recording->commands["view -lu"].out);
     EXPECT_EQ(lu.err, "odd\n");
-    EXPECT_EQ(simtest::sh("dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ", replayEnv).out,
-              "/dev/sdd\n/dev/sdh\n");
-    EXPECT_NE(simtest::sh("dlnkmgr view -lu -item -hdev sddlmzz", replayEnv).out.find("KAPL01018-W"), std::string::npos);
+    EXPECT_EQ(
+        simtest::sh("dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ",
+                    replayEnv)
+            .out,
+        "/dev/sdd\n/dev/sdh\n");
+    EXPECT_NE(
+        simtest::sh("dlnkmgr view -lu -item -hdev sddlmzz", replayEnv).out.find("KAPL01018-W"),
+        std::string::npos);
     EXPECT_EQ(simtest::sh("dlnkmgr add -path -s", replayEnv).status, 0);
     EXPECT_EQ(sim::readTextFile(replayDir.path() + "/partitions"), t.recording->procPartitions);
 }

@@ -32,20 +32,28 @@ protected:
 };
 
 TEST_F(Dlnkmgr, ViewsEndWithTheCompletionLineAndSucceed) {
-    for (const char* cmd : {"dlnkmgr view -sys -msrv", "dlnkmgr view -lu", "dlnkmgr view -lu -item -hdev sddlmaa",
-                            "dlnkmgr view -lu -hdev sddlmab -item", "dlnkmgr view -lu -item", "dlnkmgr view -lu -hdev sddlmac"}) {
+    for (const char* cmd :
+         {"dlnkmgr view -sys -msrv", "dlnkmgr view -lu", "dlnkmgr view -lu -item -hdev sddlmaa",
+          "dlnkmgr view -lu -hdev sddlmab -item", "dlnkmgr view -lu -item",
+          "dlnkmgr view -lu -hdev sddlmac"}) {
         SCOPED_TRACE(cmd);
         auto r = run(cmd);
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(lastLine(r.out).rfind("KAPL01001-I The HDLM command completed normally. Operation name = view, completion time = ", 0), 0u) << r.out;
+        EXPECT_EQ(lastLine(r.out).rfind("KAPL01001-I The HDLM command completed normally. "
+                                        "Operation name = view, completion time = ",
+                                        0),
+                  0u)
+            << r.out;
         EXPECT_EQ(r.err, "");
     }
     EXPECT_EQ(run("dlnkmgr view -sys -msrv | awk 'NR==2 {print $1}'").out, "Alive\n");
 }
 
 TEST_F(Dlnkmgr, PluginPipelinesThroughTheExecutable) {
-    EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';").out, "sddlmaa\nsddlmab\nsddlmac\nsddlmad\n");
-    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ").out, "/dev/sdd\n/dev/sdh\n");
+    EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';").out,
+              "sddlmaa\nsddlmab\nsddlmac\nsddlmad\n");
+    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ").out,
+              "/dev/sdd\n/dev/sdh\n");
 }
 
 TEST_F(Dlnkmgr, WrongUseGetsHdlmWarningsAndNonZeroStatus) {
@@ -55,17 +63,27 @@ TEST_F(Dlnkmgr, WrongUseGetsHdlmWarningsAndNonZeroStatus) {
     };
     const Case cases[] = {
         {"", "KAPL01003-W No operation name is specified."},
-        {"offline -path -pathid 1 -s", "KAPL01004-W The operation name is invalid. Operation name = offline"},
+        {"offline -path -pathid 1 -s",
+         "KAPL01004-W The operation name is invalid. Operation name = offline"},
         {"view", "KAPL01006-W A necessary parameter is not specified. Operation name = view"},
-        {"view -path", "KAPL01005-W A parameter is invalid. Operation name = view, parameter = -path"},
-        {"view -sys -sfunc", "KAPL01005-W A parameter is invalid. Operation name = view, parameter = -sfunc"},
-        {"view -lu -item pn", "KAPL01005-W A parameter is invalid. Operation name = view, parameter = pn"},
-        {"view -lu -hdev", "KAPL01006-W A necessary parameter is not specified. Operation name = view, parameter = -hdev"},
-        {"view -lu -item -hdev sddlmzz", "KAPL01018-W The target device was not found. Operation name = view, device = sddlmzz"},
+        {"view -path",
+         "KAPL01005-W A parameter is invalid. Operation name = view, parameter = -path"},
+        {"view -sys -sfunc",
+         "KAPL01005-W A parameter is invalid. Operation name = view, parameter = -sfunc"},
+        {"view -lu -item pn",
+         "KAPL01005-W A parameter is invalid. Operation name = view, parameter = pn"},
+        {"view -lu -hdev",
+         "KAPL01006-W A necessary parameter is not specified. Operation name = view, parameter = "
+         "-hdev"},
+        {"view -lu -item -hdev sddlmzz",
+         "KAPL01018-W The target device was not found. Operation name = view, device = sddlmzz"},
         {"view -lu -item -hdev /dev/sddlmaa", "KAPL01018-W"},
         {"view -lu -item -hdev sddlmaa1", "KAPL01018-W"},
-        {"delete -s", "KAPL01006-W A necessary parameter is not specified. Operation name = delete, parameter = -path"},
-        {"add -path -s -x", "KAPL01005-W A parameter is invalid. Operation name = add, parameter = -x"},
+        {"delete -s",
+         "KAPL01006-W A necessary parameter is not specified. Operation name = delete, parameter = "
+         "-path"},
+        {"add -path -s -x",
+         "KAPL01005-W A parameter is invalid. Operation name = add, parameter = -x"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -106,13 +124,20 @@ TEST_F(Dlnkmgr, RefreshDropsGonePathsAndTakesOverNewOnes) {
     auto add = run("dlnkmgr add -path -s");
     EXPECT_EQ(add.status, 0);
     EXPECT_NE(add.out.find("Operation name = add"), std::string::npos);
-    EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}'").out, "sddlmaa\nsddlmab\nsddlmac\nsddlmad\nsddlmae\n");
+    EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}'").out,
+              "sddlmaa\nsddlmab\nsddlmac\nsddlmad\nsddlmae\n");
     // sdl joins sddlmac with the next free PathID; LU 0011 becomes sddlmae with two new paths.
-    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmac | grep sd |  awk '{print $(NF-11)\" \"$(NF-10)\" \"$(NF-6)}' ").out,
+    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmac | grep sd |  awk '{print $(NF-11)\" "
+                  "\"$(NF-10)\" \"$(NF-6)}' ")
+                  .out,
               "/dev/sde 000004 Online\n/dev/sdi 000005 Online\n/dev/sdl 000010 Online\n");
-    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmae | grep sd |  awk '{print $(NF-11)\" \"$(NF-10)}' ").out,
+    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmae | grep sd |  awk '{print $(NF-11)\" "
+                  "\"$(NF-10)}' ")
+                  .out,
               "/dev/sdo 000011\n/dev/sdp 000012\n");
-    EXPECT_EQ(run("cat " + base + "/partitions | grep \"sddlmae\" | awk '{print $1\" \"$2\" \"$4}'").out, "251 64 sddlmae\n");
+    EXPECT_EQ(
+        run("cat " + base + "/partitions | grep \"sddlmae\" | awk '{print $1\" \"$2\" \"$4}'").out,
+        "251 64 sddlmae\n");
     // A second refresh changes nothing.
     std::string view = run("dlnkmgr view -lu | grep -v KAPL").out;
     EXPECT_EQ(run("dlnkmgr delete -path -s && dlnkmgr add -path -s").status, 0);
@@ -125,12 +150,15 @@ TEST_F(Dlnkmgr, AnLuLeftWithoutPathsDisappears) {
     reset(t);
     EXPECT_NE(run("cat " + base + "/partitions").out.find("sddlmab"), std::string::npos);
     EXPECT_EQ(run("dlnkmgr delete -path -s").status, 0);
-    EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}'").out, "sddlmaa\nsddlmac\nsddlmad\n");
+    EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}'").out,
+              "sddlmaa\nsddlmac\nsddlmad\n");
     EXPECT_EQ(run("dlnkmgr view -lu | grep 'LUs'").out, "LUs           : 2\nLUs           : 1\n");
     EXPECT_EQ(run("grep -c sddlmab " + base + "/partitions").out, "0\n");
     EXPECT_NE(run("dlnkmgr view -lu -item -hdev sddlmab").status, 0);
     // The next new LU takes the lowest free name.
-    EXPECT_EQ(run("dlnkmgr add -path -s >/dev/null; dlnkmgr view -lu | grep 0011 | awk '{print $2}'").out, "sddlmab\n");
+    EXPECT_EQ(
+        run("dlnkmgr add -path -s >/dev/null; dlnkmgr view -lu | grep 0011 | awk '{print $2}'").out,
+        "sddlmab\n");
 }
 
 TEST_F(Dlnkmgr, WithoutDashSItAsksFirst) {
@@ -181,9 +209,12 @@ TEST_F(Dlnkmgr, FaultsFailReplaceDelayAndHang) {
 }
 
 TEST_F(Dlnkmgr, ConcurrentRefreshesKeepTheStateConsistent) {
-    auto r = run("for i in 1 2 3 4 5 6; do (dlnkmgr delete -path -s; dlnkmgr add -path -s) >/dev/null & done; wait");
+    auto r =
+        run("for i in 1 2 3 4 5 6; do (dlnkmgr delete -path -s; dlnkmgr add -path -s) >/dev/null & "
+            "done; wait");
     EXPECT_EQ(r.status, 0);
-    std::string ids = run("dlnkmgr view -lu | awk 'NF > 1 && $(NF-1) ~ /^[0-9]+$/ {print $(NF-1)}' | sort").out;
+    std::string ids =
+        run("dlnkmgr view -lu | awk 'NF > 1 && $(NF-1) ~ /^[0-9]+$/ {print $(NF-1)}' | sort").out;
     std::istringstream in(ids);
     std::set<std::string> unique;
     int count = 0;

@@ -12,7 +12,8 @@ sim::Topology preparedDemo() {
     return t;
 }
 
-std::string pipe(const simtest::TempDir& dir, const std::string& text, const std::string& pipeline) {
+std::string pipe(const simtest::TempDir& dir, const std::string& text,
+                 const std::string& pipeline) {
     std::string f = dir.file("view.txt", text);
     return simtest::sh("cat " + f + " | " + pipeline).out;
 }
@@ -58,7 +59,7 @@ TEST(DlnkmgrText, ItemViewPipelineYieldsDeviceColumnOnlyWithElevenTrailingColumn
         {11, "sddlmab", "/dev/sdd\n/dev/sdh\n"},
         {11, "sddlmad", "/dev/sdf\n/dev/sdm\n/dev/sdn\n"},  // the gone path shows "-": no "sd"
         {11, "sddlmaa", "/dev/sdc\n/dev/sdg\n"},
-        {12, "sddlmab", "000002\n000003\n"},                 // one column more: PathID
+        {12, "sddlmab", "000002\n000003\n"},  // one column more: PathID
     };
     simtest::TempDir dir;
     for (const Case& c : cases) {
@@ -73,7 +74,8 @@ TEST(DlnkmgrText, ItemViewPipelineYieldsDeviceColumnOnlyWithElevenTrailingColumn
     // 11 fields, so $(0) is the whole line.
     sim::Topology t = preparedDemo();
     t.dlnkmgr.itemTrailingColumns = 10;
-    std::string out = pipe(dir, *sim::renderLuItemView(t, std::string("sddlmab")), "grep sd |  awk '{print $(NF-11)}' ");
+    std::string out = pipe(dir, *sim::renderLuItemView(t, std::string("sddlmab")),
+                           "grep sd |  awk '{print $(NF-11)}' ");
     EXPECT_EQ(out.substr(0, out.find('\n')), "sddlmab");
     EXPECT_NE(out.find("/dev/sdh"), std::string::npos);
     EXPECT_NE(out.find("Offline(E)"), std::string::npos);
@@ -82,7 +84,8 @@ TEST(DlnkmgrText, ItemViewPipelineYieldsDeviceColumnOnlyWithElevenTrailingColumn
 TEST(DlnkmgrText, ItemViewFieldCounts) {
     sim::Topology t = preparedDemo();
     simtest::TempDir dir;
-    std::string counts = pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")), "awk 'NR>4 && NF {print NF}'");
+    std::string counts =
+        pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")), "awk 'NR>4 && NF {print NF}'");
     // header line has 15 words, the LU's first line 15 fields, continuation lines 12.
     EXPECT_EQ(counts, "15\n15\n12\n12\n12\n");
     EXPECT_FALSE(sim::renderLuItemView(t, std::string("sddlmzz")));
@@ -94,7 +97,8 @@ TEST(DlnkmgrText, GoneDeviceByNameWhenAsked) {
     sim::Topology t = preparedDemo();
     t.dlnkmgr.goneDeviceAsDash = false;
     simtest::TempDir dir;
-    EXPECT_EQ(pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")), "grep sd |  awk '{print $(NF-11)}' "),
+    EXPECT_EQ(pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")),
+                   "grep sd |  awk '{print $(NF-11)}' "),
               "/dev/sdf\n/dev/sdj\n/dev/sdm\n/dev/sdn\n");
 }
 
@@ -103,9 +107,10 @@ TEST(DlnkmgrText, ManagerViewAndCompletionLine) {
     EXPECT_EQ(sim::renderManagerView(o, "2026/11/30 09:01:12"),
               "HDLM Manager Ver       WakeupTime\n"
               "Alive        8.8.3-00  2026/11/30 09:01:12\n");
-    EXPECT_EQ(sim::completionLine("view", "2026/12/08 10:15:42"),
-              "KAPL01001-I The HDLM command completed normally. Operation name = view, completion time = "
-              "2026/12/08 10:15:42\n");
+    EXPECT_EQ(
+        sim::completionLine("view", "2026/12/08 10:15:42"),
+        "KAPL01001-I The HDLM command completed normally. Operation name = view, completion time = "
+        "2026/12/08 10:15:42\n");
     std::string ts = sim::hdlmTimestamp();
     ASSERT_EQ(ts.size(), 19u);
     EXPECT_EQ(ts[4], '/');

@@ -22,16 +22,22 @@ TEST(Generate, FiveHundredTwelveLusAreAllListed) {
     ASSERT_EQ(names.status, 0);
     std::set<std::string> seen;
     size_t lines = 0;
-    for (size_t pos = 0, nl; (nl = names.out.find('\n', pos)) != std::string::npos; pos = nl + 1, ++lines)
+    for (size_t pos = 0, nl; (nl = names.out.find('\n', pos)) != std::string::npos;
+         pos = nl + 1, ++lines)
         seen.insert(names.out.substr(pos, nl - pos));
     EXPECT_EQ(lines, 512u);
     EXPECT_EQ(seen.size(), 512u);
-    EXPECT_TRUE(seen.count("sddlmaa") && seen.count("sddlmpp") && seen.count("sddlmaaa") && seen.count("sddlmpap"));
-    auto disks = simtest::sh("cat " + dir.path() + "/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}' | wc -l");
+    EXPECT_TRUE(seen.count("sddlmaa") && seen.count("sddlmpp") && seen.count("sddlmaaa") &&
+                seen.count("sddlmpap"));
+    auto disks =
+        simtest::sh("cat " + dir.path() +
+                    "/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}' | wc -l");
     EXPECT_EQ(disks.out, "2048\n");  // 512 disks with 3 partitions each
-    auto majors = simtest::sh("cat " + dir.path() + "/devices | grep 'sddlmfdrv' | awk '{print $1}' | wc -l");
+    auto majors =
+        simtest::sh("cat " + dir.path() + "/devices | grep 'sddlmfdrv' | awk '{print $1}' | wc -l");
     EXPECT_EQ(majors.out, "16\n");  // one major per first letter
-    auto paths = simtest::sh("dlnkmgr view -lu -item -hdev sddlmpap | grep sd |  awk '{print $(NF-11)}' ", env);
+    auto paths = simtest::sh(
+        "dlnkmgr view -lu -item -hdev sddlmpap | grep sd |  awk '{print $(NF-11)}' ", env);
     EXPECT_EQ(paths.out, "/dev/sdamk\n/dev/sdaml\n");
 }
 

@@ -55,7 +55,8 @@ TEST(PartitionImage, BlankImageHasNoTable) {
     sim::writeBlankImage(image, 8 << 20);
     auto r = simtest::sh("sfdisk --json " + image);
     EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("does not contain a recognized partition table"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("does not contain a recognized partition table"), std::string::npos)
+        << r.err;
 }
 
 TEST(PartitionImage, LibfdiskRefusalsSayWhichStep) {
@@ -68,8 +69,10 @@ TEST(PartitionImage, LibfdiskRefusalsSayWhichStep) {
         EXPECT_NE(std::string(e.what()).find("partition 5"), std::string::npos) << e.what();
     }
     sim::PartitionTable badType{"gpt", {{1, "", 2048, 2048, "not-a-guid"}}};
-    EXPECT_THROW(sim::writePartitionImage(dir.path() + "/bad2.img", 8 << 20, badType), std::runtime_error);
-    EXPECT_THROW(sim::writeBlankImage(dir.path() + "/no/such/dir.img", 1 << 20), std::runtime_error);
+    EXPECT_THROW(sim::writePartitionImage(dir.path() + "/bad2.img", 8 << 20, badType),
+                 std::runtime_error);
+    EXPECT_THROW(sim::writeBlankImage(dir.path() + "/no/such/dir.img", 1 << 20),
+                 std::runtime_error);
 }
 
 }  // namespace

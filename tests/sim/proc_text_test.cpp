@@ -7,7 +7,9 @@
 namespace {
 
 TEST(ProcText, PartitionsLinesAreTheKernelsColumns) {
-    std::string text = sim::renderPartitions({{8, 32, 262144, "sdc"}, {251, 17, 20480, "sddlmab1"}, {259, 1048575, 12345678901ull, "nvme0n1p1"}});
+    std::string text = sim::renderPartitions({{8, 32, 262144, "sdc"},
+                                              {251, 17, 20480, "sddlmab1"},
+                                              {259, 1048575, 12345678901ull, "nvme0n1p1"}});
     EXPECT_EQ(text,
               "major minor  #blocks  name\n\n"
               "   8       32     262144 sdc\n"
@@ -28,7 +30,8 @@ TEST(ProcText, DevicesKeepBothSectionsAndSortByMajor) {
     sim::insertDevice(t.block, {251, "sddlmfdrv"});
     sim::insertDevice(t.block, {7, "sddlmfdrv"});
     EXPECT_EQ(sim::renderDevices(t).substr(sim::renderDevices(t).find("Block")),
-              "Block devices:\n  7 loop\n  7 sddlmfdrv\n251 sddlmfdrv\n253 device-mapper\n254 virtblk\n259 blkext\n");
+              "Block devices:\n  7 loop\n  7 sddlmfdrv\n251 sddlmfdrv\n253 device-mapper\n254 "
+              "virtblk\n259 blkext\n");
 }
 
 TEST(ProcText, FreeMajorsAvoidBothSections) {
@@ -40,13 +43,16 @@ TEST(ProcText, FreeMajorsAvoidBothSections) {
 TEST(ProcText, PluginPipelinesFindHdlmDisksPartitionsAndMajors) {
     simtest::TempDir dir;
     std::string env = simtest::prepareSimulatedHost(dir, simtest::demoTopology());
-    auto parts = simtest::sh("cat " + dir.path() + "/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'");
+    auto parts = simtest::sh("cat " + dir.path() +
+                             "/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'");
     EXPECT_EQ(parts.status, 0);
     EXPECT_EQ(parts.out,
-              "251 0 sddlmaa\n251 1 sddlmaa1\n251 2 sddlmaa2\n251 3 sddlmaa3\n251 5 sddlmaa5\n251 6 sddlmaa6\n"
+              "251 0 sddlmaa\n251 1 sddlmaa1\n251 2 sddlmaa2\n251 3 sddlmaa3\n251 5 sddlmaa5\n251 "
+              "6 sddlmaa6\n"
               "251 7 sddlmaa7\n251 16 sddlmab\n251 17 sddlmab1\n251 18 sddlmab2\n251 20 sddlmab4\n"
               "251 32 sddlmac\n251 48 sddlmad\n251 49 sddlmad1\n");
-    auto majors = simtest::sh("cat " + dir.path() + "/devices | grep 'sddlmfdrv' | awk '{print $1}'");
+    auto majors =
+        simtest::sh("cat " + dir.path() + "/devices | grep 'sddlmfdrv' | awk '{print $1}'");
     EXPECT_EQ(majors.out, "251\n");
     auto alert = simtest::sh("grep -c sddlmadrv " + dir.path() + "/devices");
     EXPECT_EQ(alert.out, "1\n");
@@ -66,7 +72,8 @@ TEST(ProcText, ThreeLetterNamesShareTheirLettersMajor) {
     t.storageSystems[0].lus[0].hdev = "sddlmaab";
     simtest::TempDir dir;
     simtest::prepareSimulatedHost(dir, t);
-    auto parts = simtest::sh("cat " + dir.path() + "/partitions | grep \"sddlmaab\" | awk '{print $1\" \"$2\" \"$4}'");
+    auto parts = simtest::sh("cat " + dir.path() +
+                             "/partitions | grep \"sddlmaab\" | awk '{print $1\" \"$2\" \"$4}'");
     EXPECT_EQ(parts.out.substr(0, parts.out.find('\n')), "251 272 sddlmaab");
 }
 

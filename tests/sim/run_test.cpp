@@ -27,15 +27,18 @@ std::string quote(const std::string& s) {
     return q + "'";
 }
 
-simtest::ShellResult simRun(const std::string& script, const std::string& topology = kDemo, const std::string& options = "") {
+simtest::ShellResult simRun(const std::string& script, const std::string& topology = kDemo,
+                            const std::string& options = "") {
     return sh(kSim + " run " + options + " " + topology + " -- sh -c " + quote(script));
 }
 
 class SimRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "needs root: mount namespaces, device nodes, loop devices";
-        if (sh("unshare -m true").status != 0) GTEST_SKIP() << "this machine refuses new mount namespaces";
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root: mount namespaces, device nodes, loop devices";
+        if (sh("unshare -m true").status != 0)
+            GTEST_SKIP() << "this machine refuses new mount namespaces";
     }
 };
 
@@ -54,18 +57,24 @@ TEST_F(SimRun, DemoHostShowsProcDevAndDlnkmgr) {
         "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'; echo --;"
         "command -v dlnkmgr; dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';"
         "dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ; echo --;"
-        "stat -c '%n %F %t:%T' /dev/sddlm* /dev/sdc /dev/sdc5 /dev/sdq 2>&1 | sed 's/^stat: //'; echo --;"
-        "for n in null zero full random urandom tty ptmx; do [ -c /dev/$n ] || echo missing $n; done;"
-        "[ -d /dev/pts ] && [ -d /dev/shm ] && [ -L /dev/fd ] && echo basics ok; echo hi > /dev/null; [ -e /dev/sdj ] || echo no sdj");
+        "stat -c '%n %F %t:%T' /dev/sddlm* /dev/sdc /dev/sdc5 /dev/sdq 2>&1 | sed 's/^stat: //'; "
+        "echo --;"
+        "for n in null zero full random urandom tty ptmx; do [ -c /dev/$n ] || echo missing $n; "
+        "done;"
+        "[ -d /dev/pts ] && [ -d /dev/shm ] && [ -L /dev/fd ] && echo basics ok; echo hi > "
+        "/dev/null; [ -e /dev/sdj ] || echo no sdj");
     ASSERT_EQ(r.status, 0) << r.err;
     std::istringstream in(r.out);
     std::vector<std::string> sections(5);
     size_t s = 0;
     for (std::string line; std::getline(in, line) && s < sections.size();)
-        if (line == "--") ++s;
-        else sections[s] += line + "\n";
+        if (line == "--")
+            ++s;
+        else
+            sections[s] += line + "\n";
 
-    // Every HDLM line is under the loop major; disks on multiples of 16, partitions at disk + number.
+    // Every HDLM line is under the loop major; disks on multiples of 16, partitions at disk +
+    // number.
     std::istringstream parts(sections[0]);
     std::string names;
     unsigned diskMinor = 0;
@@ -75,16 +84,21 @@ TEST_F(SimRun, DemoHostShowsProcDevAndDlnkmgr) {
         names += name + " ";
         EXPECT_EQ(major, 7u) << name;
         char last = name.back();
-        if (last >= '0' && last <= '9') EXPECT_EQ(minor, diskMinor + unsigned(last - '0')) << name;
+        if (last >= '0' && last <= '9')
+            EXPECT_EQ(minor, diskMinor + unsigned(last - '0')) << name;
         else {
             EXPECT_EQ(minor % 16, 0u) << name;
             diskMinor = minor;
         }
     }
-    EXPECT_EQ(names, "sddlmaa sddlmaa1 sddlmaa2 sddlmaa3 sddlmaa5 sddlmaa6 sddlmaa7 sddlmab sddlmab1 sddlmab2 sddlmab4 "
-                     "sddlmac sddlmad sddlmad1 ");
+    EXPECT_EQ(names,
+              "sddlmaa sddlmaa1 sddlmaa2 sddlmaa3 sddlmaa5 sddlmaa6 sddlmaa7 sddlmab sddlmab1 "
+              "sddlmab2 sddlmab4 "
+              "sddlmac sddlmad sddlmad1 ");
     EXPECT_EQ(sections[1], "7\n");
-    EXPECT_EQ(sections[2], "/dev/.hdlm-sim/bin/dlnkmgr\nsddlmaa\nsddlmab\nsddlmac\nsddlmad\n/dev/sdd\n/dev/sdh\n");
+    EXPECT_EQ(
+        sections[2],
+        "/dev/.hdlm-sim/bin/dlnkmgr\nsddlmaa\nsddlmab\nsddlmac\nsddlmad\n/dev/sdd\n/dev/sdh\n");
     // The nodes carry the numbers /proc/partitions lists (stat prints them in hex).
     std::istringstream nodes(sections[3]);
     for (std::string line; std::getline(nodes, line);) {
@@ -93,10 +107,14 @@ TEST_F(SimRun, DemoHostShowsProcDevAndDlnkmgr) {
         unsigned major = std::stoul(line.substr(line.rfind(' ') + 1), nullptr, 16);
         unsigned minor = std::stoul(line.substr(line.rfind(':') + 1), nullptr, 16);
         EXPECT_NE(line.find("block special file"), std::string::npos) << line;
-        EXPECT_NE(sections[0].find(std::to_string(major) + " " + std::to_string(minor) + " " + name + "\n"), std::string::npos) << line;
+        EXPECT_NE(sections[0].find(std::to_string(major) + " " + std::to_string(minor) + " " +
+                                   name + "\n"),
+                  std::string::npos)
+            << line;
     }
     EXPECT_EQ(std::count(sections[3].begin(), sections[3].end(), '\n'), 17);
-    EXPECT_NE(sections[3].find("/dev/sdc block special file 8:20\n"), std::string::npos) << sections[3];
+    EXPECT_NE(sections[3].find("/dev/sdc block special file 8:20\n"), std::string::npos)
+        << sections[3];
     EXPECT_NE(sections[3].find("/dev/sdc5 block special file 8:25\n"), std::string::npos);
     EXPECT_NE(sections[3].find("cannot statx '/dev/sdq'"), std::string::npos);  // not in the demo
     EXPECT_EQ(sections[4], "basics ok\nno sdj\n");
@@ -104,14 +122,17 @@ TEST_F(SimRun, DemoHostShowsProcDevAndDlnkmgr) {
 
 TEST_F(SimRun, LoopBackedPartitionsAreTheTopologysTables) {
     sim::Topology demo = simtest::demoTopology();
-    auto r = simRun("sfdisk --json /dev/sddlmaa; echo '##'; sfdisk --json /dev/sddlmab; echo '##'; sfdisk --json /dev/sddlmad");
+    auto r = simRun(
+        "sfdisk --json /dev/sddlmaa; echo '##'; sfdisk --json /dev/sddlmab; echo '##'; sfdisk "
+        "--json /dev/sddlmad");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::pair<size_t, size_t> lus[] = {{0, 0}, {0, 1}, {1, 0}};
     size_t pos = 0;
     for (auto [ss, l] : lus) {
         const sim::LU& lu = demo.storageSystems[ss].lus[l];
         size_t end = r.out.find("##", pos);
-        auto j = nlohmann::json::parse(r.out.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        auto j = nlohmann::json::parse(
+            r.out.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
         pos = end == std::string::npos ? r.out.size() : end + 3;
         SCOPED_TRACE(lu.ilu);
         EXPECT_EQ(j["partitiontable"]["label"], lu.table->label);
@@ -120,7 +141,8 @@ TEST_F(SimRun, LoopBackedPartitionsAreTheTopologysTables) {
         for (size_t i = 0; i < parts.size(); ++i) {
             const sim::Partition& p = lu.table->partitions[i];
             std::string node = parts[i]["node"];
-            EXPECT_EQ(node.substr(node.size() - std::to_string(p.number).size()), std::to_string(p.number));
+            EXPECT_EQ(node.substr(node.size() - std::to_string(p.number).size()),
+                      std::to_string(p.number));
             EXPECT_EQ(parts[i]["start"].get<uint64_t>(), p.start);
             EXPECT_EQ(parts[i]["size"].get<uint64_t>(), p.size);
         }
@@ -136,7 +158,8 @@ TEST_F(SimRun, LoopBackedPartitionsAreTheTopologysTables) {
     auto bare = simRun("blockdev --getsize64 /dev/sddlmac; sfdisk --json /dev/sddlmac");
     EXPECT_NE(bare.status, 0);
     EXPECT_EQ(bare.out, "67108864\n");
-    EXPECT_NE(bare.err.find("does not contain a recognized partition table"), std::string::npos) << bare.err;
+    EXPECT_NE(bare.err.find("does not contain a recognized partition table"), std::string::npos)
+        << bare.err;
 }
 
 TEST_F(SimRun, RefreshChangesViewsProcAndDev) {
@@ -163,7 +186,8 @@ TEST_F(SimRun, ExitStatusStdinAndQuietStdout) {
     EXPECT_EQ(missing.status, 127);
     EXPECT_NE(missing.err.find("no-such-command-here"), std::string::npos);
     simtest::TempDir dir;
-    std::string bad = dir.file("bad.json", R"({"storageSystems":[{"lus":[{"paths":[{"device":"sdc","status":"Up"}]}]}]})");
+    std::string bad = dir.file(
+        "bad.json", R"({"storageSystems":[{"lus":[{"paths":[{"device":"sdc","status":"Up"}]}]}]})");
     auto b = sh(kSim + " run " + bad + " -- true");
     EXPECT_EQ(b.status, 2);
     EXPECT_NE(b.err.find("storageSystems[0].lus[0].paths[0].status"), std::string::npos) << b.err;
@@ -175,20 +199,27 @@ TEST_F(SimRun, ExitStatusStdinAndQuietStdout) {
 TEST_F(SimRun, HangingDlnkmgrEndsWithTheTimeoutAndLeavesNothing) {
     sim::Topology t = simtest::demoTopology();
     t.dlnkmgr.faults["view -lu"].hang = true;
-    t.dlnkmgr.faults["view -sys -msrv"] = sim::Fault{1, std::nullopt, std::string("KAPL01012-E Could not connect the HDLM manager. Operation name = view\n")};
+    t.dlnkmgr.faults["view -sys -msrv"] = sim::Fault{
+        1, std::nullopt,
+        std::string("KAPL01012-E Could not connect the HDLM manager. Operation name = view\n")};
     simtest::TempDir dir;
     std::string topo = dir.file("t.json", sim::toJson(t));
     // Any dlnkmgr still running in this namespace (other simulated hosts may run their own).
-    auto r = simRun("timeout 1 dlnkmgr view -lu; echo $?; dlnkmgr view -sys -msrv; echo $?;"
-                    "for p in $(pgrep -x dlnkmgr); do [ \"$(readlink /proc/$p/ns/mnt)\" = \"$(readlink /proc/self/ns/mnt)\" ] && echo $p; done;"
-                    "echo none", topo);
+    auto r = simRun(
+        "timeout 1 dlnkmgr view -lu; echo $?; dlnkmgr view -sys -msrv; echo $?;"
+        "for p in $(pgrep -x dlnkmgr); do [ \"$(readlink /proc/$p/ns/mnt)\" = \"$(readlink "
+        "/proc/self/ns/mnt)\" ] && echo $p; done;"
+        "echo none",
+        topo);
     EXPECT_EQ(r.out, "124\n1\nnone\n");
     EXPECT_EQ(r.err, "KAPL01012-E Could not connect the HDLM manager. Operation name = view\n");
 }
 
 TEST_F(SimRun, NoLoopFallsBackToFakeMajorsCleanly) {
-    auto r = simRun("cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'; stat -c '%t' /dev/sddlmaa; sfdisk --json /dev/sddlmaa >/dev/null 2>&1 || echo unreadable",
-                    kDemo, "--no-loop");
+    auto r = simRun(
+        "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'; stat -c '%t' /dev/sddlmaa; "
+        "sfdisk --json /dev/sddlmaa >/dev/null 2>&1 || echo unreadable",
+        kDemo, "--no-loop");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("no loop devices"), std::string::npos);
     std::istringstream in(r.out);
@@ -218,8 +249,10 @@ std::string lingering(const std::set<unsigned>& indices, const std::set<unsigned
         std::string sys = "/sys/block/loop" + std::to_string(i);
         std::ifstream backing(sys + "/loop/backing_file");
         std::string file;
-        if (backing >> file && file.find("/.hdlm-sim/") != std::string::npos) left += "loop" + std::to_string(i) + "(bound) ";
-        else if (added.count(i) && access(sys.c_str(), F_OK) == 0) left += "loop" + std::to_string(i) + " ";
+        if (backing >> file && file.find("/.hdlm-sim/") != std::string::npos)
+            left += "loop" + std::to_string(i) + "(bound) ";
+        else if (added.count(i) && access(sys.c_str(), F_OK) == 0)
+            left += "loop" + std::to_string(i) + " ";
     }
     return left;
 }
@@ -245,17 +278,21 @@ TEST_F(SimRun, KillingTheSimulatorLeavesNoLoopDeviceOrProcess) {
     if (pid == 0) {
         setpgid(0, 0);
         execl(kSim.c_str(), kSim.c_str(), "run", kDemo.c_str(), "--", "sh", "-c",
-              (std::string(kPrintLoopIndices) + " > " + ready + ".tmp; mv " + ready + ".tmp " + ready + "; exec sleep 29.5").c_str(),
+              (std::string(kPrintLoopIndices) + " > " + ready + ".tmp; mv " + ready + ".tmp " +
+               ready + "; exec sleep 29.5")
+                  .c_str(),
               nullptr);
         _exit(127);
     }
-    for (int i = 0; i < 100 && access(ready.c_str(), F_OK) != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 100 && access(ready.c_str(), F_OK) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_EQ(access(ready.c_str(), F_OK), 0) << "the simulated host did not come up";
     std::set<unsigned> used = indicesFrom(sim::readTextFile(ready));
     EXPECT_EQ(used.size(), 14u);
     EXPECT_NE(lingering(used, {}), "");  // bound while it runs
     // Outside the namespace nothing of it shows.
-    EXPECT_EQ(sh("grep -c sddlm /proc/partitions /proc/devices").out, "/proc/partitions:0\n/proc/devices:0\n");
+    EXPECT_EQ(sh("grep -c sddlm /proc/partitions /proc/devices").out,
+              "/proc/partitions:0\n/proc/devices:0\n");
     EXPECT_NE(access("/dev/sddlmaa", F_OK), 0);
     EXPECT_EQ(sh("grep -c hdlm-sim /proc/self/mountinfo").out, "0\n");
     std::set<unsigned> added;
@@ -283,10 +320,14 @@ TEST_F(SimRun, SigtermReachesTheCommand) {
     if (pid == 0) {
         freopen(out.c_str(), "w", stdout);
         execl(kSim.c_str(), kSim.c_str(), "run", kDemo.c_str(), "--", "sh", "-c",
-              ("trap 'echo got TERM; exit 42' TERM; touch " + ready + "; while :; do sleep 0.05; done").c_str(), nullptr);
+              ("trap 'echo got TERM; exit 42' TERM; touch " + ready +
+               "; while :; do sleep 0.05; done")
+                  .c_str(),
+              nullptr);
         _exit(127);
     }
-    for (int i = 0; i < 100 && access(ready.c_str(), F_OK) != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 100 && access(ready.c_str(), F_OK) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -301,9 +342,12 @@ TEST_F(SimRun, CaptureReplaysAsRecorded) {
     auto cap = simRun(kSim + " capture > " + capture);
     ASSERT_EQ(cap.status, 0) << cap.err;
     const std::string look =
-        "for c in 'view -sys -msrv' 'view -lu' 'view -lu -item -hdev sddlmab' 'view -lu -item -hdev sddlmad'; do "
-        "dlnkmgr $c | grep -v KAPL01001-I; echo \"rc=$?\"; done; dlnkmgr view -lu -item -hdev sddlmzz; echo \"rc=$?\";"
-        "grep -v ' loop[0-9]*$' /proc/partitions; cat /proc/devices; ls -ln /dev | grep ' sd' | awk '{print $1, $5, $6, $NF}';"
+        "for c in 'view -sys -msrv' 'view -lu' 'view -lu -item -hdev sddlmab' 'view -lu -item "
+        "-hdev sddlmad'; do "
+        "dlnkmgr $c | grep -v KAPL01001-I; echo \"rc=$?\"; done; dlnkmgr view -lu -item -hdev "
+        "sddlmzz; echo \"rc=$?\";"
+        "grep -v ' loop[0-9]*$' /proc/partitions; cat /proc/devices; ls -ln /dev | grep ' sd' | "
+        "awk '{print $1, $5, $6, $NF}';"
         "for d in /dev/sddlm??; do sfdisk -d $d 2>&1 | grep start= | sed 's/, uuid=.*//'; done";
     auto live = simRun(look);
     auto replay = simRun(look, capture);
@@ -323,8 +367,10 @@ TEST_F(SimRun, GeneratedFiveHundredTwelveLusAreAllThere) {
     std::string topo = dir.path() + "/big.json";
     ASSERT_EQ(sh(kSim + " generate --lus 512 --paths 2 --partitions 2 > " + topo).status, 0);
     auto start = std::chrono::steady_clock::now();
-    auto r = simRun("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}' | wc -l; ls /dev | grep -c '^sddlm';"
-                    "cat /proc/partitions | grep \"sddlm\" | wc -l; ls /dev/sddlmpap /dev/sddlmpap2", topo);
+    auto r = simRun(
+        "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}' | wc -l; ls /dev | grep -c '^sddlm';"
+        "cat /proc/partitions | grep \"sddlm\" | wc -l; ls /dev/sddlmpap /dev/sddlmpap2",
+        topo);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "512\n1536\n1536\n/dev/sddlmpap\n/dev/sddlmpap2\n");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));

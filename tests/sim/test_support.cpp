@@ -45,7 +45,7 @@ std::string slurp(const std::string& path) {
 ShellResult sh(const std::string& script, const std::string& env) {
     TempDir dir;
     std::string out = dir.path() + "/out", err = dir.path() + "/err";
-    std::string full = env + " /bin/sh -c '" ;
+    std::string full = env + " /bin/sh -c '";
     for (char c : script) full += c == '\'' ? std::string("'\\''") : std::string(1, c);
     full += "' </dev/null >" + out + " 2>" + err;
     int rc = std::system(full.c_str());
@@ -62,7 +62,9 @@ TempDir::TempDir() {
     path_ = tmpl;
 }
 
-TempDir::~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+TempDir::~TempDir() {
+    std::system(("rm -rf '" + path_ + "'").c_str());
+}
 
 std::string TempDir::file(const std::string& name, const std::string& content) const {
     std::string p = path_ + "/" + name;
@@ -79,10 +81,13 @@ std::string prepareSimulatedHost(const TempDir& dir, sim::Topology t) {
     sim::publishHost(t);
     std::string bin = dir.path() + "/bin";
     mkdir(bin.c_str(), 0755);
-    if (symlink(HDLM_SIM_BIN, (bin + "/dlnkmgr").c_str()) != 0) throw std::runtime_error("symlink failed");
+    if (symlink(HDLM_SIM_BIN, (bin + "/dlnkmgr").c_str()) != 0)
+        throw std::runtime_error("symlink failed");
     return "PATH=" + bin + ":/usr/bin:/bin HDLM_SIM_STATE=" + state;
 }
 
-sim::Topology demoTopology() { return sim::loadTopology(DEMO_TOPOLOGY); }
+sim::Topology demoTopology() {
+    return sim::loadTopology(DEMO_TOPOLOGY);
+}
 
 }  // namespace simtest

@@ -31,9 +31,12 @@ TEST(TopologyJson, DemoLoadsWithEveryFeatureTheDemoNeeds) {
             ++lus;
             EXPECT_GE(lu.paths.size(), 2u);
             EXPECT_LE(lu.paths.size(), 4u);
-            if (!lu.table) ++bare;
-            else if (lu.table->label == "dos") ++dos;
-            else ++gpt;
+            if (!lu.table)
+                ++bare;
+            else if (lu.table->label == "dos")
+                ++dos;
+            else
+                ++gpt;
             for (const auto& p : lu.paths) {
                 offlineE += p.status == "Offline(E)";
                 later += p.state == sim::PathState::AttachedLater;
@@ -59,29 +62,50 @@ TEST(TopologyJson, ErrorsNameTheOffendingField) {
         {"{}", "storageSystems: missing or empty"},
         {R"({"storageSystems":[{"lus":[]}], "bogus":1})", "bogus: unknown field"},
         {oneLu(R"("paths":[])"), "storageSystems[0].lus[0].paths: an LU needs at least one path"},
-        {oneLu(R"("paths":[{"device":"hda"}])"), "storageSystems[0].lus[0].paths[0].device: 'hda' is not a SCSI disk name"},
-        {oneLu(R"("paths":[{"device":"sdc","status":"Up"}])"), "storageSystems[0].lus[0].paths[0].status: 'Up'"},
-        {oneLu(R"("paths":[{"device":"sdc","state":"lost"}])"), "paths[0].state: must be managed, attachedLater or gone"},
-        {oneLu(R"("paths":[{"device":"sdc","hctl":"1:2"}])"), "paths[0].hctl: expected host:channel:target:lun"},
-        {oneLu(R"("paths":[{"device":"sdc"},{"device":"sdc"}])"), "paths[1].device: 'sdc' used twice"},
+        {oneLu(R"("paths":[{"device":"hda"}])"),
+         "storageSystems[0].lus[0].paths[0].device: 'hda' is not a SCSI disk name"},
+        {oneLu(R"("paths":[{"device":"sdc","status":"Up"}])"),
+         "storageSystems[0].lus[0].paths[0].status: 'Up'"},
+        {oneLu(R"("paths":[{"device":"sdc","state":"lost"}])"),
+         "paths[0].state: must be managed, attachedLater or gone"},
+        {oneLu(R"("paths":[{"device":"sdc","hctl":"1:2"}])"),
+         "paths[0].hctl: expected host:channel:target:lun"},
+        {oneLu(R"("paths":[{"device":"sdc"},{"device":"sdc"}])"),
+         "paths[1].device: 'sdc' used twice"},
         {oneLu(R"("hdev":"sddlmzz",)" + kPath), "lus[0].hdev: 'sddlmzz' is not an HDLM name"},
-        {R"({"storageSystems":[{"lus":[{"ilu":"1",)" + kPath + "}]}]}", "lus[0].ilu: '1' is not 6 upper-case hex digits"},
+        {R"({"storageSystems":[{"lus":[{"ilu":"1",)" + kPath + "}]}]}",
+         "lus[0].ilu: '1' is not 6 upper-case hex digits"},
         {oneLu(R"("sizeMiB":"big",)" + kPath), "lus[0].sizeMiB: expected a non-negative integer"},
-        {oneLu(R"("partitionTable":{"label":"bsd"},)" + kPath), "partitionTable.label: must be dos or gpt"},
-        {oneLu(R"("partitionTable":{"label":"dos","partitions":[{"number":5,"kind":"primary","start":2048,"size":10}]},)" + kPath),
+        {oneLu(R"("partitionTable":{"label":"bsd"},)" + kPath),
+         "partitionTable.label: must be dos or gpt"},
+        {oneLu(
+             R"("partitionTable":{"label":"dos","partitions":[{"number":5,"kind":"primary","start":2048,"size":10}]},)" +
+             kPath),
          "partitions[0].number: primary and extended partitions are 1-4"},
-        {oneLu(R"("partitionTable":{"label":"dos","partitions":[{"number":5,"kind":"logical","start":2048,"size":10}]},)" + kPath),
+        {oneLu(
+             R"("partitionTable":{"label":"dos","partitions":[{"number":5,"kind":"logical","start":2048,"size":10}]},)" +
+             kPath),
          "partitions[0]: a logical partition needs an extended partition"},
-        {oneLu(R"("partitionTable":{"label":"dos","partitions":[{"number":1,"start":2048,"size":4096},{"number":2,"start":4000,"size":10}]},)" + kPath),
+        {oneLu(
+             R"("partitionTable":{"label":"dos","partitions":[{"number":1,"start":2048,"size":4096},{"number":2,"start":4000,"size":10}]},)" +
+             kPath),
          "partitions[1]: overlaps partition 1"},
-        {oneLu(R"("sizeMiB":1,"partitionTable":{"label":"gpt","partitions":[{"number":1,"start":2048,"size":4096}]},)" + kPath),
+        {oneLu(
+             R"("sizeMiB":1,"partitionTable":{"label":"gpt","partitions":[{"number":1,"start":2048,"size":4096}]},)" +
+             kPath),
          "partitions[0]: ends at sector 6144, past the disk's 2048"},
-        {oneLu(R"("partitionTable":{"label":"gpt","partitions":[{"number":16,"start":2048,"size":1}]},)" + kPath),
+        {oneLu(
+             R"("partitionTable":{"label":"gpt","partitions":[{"number":16,"start":2048,"size":1}]},)" +
+             kPath),
          "partitions[0].number: out of range: 16"},
-        {oneLu(kPath, R"(,"dlnkmgr":{"itemTrailingColumns":13})"), "dlnkmgr.itemTrailingColumns: out of range: 13"},
-        {oneLu(kPath, R"(,"dlnkmgr":{"messages":"syslog"})"), "dlnkmgr.messages: must be stdout or stderr"},
-        {oneLu(kPath, R"(,"dlnkmgr":{"faults":{"view -path":{"status":1}}})"), "dlnkmgr.faults[\"view -path\"]: unknown operation"},
-        {oneLu(kPath, R"(,"dlnkmgr":{"faults":{"view -lu":{"hang":"yes"}}})"), "dlnkmgr.faults[\"view -lu\"].hang: expected true or false"},
+        {oneLu(kPath, R"(,"dlnkmgr":{"itemTrailingColumns":13})"),
+         "dlnkmgr.itemTrailingColumns: out of range: 13"},
+        {oneLu(kPath, R"(,"dlnkmgr":{"messages":"syslog"})"),
+         "dlnkmgr.messages: must be stdout or stderr"},
+        {oneLu(kPath, R"(,"dlnkmgr":{"faults":{"view -path":{"status":1}}})"),
+         "dlnkmgr.faults[\"view -path\"]: unknown operation"},
+        {oneLu(kPath, R"(,"dlnkmgr":{"faults":{"view -lu":{"hang":"yes"}}})"),
+         "dlnkmgr.faults[\"view -lu\"].hang: expected true or false"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
@@ -93,16 +117,18 @@ TEST(TopologyJson, TooManyLusForHdlmNaming) {
     std::string lus;
     for (int i = 0; i < 513; ++i) {
         char buf[96];
-        snprintf(buf, sizeof buf, R"(%s{"ilu":"%06X","paths":[{"device":"sd%c%c%c"}]})", i ? "," : "", i,
-                 'a' + i / 676, 'a' + i / 26 % 26, 'a' + i % 26);
+        snprintf(buf, sizeof buf, R"(%s{"ilu":"%06X","paths":[{"device":"sd%c%c%c"}]})",
+                 i ? "," : "", i, 'a' + i / 676, 'a' + i / 26 % 26, 'a' + i % 26);
         lus += buf;
     }
-    EXPECT_NE(errorOf(R"({"storageSystems":[{"lus":[)" + lus + "]}]}").find("at most 512"), std::string::npos);
+    EXPECT_NE(errorOf(R"({"storageSystems":[{"lus":[)" + lus + "]}]}").find("at most 512"),
+              std::string::npos);
 }
 
 TEST(TopologyJson, RoundTripKeepsEverything) {
     sim::Topology t = simtest::demoTopology();
-    t.dlnkmgr.faults["view -lu"] = sim::Fault{3, std::string("garbage\n"), std::string("oops\n"), 10, false, 2, 1};
+    t.dlnkmgr.faults["view -lu"] =
+        sim::Fault{3, std::string("garbage\n"), std::string("oops\n"), 10, false, 2, 1};
     std::string once = sim::toJson(t);
     EXPECT_EQ(sim::toJson(sim::parseTopology(once)), once);
 }
