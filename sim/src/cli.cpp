@@ -57,8 +57,9 @@ int runOrShell(int argc, char** argv) {
         }
         const char* sh = getenv("SHELL");
         o.command = {sh && *sh ? sh : (access("/bin/bash", X_OK) == 0 ? "/bin/bash" : "/bin/sh")};
-        std::cerr << "hdlm-sim: simulated HDLM host from " << o.topology
-                  << "; leave the shell to tear it down\n";
+        if (geteuid() == 0)
+            std::cerr << "hdlm-sim: simulated HDLM host from " << o.topology
+                      << "; leave the shell to tear it down\n";
     } else if (o.command.empty()) {
         std::cerr << "hdlm-sim run: no command given\n" << kRunUsage;
         return 2;
