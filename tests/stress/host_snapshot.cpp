@@ -1,0 +1,152 @@
+#include "host_snapshot.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "plugin_calls.h"
+
+namespace stress {
+namespace {
+
+constexpr int kCapacity = 64;
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
+    return "[" + text + "]";
+}
+
+std::string bareName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+void checkPartitions(const PluginApi& api, DiskAnswers& disk, const ExpectedDevice& expected,
+                     std::vector<std::string>& problems) {
+    const PartitionsAnswer answer = callGetPartitionDevices(api, disk.path, kCapacity);
+    const std::string call = "getPartitionDevices(" + disk.path + ")";
+    if (!answer.guardsIntact) problems.push_back(call + " wrote past a caller buffer");
+    if (answer.result != static_cast<int>(expected.partitions.size()) ||
+        answer.count != answer.result) {
+        problems.push_back(call + " = " +
+                           describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+                           " count=" + std::to_string(answer.count) + "; the topology has " +
+                           std::to_string(expected.partitions.size()) + " partitions");
+        return;
+    }
+    disk.partitions = answer.records;
+    for (size_t i = 0; i < expected.partitions.size(); ++i) {
+        const ExpectedPartition& p = expected.partitions[i];
+        TsPartInfo want;
+        std::snprintf(want.devName, sizeof(want.devName), "%s%u", disk.path.c_str(), p.number);
+        want.partNum = p.number;
+        want.startSector = p.start;
+        want.numSectors = p.sectors;
+        want.sectorSize = 512;
+        want.devMajor = disk.major;
+        want.devMinor = disk.minor + p.number;
+        const std::string difference = partitionDifference(answer.records[i], want);
+        if (!difference.empty())
+            problems.push_back(call + " record " + std::to_string(i) + ": " + difference);
+
+        const PartitionCheck check = callIsPartitionDevice(api, want.devName);
+        if (check.result != 1 || check.parent != disk.path || !check.guardsIntact)
+            problems.push_back("isPartitionDevice(" + std::string(want.devName) + ") = " +
+                               describeOutcome(check.result, check.errorCode, check.errorMessage) +
+                               " parent=[" + check.parent + "]; expected 1 and " + disk.path);
+    }
+}
+
+}  // namespace
+
+std::string describeOutcome(int result, int errorCode, const std::string& errorMessage) {
+    std::string text = std::to_string(result);
+    if (errorCode != kUntouchedErrorCode) text += " errorCode=" + std::to_string(errorCode);
+    if (!errorMessage.empty()) text += " errorMessage=[" + errorMessage + "]";
+    return text;
+}
+
+std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expected) {
+    std::string difference;
+    auto compare = [&](const char* field, const std::string& a, const std::string& b) {
+        if (a != b) difference += std::string(field) + " " + a + " (expected " + b + ") ";
+    };
+    compare("devName", std::string(got.devName, strnlen(got.devName, sizeof(got.devName))),
+            expected.devName);
+    compare("partNum", std::to_string(got.partNum), std::to_string(expected.partNum));
+    compare("startSector", std::to_string(got.startSector), std::to_string(expected.startSector));
+    compare("numSectors", std::to_string(got.numSectors), std::to_string(expected.numSectors));
+    compare("sectorSize", std::to_string(got.sectorSize), std::to_string(expected.sectorSize));
+    compare("devMajor", std::to_string(got.devMajor), std::to_string(expected.devMajor));
+    compare("devMinor", std::to_string(got.devMinor), std::to_string(expected.devMinor));
+    return difference;
+}
+
+HostSnapshot takeSnapshot(const PluginApi& api, const ExpectedHost& model,
+                          std::vector<std::string>& problems) {
+    HostSnapshot snapshot;
+    const ListAnswer devices = callGetMPIODevices(api, kCapacity);
+    std::vector<std::string> expectedNames;
+    for (const ExpectedDevice& d : model.devices) expectedNames.push_back("/dev/" + d.name);
+    std::vector<std::string> sortedDevices = devices.items;
+    std::sort(sortedDevices.begin(), sortedDevices.end());
+    if (devices.result != 0 || sortedDevices != expectedNames || !devices.guardsIntact) {
+        problems.push_back(
+            "getMPIODevices = " +
+            describeOutcome(devices.result, devices.errorCode, devices.errorMessage) + " " +
+            joined(devices.items) + "; the topology has " + joined(expectedNames));
+        return snapshot;
+    }
+    snapshot.devices = devices.items;
+
+    for (const std::string& path : snapshot.devices) {
+        const auto expected =
+            std::find_if(model.devices.begin(), model.devices.end(),
+                         [&](const ExpectedDevice& d) { return "/dev/" + d.name == path; });
+        DiskAnswers disk;
+        disk.path = path;
+        disk.name = bareName(path);
+        struct stat node {};
+        if (stat(path.c_str(), &node) != 0 || !S_ISBLK(node.st_mode)) {
+            problems.push_back(path + " is listed but is no block device node");
+            continue;
+        }
+        disk.major = major(node.st_rdev);
+        disk.minor = minor(node.st_rdev);
+
+        const ListAnswer paths = callGetUnderlyingDevices(api, path, kCapacity);
+        const std::set<std::string> pathSet(paths.items.begin(), paths.items.end());
+        if (paths.result != 0 || pathSet != expected->paths ||
+            pathSet.size() != paths.items.size() || !paths.guardsIntact)
+            problems.push_back("getUnderlyingDevices(" + path + ") = " +
+                               describeOutcome(paths.result, paths.errorCode, paths.errorMessage) +
+                               " " + joined(paths.items) + "; the topology has " +
+                               joined({expected->paths.begin(), expected->paths.end()}));
+        disk.underlying = paths.items;
+        checkPartitions(api, disk, *expected, problems);
+        snapshot.disks.push_back(std::move(disk));
+    }
+
+    // The inventory: each disk and partition node under its major-minor, nothing else.
+    std::map<std::string, std::string> expectedInventory;
+    for (const DiskAnswers& disk : snapshot.disks) {
+        expectedInventory[std::to_string(disk.major) + "-" + std::to_string(disk.minor)] =
+            disk.name;
+        for (const TsPartInfo& p : disk.partitions)
+            expectedInventory[std::to_string(p.devMajor) + "-" + std::to_string(p.devMinor)] =
+                disk.name + std::to_string(p.partNum);
+    }
+    const int listed = api.listMPIODevices(snapshot.inventory);
+    if (listed != 0 || snapshot.inventory != expectedInventory) {
+        std::string got;
+        for (const auto& [key, name] : snapshot.inventory) got += key + "=" + name + " ";
+        problems.push_back("listMPIODevices = " + std::to_string(listed) + " [" + got +
+                           "] does not hold exactly the disks and partitions");
+    }
+    return snapshot;
+}
+
+}  // namespace stress

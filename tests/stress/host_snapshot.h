@@ -1,0 +1,40 @@
+// The plug-in's answers about the simulated host, asked one call at a time and checked against
+// the topology's model. The threads' answers must then match this snapshot exactly.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "loaded_plugin.h"
+#include "topology_model.h"
+
+namespace stress {
+
+struct DiskAnswers {
+    std::string path;  // /dev/sddlmaa
+    std::string name;  // sddlmaa
+    unsigned major = 0;
+    unsigned minor = 0;
+    std::vector<std::string> underlying;  // in the order getUnderlyingDevices gave them
+    std::vector<TsPartInfo> partitions;
+};
+
+struct HostSnapshot {
+    std::vector<std::string> devices;              // getMPIODevices, in its order
+    std::vector<DiskAnswers> disks;                // one per device, same order
+    std::map<std::string, std::string> inventory;  // listMPIODevices
+};
+
+// Every answer that breaks the interface's rules or disagrees with `model` becomes one line of
+// `problems`; the snapshot holds what the plug-in said all the same.
+HostSnapshot takeSnapshot(const PluginApi& api, const ExpectedHost& model,
+                          std::vector<std::string>& problems);
+
+// "result=0 errorCode=0 errorMessage=[...]" for failure reports.
+std::string describeOutcome(int result, int errorCode, const std::string& errorMessage);
+
+// The fields of two partition records that differ, or empty.
+std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expected);
+
+}  // namespace stress

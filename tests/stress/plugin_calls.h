@@ -1,0 +1,46 @@
+// One call of an entry point as a host makes it: fresh caller buffers of the header's sizes,
+// each between guard bytes, and the answer copied out with a note of anything written past a
+// buffer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "loaded_plugin.h"
+
+namespace stress {
+
+// The error outputs' value before a call: an answer that left them alone still shows it.
+constexpr int kUntouchedErrorCode = 0x5a5a;
+
+struct CallOutcome {
+    int result = 0;
+    int errorCode = kUntouchedErrorCode;
+    std::string errorMessage;
+    bool guardsIntact = true;
+};
+
+struct ListAnswer : CallOutcome {
+    int count = 0;
+    std::vector<std::string> items;  // the entries filled
+};
+
+struct PartitionsAnswer : CallOutcome {
+    int count = 0;
+    std::vector<TsPartInfo> records;  // min(capacity, result) of them
+};
+
+struct PartitionCheck : CallOutcome {
+    std::string parent;
+};
+
+ListAnswer callGetMPIODevices(const PluginApi& api, int capacity);
+ListAnswer callGetUnderlyingDevices(const PluginApi& api, const std::string& device, int capacity);
+PartitionsAnswer callGetPartitionDevices(const PluginApi& api, const std::string& device,
+                                         int capacity);
+PartitionCheck callIsPartitionDevice(const PluginApi& api, const std::string& device);
+CallOutcome callIsMPIODevice(const PluginApi& api, const std::string& device);
+CallOutcome callRefreshMPIO(const PluginApi& api);
+CallOutcome callDeleteMPIODevice(const PluginApi& api, const std::string& device);
+
+}  // namespace stress
