@@ -117,9 +117,7 @@ std::optional<Reply> parse(int argc, char** argv, Request& r) {
 }
 
 // Takes the first fault that still applies to this call, counting it in the state.
-std::optional<Fault> takeFault(const std::string& statePath, const Request& r) {
-    StateLock lock(statePath);
-    Topology t = loadState(statePath);
+std::optional<Fault> takeFault(const std::string& statePath, Topology& t, const Request& r) {
     for (const std::string& key : r.faultKeys) {
         auto it = t.dlnkmgr.faults.find(key);
         if (it == t.dlnkmgr.faults.end()) continue;
@@ -193,9 +191,8 @@ Reply replay(const Recording& rec, const Request& r) {
     return {"", "KAPL01075-E The recording holds no output for \"dlnkmgr " + r.key + "\".\n", 1};
 }
 
-Reply perform(const std::string& statePath, const Request& r) {
-    StateLock lock(statePath);
-    Topology t = loadState(statePath);
+// Runs the operation on the state the caller loaded under its lock.
+Reply perform(const std::string& statePath, Topology& t, const Request& r) {
     if (t.recording) return replay(*t.recording, r);
     std::string time = hdlmTimestamp();
     switch (r.kind) {
@@ -264,40 +261,55 @@ int dlnkmgrMain(int argc, char** argv) {
                             std::string(argc > 1 ? argv[1] : "") + "\n");
             return 1;
         }
-        Topology head = [&] {
+        std::optional<Reply> bad = parse(argc, argv, request);
+        std::optional<Fault> fault;
+        bool done = false;
+        {
+            // One load per call: the state of 512 LUs is not small.
             StateLock lock(statePath);
-            return loadState(statePath);
-        }();
-        onStderr = head.dlnkmgr.messagesOnStderr;
-        if (head.runtime && head.runtime->enforceRoot && geteuid() != 0) {
-            reply =
-                warning("KAPL01014-W No authority to execute the HDLM command. Operation name = " +
-                        std::string(argc > 1 ? argv[1] : ""));
-        } else if (std::optional<Reply> bad = parse(argc, argv, request)) {
-            reply = *bad;
-        } else if (std::optional<Fault> fault = takeFault(statePath, request)) {
+            Topology t = loadState(statePath);
+            onStderr = t.dlnkmgr.messagesOnStderr;
+            done = true;
+            if (t.runtime && t.runtime->enforceRoot && geteuid() != 0)
+                reply = warning(
+                    "KAPL01014-W No authority to execute the HDLM command. Operation name = " +
+                    std::string(argc > 1 ? argv[1] : ""));
+            else if (bad)
+                reply = *bad;
+            else if ((fault = takeFault(statePath, t, request)))
+                done = false;
+            else if (request.confirmed)
+                reply = perform(statePath, t, request);
+            else
+                done = false;
+        }
+        if (!done && fault) {
+            // Delays and hangs happen outside the lock: other calls go on meanwhile.
             if (fault->delayMs)
                 std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
             while (fault->hang) poll(nullptr, 0, -1);
+            if (fault->stderrText) writeAll(2, *fault->stderrText);
             if (fault->replaces()) {
                 reply.out = fault->stdoutText.value_or("");
                 reply.status = fault->status;
-                if (fault->stderrText)
-                    writeAll(2, *fault->stderrText);
-                else if (fault->status != 0 && !fault->stdoutText)
+                if (fault->status != 0 && !fault->stdoutText && !fault->stderrText)
                     reply.messages =
                         "KAPL01012-E Could not connect the HDLM manager. Operation name = " +
                         request.operation + "\n";
-            } else {
-                if (fault->stderrText) writeAll(2, *fault->stderrText);
-                reply = perform(statePath, request);
+                done = true;
             }
-        } else if (!request.confirmed && !confirm(request.operation)) {
+        }
+        // The prompt is answered outside the lock too: nobody waits on an unanswered prompt.
+        if (!done && !request.confirmed && !confirm(request.operation)) {
             reply = {"KAPL01097-I The operation was cancelled. Operation name = " +
                          request.operation + "\n",
                      "", 1};
-        } else {
-            reply = perform(statePath, request);
+            done = true;
+        }
+        if (!done) {
+            StateLock lock(statePath);
+            Topology t = loadState(statePath);
+            reply = perform(statePath, t, request);
         }
     } catch (const std::exception& e) {
         reply = {"",

@@ -47,7 +47,7 @@ void saveState(const std::string& path, const Topology& t) {
     std::string tmp = path + ".new";
     UniqueFd fd(open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (!fd) throw std::runtime_error("cannot create " + tmp + ": " + std::strerror(errno));
-    writeAll(fd.get(), toJson(t), tmp);
+    writeAll(fd.get(), toJson(t, false), tmp);
     fd.reset();
     if (rename(tmp.c_str(), path.c_str()) != 0)
         throw std::runtime_error("cannot replace " + path + ": " + std::strerror(errno));

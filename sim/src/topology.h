@@ -152,7 +152,8 @@ struct Topology {
 // ("storageSystems[0].lus[2].paths[1].status: ...").
 Topology parseTopology(const std::string& jsonText);
 Topology loadTopology(const std::string& path);
-std::string toJson(const Topology& topology);
+// Indented for people; compact for the state file, which dlnkmgr reads on every call.
+std::string toJson(const Topology& topology, bool pretty = true);
 
 std::string pathStateName(PathState s);
 // The status that dlnkmgr shows for a path.

@@ -98,6 +98,11 @@ bool oneToken(const std::string& s) {
     return !s.empty() && s.find_first_of(" \t\r\n") == std::string::npos;
 }
 
+// Built once: a topology of 512 LUs is checked field by field on every dlnkmgr call.
+const std::regex kDosType("[0-9a-fA-F]{1,2}");
+const std::regex kHctl("[0-9]+:[0-9]+:[0-9]+:[0-9]+");
+const std::regex kIlu("[0-9A-F]+");
+
 const std::set<std::string> kStatuses = {"Online",     "Online(E)", "Offline(C)",
                                          "Offline(E)", "Online(S)", "Online(D)"};
 
@@ -119,7 +124,7 @@ Partition readPartition(const json& j, const std::string& where, const std::stri
         if (p.kind == "logical" ? p.number < 5 : p.number > 4)
             fail(r.at("number"), p.kind == "logical" ? "logical partitions are numbered from 5"
                                                      : "primary and extended partitions are 1-4");
-        if (!p.type.empty() && !std::regex_match(p.type, std::regex("[0-9a-fA-F]{1,2}")))
+        if (!p.type.empty() && !std::regex_match(p.type, kDosType))
             fail(r.at("type"), "a dos type is a hex code such as 83");
     } else if (!p.kind.empty() && p.kind != "gpt") {
         fail(r.at("kind"), "gpt partitions have no kind");
@@ -199,7 +204,7 @@ Path readPath(const json& j, const std::string& where) {
                                  "Offline(E), Online(S), Online(D))");
     p.state = parsePathState(r.str("state", "managed"), r.at("state"));
     p.hctl = r.str("hctl", "");
-    if (!p.hctl.empty() && !std::regex_match(p.hctl, std::regex("[0-9]+:[0-9]+:[0-9]+:[0-9]+")))
+    if (!p.hctl.empty() && !std::regex_match(p.hctl, kHctl))
         fail(r.at("hctl"), "expected host:channel:target:lun, not '" + p.hctl + "'");
     p.chaPort = r.str("chaPort", "");
     if (!p.chaPort.empty() && !oneToken(p.chaPort)) fail(r.at("chaPort"), "must be one word");
@@ -229,7 +234,7 @@ LU readLU(const json& j, const std::string& where, int iluDigits, size_t positio
         snprintf(buf, sizeof buf, "%0*zX", iluDigits, position);
         lu.ilu = buf;
     }
-    if (!std::regex_match(lu.ilu, std::regex("[0-9A-F]+")) || int(lu.ilu.size()) != iluDigits)
+    if (!std::regex_match(lu.ilu, kIlu) || int(lu.ilu.size()) != iluDigits)
         fail(r.at("ilu"),
              "'" + lu.ilu + "' is not " + std::to_string(iluDigits) + " upper-case hex digits");
     lu.hdev = r.str("hdev", "");
@@ -488,7 +493,7 @@ Topology loadTopology(const std::string& path) {
     }
 }
 
-std::string toJson(const Topology& t) {
+std::string toJson(const Topology& t, bool pretty) {
     json j;
     json systems = json::array();
     for (const StorageSystem& ss : t.storageSystems) {
@@ -584,7 +589,7 @@ std::string toJson(const Topology& t) {
                         {"enforceRoot", rt.enforceRoot},
                         {"wakeupTime", rt.wakeupTime}};
     }
-    return j.dump(2) + "\n";
+    return j.dump(pretty ? 2 : -1) + "\n";
 }
 
 }  // namespace sim
