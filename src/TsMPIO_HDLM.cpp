@@ -200,7 +200,8 @@ public:
             info.numSectors = s.size;
             info.sectorSize = 512;
             info.devMajor = static_cast<uint32_t>(parentMajor);
-            info.devMinor = static_cast<uint32_t>(parentMinor + s.minor);
+            // Unsigned: a reader's absurd partition number wraps instead of overflowing an int.
+            info.devMinor = static_cast<uint32_t>(parentMinor) + static_cast<uint32_t>(s.minor);
             entries[nextIndex] = info;
             ++nextIndex;
         }
@@ -292,6 +293,9 @@ int getMPIODevicesBody(char** mpioDevices, int* count, int* errorCode, char* err
         if (newline > position) {
             const std::string path = mpio_prefix + output.substr(position, newline - position);
             if (filled < capacity) {
+                if (mpioDevices[filled] == nullptr)
+                    return refuseNull(("mpioDevices[" + std::to_string(filled) + "]").c_str(),
+                                      errorCode, errorMessage);
                 copyPadded(mpioDevices[filled], path, MAXMPIOPATHLEN);
                 ++filled;
             }
@@ -409,6 +413,10 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                     if (newline == std::string::npos) newline = output.size();
                     if (newline > position) {
                         if (filled < capacity) {
+                            if (underlyingDevices[filled] == nullptr)
+                                return refuseNull(
+                                    ("underlyingDevices[" + std::to_string(filled) + "]").c_str(),
+                                    errorCode, errorMessage);
                             copyPadded(underlyingDevices[filled],
                                        output.substr(position, newline - position), MAXMPIOPATHLEN);
                             ++filled;
@@ -494,7 +502,11 @@ int getPartitionDevicesBody(const char* device, TsPartInfo* partInfo, int* count
         return failPartitionDevices(device, count, errorCode, errorMessage);
     const int diskMajor = static_cast<int>(major(node.st_rdev));
     const int diskMinor = static_cast<int>(minor(node.st_rdev));
-    if (!compareDevMajor(diskMajor))
+    // Only a block device (or a disk image) carries a table. Character majors are numbered
+    // apart from block majors, so a character node may share an HDLM number; opening it to
+    // read a table could have side effects (a watchdog node arms itself on open).
+    const bool disk = S_ISBLK(node.st_mode) || S_ISREG(node.st_mode);
+    if (!compareDevMajor(diskMajor) || !disk)
         return failPartitionDevices(device, count, errorCode, errorMessage);
 
     const int found = getPartitions(device, slices);

@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <utility>
 
 #include "EvDebug.h"
 #include "TsProcess.h"
@@ -26,6 +27,7 @@ struct Answer {
 
 struct State {
     std::map<std::string, Answer> answers;
+    std::map<std::string, std::function<void()>> actions;
     std::vector<RunRecord> runs;
     std::vector<LogRecord> logs;
     std::vector<std::string> misuse;
@@ -56,6 +58,10 @@ void answer(const std::string& command, int status, const std::string& output,
 
 void throwOn(const std::string& command) {
     state().answers[command].throws = true;
+}
+
+void onRun(const std::string& command, std::function<void()> action) {
+    state().actions[command] = std::move(action);
 }
 
 const std::vector<RunRecord>& runs() {
@@ -118,6 +124,8 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
                       int timeoutSeconds, bool mergeStderr) {
     state().runs.push_back(host_double::RunRecord{command, timeoutSeconds, mergeStderr,
                                                   output != nullptr, error != nullptr});
+    if (const auto action = state().actions.find(command); action != state().actions.end())
+        action->second();
     const auto found = state().answers.find(command);
     if (found == state().answers.end()) {
         if (output) output->clear();

@@ -3,6 +3,7 @@
 // symbols when the plug-in is loaded. Tests script answers and read back what the plug-in did.
 #pragma once
 
+#include <functional>
 #include <list>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ void answer(const std::string& command, int status, const std::string& output = 
             const std::string& error = "");
 // The runner throws std::bad_alloc when asked to run `command`.
 void throwOn(const std::string& command);
+// The runner calls `action` when asked to run `command`, before it answers (e.g. to make a
+// device node vanish in the middle of a call).
+void onRun(const std::string& command, std::function<void()> action);
 const std::vector<RunRecord>& runs();
 std::vector<std::string> commands();
 

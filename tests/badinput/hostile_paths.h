@@ -1,0 +1,42 @@
+// The hostile names that need no device node, with what stat makes of each when the name is
+// handed to it unchanged: an errno, or 0 when stat succeeds on a node that is no HDLM device.
+#pragma once
+
+#include <cerrno>
+#include <vector>
+
+#include "support/bad_names.h"
+
+namespace bad_input {
+
+struct HostilePath {
+    bad_names::Name name;
+    int statErrno;
+};
+
+inline std::vector<HostilePath> hostilePaths() {
+    using bad_names::Name;
+    return {
+        {Name::Empty, ENOENT},
+        {Name::Length1023, ENOENT},
+        {Name::Length1024, ENOENT},
+        {Name::Length4096, ENAMETOOLONG},
+        {Name::LongerThanPathMax, ENAMETOOLONG},
+        {Name::LongHdlmLikeName, ENAMETOOLONG},
+        {Name::Blanks, ENOENT},
+        {Name::Newline, ENOENT},
+        {Name::Quotes, ENOENT},
+        {Name::DollarParen, ENOENT},
+        {Name::Backticks, ENOENT},
+        {Name::Semicolon, ENOENT},
+        {Name::Percent, ENOENT},
+        {Name::Missing, ENOENT},
+        {Name::RegularFile, 0},
+        {Name::Directory, 0},
+        {Name::CharDevice, 0},
+        {Name::Fifo, 0},
+        {Name::SymlinkLoop, ELOOP},
+    };
+}
+
+}  // namespace bad_input
