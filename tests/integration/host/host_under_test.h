@@ -1,0 +1,31 @@
+// The one plug-in this host process loads, with init called once as the agent calls it, and the
+// topology the simulated host was built from (INTEGRATION_TOPOLOGY).
+#pragma once
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "plugin_host.h"
+#include "topology_model.h"
+
+namespace integ {
+
+struct HostUnderTest {
+    PluginHost plugin;
+    nlohmann::json topology;
+    HostModel model;  // the host as built; tests that change it work on a copy
+    const char* initResult;
+    ErrorOutputs initError;
+};
+
+// Loaded on first use; a plug-in that can't be loaded fails the test that asked.
+HostUnderTest& hostUnderTest();
+
+// The fault the topology injects for a dlnkmgr operation (`view -lu`, `add -path -s`, …).
+const nlohmann::json& faultFor(const std::string& operation);
+
+// `dev` with /dev/ in front.
+inline std::string devPath(const std::string& name) {
+    return "/dev/" + name;
+}
+
+}  // namespace integ

@@ -1,0 +1,101 @@
+// A host with as many HDLM devices as HDLM's naming allows (512: sddlmaa … sddlmpap), as
+// `hdlm-sim generate --lus 512` builds it: listed completely, and the last names resolve.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "device_nodes.h"
+#include "hdlm_names.h"
+#include "host_under_test.h"
+
+namespace integ {
+namespace {
+
+class LargeHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(hostUnderTest().initResult, nullptr);
+        ASSERT_EQ(hostUnderTest().model.deviceNames().size(), size_t(kMaxHdlmNames));
+    }
+};
+
+TEST_F(LargeHost, NamesRunThroughHdlmsWholeRange) {
+    std::vector<std::string> names = hostUnderTest().model.deviceNames();
+    for (int i = 0; i < kMaxHdlmNames; ++i) EXPECT_EQ(names[size_t(i)], hdlmName(i)) << "LU " << i;
+    EXPECT_EQ(names.back(), "sddlmpap");
+}
+
+TEST_F(LargeHost, ListingIsCompleteAfterTheHostsRetry) {
+    HostUnderTest& host = hostUnderTest();
+    const std::vector<std::string> expected = host.model.devices();
+    std::vector<ListCall> attempts;
+    ListCall call = host.plugin.devicesWithRetry(64, &attempts);
+    ASSERT_EQ(attempts.size(), 2u);
+    EXPECT_EQ(attempts[0].result, kMaxHdlmNames)
+        << "the first call asks for an array of every device";
+    EXPECT_EQ(attempts[0].count, 64);
+    EXPECT_EQ(attempts[0].items, std::vector<std::string>(expected.begin(), expected.begin() + 64));
+    EXPECT_EQ(call.result, 0);
+    EXPECT_EQ(call.count, kMaxHdlmNames);
+    EXPECT_EQ(call.items, expected);
+    EXPECT_TRUE(call.entriesTerminated);
+}
+
+// The ends of each naming range: the first and last two-letter names, the first and last
+// three-letter ones.
+TEST_F(LargeHost, LastNamesAreHdlmDevicesWithTheirPathsAndPartitions) {
+    HostUnderTest& host = hostUnderTest();
+    const std::vector<unsigned> hdlmMajors = blockMajorsOf("sddlmfdrv");
+    const std::vector<unsigned> loop = blockMajorsOf("loop");
+    bool sawLoopBacked = false, sawUnbacked = false;
+    for (const std::string& name :
+         {hdlmName(0), hdlmName(255), hdlmName(256), hdlmName(510), hdlmName(511)}) {
+        SCOPED_TRACE(name);
+        const std::string disk = devPath(name);
+        NodeNumbers node = nodeNumbers(disk);
+        ASSERT_TRUE(node.exists && node.block);
+        EXPECT_NE(std::find(hdlmMajors.begin(), hdlmMajors.end(), node.major), hdlmMajors.end());
+        EXPECT_EQ(node.minor % 16, 0u);
+        ErrorOutputs error;
+        EXPECT_EQ(host.plugin.isMpio(disk, error), 1);
+
+        const std::vector<ExpectedPartition> parts = host.model.partitions(name);
+        ASSERT_FALSE(parts.empty()) << "the generated LUs carry partition tables";
+        const std::string partition = disk + std::to_string(parts.back().number);
+        EXPECT_EQ(host.plugin.isMpio(partition, error), 1);
+        PartitionCheck check = host.plugin.isPartition(partition);
+        EXPECT_EQ(check.result, 1);
+        EXPECT_EQ(check.parent, disk);
+
+        for (const std::string& device : {disk, partition}) {
+            ListCall paths = host.plugin.underlying(device, 64);
+            EXPECT_EQ(paths.result, 0) << device;
+            std::sort(paths.items.begin(), paths.items.end());
+            EXPECT_EQ(paths.items, host.model.underlying(name)) << device;
+        }
+
+        // Disks past the topology's loop-device budget have nodes of a fake major: their
+        // tables can't be read, and enumeration says so with the read's errno.
+        PartitionsCall table = host.plugin.partitions(disk, 16);
+        if (!loop.empty() && node.major == loop.front()) {
+            sawLoopBacked = true;
+            ASSERT_EQ(table.result, int(parts.size()));
+            for (size_t i = 0; i < parts.size(); ++i) {
+                EXPECT_EQ(table.entries[i].partNum, unsigned(parts[i].number));
+                EXPECT_EQ(table.entries[i].startSector, parts[i].start);
+                EXPECT_EQ(table.entries[i].numSectors, parts[i].sectors);
+            }
+        } else {
+            sawUnbacked = true;
+            EXPECT_LT(table.result, -1);
+            EXPECT_EQ(table.count, 0);
+            EXPECT_EQ(table.error.code, table.result);
+            EXPECT_EQ(table.error.message, disk);
+        }
+    }
+    EXPECT_TRUE(sawLoopBacked) << "the first LU should be loop-backed";
+    EXPECT_TRUE(sawUnbacked) << "the last LU should be past the loop-device budget";
+}
+
+}  // namespace
+}  // namespace integ

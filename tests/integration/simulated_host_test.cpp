@@ -1,0 +1,171 @@
+#include "simulated_host_test.h"
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "process_table.h"
+
+namespace integ {
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Empty when hdlm-sim can build a host here with loop devices; else why not.
+std::string whyNoSimulatedHost() {
+    if (geteuid() != 0)
+        return "needs root: hdlm-sim makes a mount namespace, device nodes and loop devices";
+    CommandResult unshare = runCommand({"unshare", "-m", "true"}, {{}, false, 30});
+    if (unshare.status != 0)
+        return "this machine refuses new mount namespaces (unshare -m: " + unshare.err + ")";
+    CommandResult probe =
+        runCommand({HDLM_SIM_BIN, "run", DEMO_TOPOLOGY, "--", "true"}, {{}, true, 60});
+    if (probe.status != 0)
+        return "hdlm-sim cannot build a simulated host here: " + probe.describe();
+    if (probe.err.find("no loop device") != std::string::npos)
+        return "no loop devices for the simulated LUs here: " + probe.err;
+    return "";
+}
+
+const std::string& skipReason() {
+    static const std::string reason = whyNoSimulatedHost();
+    return reason;
+}
+
+// Polls `check` (true: settled) for up to `seconds`; the last answer counts.
+template <typename Check>
+bool settles(Check check, double seconds = 3.0) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!check()) {
+        if (std::chrono::steady_clock::now() > deadline) return check();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::set<unsigned> loopMinorsIn(const std::string& report) {
+    std::set<unsigned> minors;
+    std::istringstream in(readFile(report));
+    for (unsigned m; in >> m;) minors.insert(m);
+    return minors;
+}
+
+// Which of `minors` `losetup -a` still lists as bound.
+std::string stillBound(const std::set<unsigned>& minors) {
+    CommandResult losetup = runCommand({"losetup", "-a"}, {{}, false, 30});
+    std::string bound;
+    std::istringstream lines(losetup.out);
+    for (std::string line; std::getline(lines, line);) {
+        unsigned index;
+        if (sscanf(line.c_str(), "/dev/loop%u:", &index) == 1 && minors.count(index))
+            bound += line + "\n";
+    }
+    return bound;
+}
+
+}  // namespace
+
+void SimulatedHostTest::SetUp() {
+    if (!skipReason().empty()) GTEST_SKIP() << skipReason();
+    // Whatever the simulated host leaves running is re-parented here, where it can be seen.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    scratch_.emplace();
+    mountsBefore_ = readFile("/proc/self/mountinfo");
+}
+
+nlohmann::json demoTopology() {
+    std::ifstream in(DEMO_TOPOLOGY);
+    return nlohmann::json::parse(in);
+}
+
+std::string SimulatedHostTest::writeTopology(const nlohmann::json& topology) {
+    return scratch().write("topology.json", topology.dump(2));
+}
+
+CommandResult SimulatedHostTest::runInSimulatedHost(const std::string& topologyFile,
+                                                    const std::vector<std::string>& command,
+                                                    const std::vector<std::string>& environment,
+                                                    const std::string& loopReport) {
+    std::vector<std::string> argv = {HDLM_SIM_BIN, "run", topologyFile, "--"};
+    argv.insert(argv.end(), command.begin(), command.end());
+    CommandResult result = runCommand(argv, {environment, true, 90});
+    expectNothingLeftBehind(result.pid, loopReport);
+    return result;
+}
+
+void SimulatedHostTest::expectNothingLeftBehind(pid_t session, const std::string& loopReport) {
+    std::vector<ProcessInfo> inSession, orphans;
+    bool quiet = settles([&] { return (inSession = runningInSession(session, getpid())).empty(); });
+    EXPECT_TRUE(quiet) << "processes of the simulated host's session still run:\n"
+                       << describe(inSession);
+    bool orphansGone = settles([&] { return (orphans = liveChildren(getpid())).empty(); });
+    EXPECT_TRUE(orphansGone) << "processes the simulated host left behind:\n" << describe(orphans);
+    // They were started by this test: end them, so that one failure does not spill into the next.
+    if (!quiet || !orphansGone) {
+        for (const ProcessInfo& p : runningInSession(session, getpid())) kill(p.pid, SIGKILL);
+        for (const ProcessInfo& p : liveChildren(getpid())) kill(p.pid, SIGKILL);
+    }
+    settles([&] {
+        reapStrayChildren();
+        return liveChildren(getpid()).empty();
+    });
+    reapStrayChildren();
+
+    if (!loopReport.empty()) {
+        std::set<unsigned> ours = loopMinorsIn(loopReport);
+        EXPECT_FALSE(ours.empty())
+            << "integration_host recorded no loop device behind the HDLM nodes";
+        std::string bound;
+        EXPECT_TRUE(settles([&] { return (bound = stillBound(ours)).empty(); }))
+            << "loop devices of the simulated host still bound:\n"
+            << bound;
+    }
+    EXPECT_EQ(readFile("/proc/self/mountinfo"), mountsBefore_) << "this process's mounts changed";
+}
+
+void SimulatedHostTest::runHostTests(const std::string& topologyFile, const std::string& filter,
+                                     const std::vector<std::string>& environment) {
+    const std::string report = scratch().file("host-tests.json");
+    const std::string loops = scratch().file("loops.txt");
+    std::vector<std::string> env = {"INTEGRATION_TOPOLOGY=" + topologyFile,
+                                    "INTEGRATION_LOOP_REPORT=" + loops,
+                                    "TS_DEBUG_LOG=" + scratch().file("plugin.log")};
+    env.insert(env.end(), environment.begin(), environment.end());
+    CommandResult r = runInSimulatedHost(topologyFile,
+                                         {INTEGRATION_HOST_BIN, "--gtest_filter=" + filter,
+                                          "--gtest_output=json:" + report, "--gtest_color=no"},
+                                         env, loops);
+    std::cout << "[  TIMING  ] " << filter << " in the simulated host: " << r.seconds << " s\n";
+    RecordProperty("simulated_host_seconds", std::to_string(r.seconds));
+    EXPECT_EQ(r.status, 0) << "integration_host " << filter << " failed in the simulated host\n"
+                           << r.describe() << "--- plug-in log ---\n"
+                           << readFile(scratch().file("plugin.log"));
+
+    // A filter that matches nothing, or tests that skipped, prove nothing.
+    std::ifstream in(report);
+    ASSERT_TRUE(in) << "integration_host wrote no test report\n" << r.describe();
+    nlohmann::json results = nlohmann::json::parse(in);
+    EXPECT_GT(results.value("tests", 0), 0) << "no test matched " << filter;
+    for (const nlohmann::json& suite : results.at("testsuites"))
+        for (const nlohmann::json& test : suite.at("testsuite")) {
+            std::string name = suite.value("name", "") + "." + test.value("name", "");
+            EXPECT_EQ(test.value("result", ""), "COMPLETED") << name << " did not run to the end";
+            EXPECT_FALSE(test.contains("failures")) << name << " failed";
+        }
+}
+
+}  // namespace integ

@@ -1,0 +1,150 @@
+#include "command_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace integ {
+namespace {
+
+class MemoryFile {
+public:
+    explicit MemoryFile(const char* name) : fd_(memfd_create(name, MFD_CLOEXEC)) {
+        if (fd_ < 0) throw std::runtime_error(std::string("memfd_create: ") + std::strerror(errno));
+    }
+    ~MemoryFile() { close(fd_); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    int fd() const { return fd_; }
+    std::string contents() const {
+        std::string text;
+        char buf[65536];
+        for (off_t at = 0;;) {
+            ssize_t n = pread(fd_, buf, sizeof buf, at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            text.append(buf, size_t(n));
+            at += n;
+        }
+        return text;
+    }
+
+private:
+    int fd_;
+};
+
+class SpawnActions {
+public:
+    SpawnActions() { posix_spawn_file_actions_init(&actions_); }
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+    posix_spawn_file_actions_t* get() { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+};
+
+class SpawnAttributes {
+public:
+    SpawnAttributes() { posix_spawnattr_init(&attributes_); }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    posix_spawnattr_t* get() { return &attributes_; }
+
+private:
+    posix_spawnattr_t attributes_;
+};
+
+int decode(int waitStatus) {
+    if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
+    if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
+    return -1;
+}
+
+}  // namespace
+
+std::string CommandResult::describe() const {
+    std::string text =
+        "status " + std::to_string(status) + (timedOut ? " (timed out, killed)" : "") + " after " +
+        std::to_string(seconds) + " s\n--- stdout ---\n" + out + "--- stderr ---\n" + err;
+    return text;
+}
+
+CommandResult runCommand(const std::vector<std::string>& argv, const CommandOptions& options) {
+    MemoryFile out("stdout"), err("stderr");
+    SpawnActions actions;
+    posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(actions.get(), out.fd(), 1);
+    posix_spawn_file_actions_adddup2(actions.get(), err.fd(), 2);
+    SpawnAttributes attributes;
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(attributes.get(), &none);
+    posix_spawnattr_setsigdefault(attributes.get(), &all);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (options.newSession)
+        flags |= POSIX_SPAWN_SETSID;
+    else {
+        flags |= POSIX_SPAWN_SETPGROUP;  // a group of its own, so a timeout can end all of it
+        posix_spawnattr_setpgroup(attributes.get(), 0);
+    }
+    posix_spawnattr_setflags(attributes.get(), flags);
+
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+    for (const std::string& extra : options.extraEnvironment) environment.push_back(extra);
+    std::vector<char*> envp, args;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argvCopy = argv;
+    for (std::string& a : argvCopy) args.push_back(a.data());
+    args.push_back(nullptr);
+
+    CommandResult result;
+    auto start = std::chrono::steady_clock::now();
+    int rc = posix_spawnp(&result.pid, args[0], actions.get(), attributes.get(), args.data(),
+                          envp.data());
+    if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+
+    auto deadline = start + std::chrono::seconds(options.timeoutSeconds);
+    int waitStatus = 0;
+    for (;;) {
+        pid_t done = waitpid(result.pid, &waitStatus, WNOHANG);
+        if (done == result.pid) break;
+        if (done < 0 && errno != EINTR)
+            throw std::runtime_error(std::string("waitpid: ") + std::strerror(errno));
+        if (!result.timedOut && std::chrono::steady_clock::now() > deadline) {
+            result.timedOut = true;
+            kill(-result.pid, SIGKILL);  // its group (or session leader's group): all of it
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.status = decode(waitStatus);
+    result.out = out.contents();
+    result.err = err.contents();
+    return result;
+}
+
+void reapStrayChildren() {
+    int status;
+    while (waitpid(-1, &status, WNOHANG) > 0) {
+    }
+}
+
+}  // namespace integ

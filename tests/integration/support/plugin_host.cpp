@@ -1,0 +1,180 @@
+#include "plugin_host.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace integ {
+namespace {
+
+// Caller storage of the interface's sizes, with a marker in every byte so that a write past
+// the NUL or a missing NUL shows.
+struct EntryArray {
+    explicit EntryArray(int capacity)
+        : storage(size_t(capacity > 0 ? capacity : 0), std::vector<char>(MAXMPIOPATHLEN, '#')) {
+        for (auto& entry : storage) pointers.push_back(entry.data());
+    }
+    std::vector<std::vector<char>> storage;
+    std::vector<char*> pointers;
+};
+
+struct MessageBuffer {
+    explicit MessageBuffer(const ErrorOutputs& error) {
+        std::memset(text, '#', sizeof text);
+        std::strcpy(text, error.message.c_str());
+    }
+    char text[MAXMPIOERRORLEN];
+    std::string read() const { return std::string(text, strnlen(text, sizeof text)); }
+};
+
+ListCall collect(int result, int count, const EntryArray& array, int errorCode,
+                 const MessageBuffer& message) {
+    ListCall call;
+    call.result = result;
+    call.count = count;
+    call.error.code = errorCode;
+    call.error.message = message.read();
+    if (result < 0) return call;  // a failed call fills nothing and leaves *count alone
+    for (int i = 0; i < count && size_t(i) < array.storage.size(); ++i) {
+        const std::vector<char>& entry = array.storage[size_t(i)];
+        size_t length = strnlen(entry.data(), entry.size());
+        if (length == entry.size()) call.entriesTerminated = false;
+        call.items.emplace_back(entry.data(), length);
+    }
+    return call;
+}
+
+template <typename Function>
+void resolve(void* handle, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(dlsym(handle, name));
+    if (!function)
+        throw std::runtime_error(std::string("the plug-in lacks the entry point ") + name);
+}
+
+}  // namespace
+
+PluginHost::PluginHost(const std::string& path) {
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) throw std::runtime_error("cannot load the plug-in " + path + ": " + dlerror());
+    try {
+        resolve(handle_, "getVendorName", getVendorName_);
+        resolve(handle_, "init", init_);
+        resolve(handle_, "getMPIODevices", getMPIODevices_);
+        resolve(handle_, "isMPIODevice", isMPIODevice_);
+        resolve(handle_, "getUnderlyingDevices", getUnderlyingDevices_);
+        resolve(handle_, "refreshMPIO", refreshMPIO_);
+        resolve(handle_, "deleteMPIODevice", deleteMPIODevice_);
+        resolve(handle_, "isPartitionDevice", isPartitionDevice_);
+        resolve(handle_, "getPartitionDevices", getPartitionDevices_);
+        resolve(handle_, "_VendorName", vendorNameData_);
+    } catch (...) {
+        dlclose(handle_);
+        throw;
+    }
+}
+
+PluginHost::~PluginHost() {
+    dlclose(handle_);
+}
+
+// The host's context is an opaque pointer the plug-in never reads; a distinct value shows that.
+static void* const kContext = reinterpret_cast<void*>(0x5eed);
+
+const char* PluginHost::init(ErrorOutputs& error) {
+    MessageBuffer message(error);
+    const char* vendor = init_(kContext, &error.code, message.text);
+    error.message = message.read();
+    return vendor;
+}
+
+ListCall PluginHost::devices(int capacity) {
+    EntryArray array(capacity);
+    int count = capacity, code = ErrorOutputs::kUntouchedCode;
+    MessageBuffer message{ErrorOutputs{}};
+    int result = getMPIODevices_(kContext, array.pointers.data(), &count, &code, message.text);
+    return collect(result, count, array, code, message);
+}
+
+ListCall PluginHost::devicesWithRetry(int capacity, std::vector<ListCall>* attempts) {
+    ListCall call = devices(capacity);
+    if (attempts) attempts->push_back(call);
+    if (call.result > 0) {
+        call = devices(call.result);
+        if (attempts) attempts->push_back(call);
+    }
+    return call;
+}
+
+int PluginHost::isMpio(const std::string& device, ErrorOutputs& error) {
+    MessageBuffer message(error);
+    int result = isMPIODevice_(kContext, device.c_str(), &error.code, message.text);
+    error.message = message.read();
+    return result;
+}
+
+ListCall PluginHost::underlying(const std::string& device, int capacity) {
+    EntryArray array(capacity);
+    int count = capacity, code = ErrorOutputs::kUntouchedCode;
+    MessageBuffer message{ErrorOutputs{}};
+    int result = getUnderlyingDevices_(kContext, device.c_str(), array.pointers.data(), &count,
+                                       &code, message.text);
+    return collect(result, count, array, code, message);
+}
+
+PartitionCheck PluginHost::isPartition(const std::string& device) {
+    PartitionCheck check;
+    char parent[MAXMPIOPATHLEN];
+    std::strcpy(parent, kParentSentinel);
+    MessageBuffer message(check.error);
+    check.result =
+        isPartitionDevice_(kContext, device.c_str(), parent, &check.error.code, message.text);
+    check.parent.assign(parent, strnlen(parent, sizeof parent));
+    check.error.message = message.read();
+    return check;
+}
+
+PartitionsCall PluginHost::partitions(const std::string& device, int capacity, int arraySize) {
+    PartitionsCall call;
+    call.entries.assign(size_t(std::max({arraySize, capacity, 0})), partitionSentinel());
+    call.count = capacity;
+    MessageBuffer message(call.error);
+    call.result = getPartitionDevices_(kContext, device.c_str(), call.entries.data(), &call.count,
+                                       0, &call.error.code, message.text);
+    call.error.message = message.read();
+    return call;
+}
+
+int PluginHost::refresh(ErrorOutputs& error) {
+    MessageBuffer message(error);
+    int result = refreshMPIO_(kContext, &error.code, message.text);
+    error.message = message.read();
+    return result;
+}
+
+int PluginHost::deleteDevice(const std::string& device, ErrorOutputs& error) {
+    MessageBuffer message(error);
+    int result = deleteMPIODevice_(kContext, device.c_str(), &error.code, message.text);
+    error.message = message.read();
+    return result;
+}
+
+TsPartInfo partitionSentinel() {
+    TsPartInfo entry;
+    std::strcpy(entry.devName, "sentinel");
+    entry.partNum = 0xdeadbeef;
+    entry.startSector = entry.numSectors = entry.sectorSize = 0xdeadbeefdeadbeefULL;
+    entry.devMajor = entry.devMinor = 0xdeadbeef;
+    return entry;
+}
+
+bool isPartitionSentinel(const TsPartInfo& entry) {
+    TsPartInfo s = partitionSentinel();
+    return std::strcmp(entry.devName, s.devName) == 0 && entry.partNum == s.partNum &&
+           entry.startSector == s.startSector && entry.numSectors == s.numSectors &&
+           entry.sectorSize == s.sectorSize && entry.devMajor == s.devMajor &&
+           entry.devMinor == s.devMinor;
+}
+
+}  // namespace integ
