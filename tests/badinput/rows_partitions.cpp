@@ -16,6 +16,8 @@ std::vector<Row> isPartitionRows() {
         row(e).with(Name::Null).gives(0).code(EINVAL).message("Invalid argument: device is null"),
         row(e).with(Name::Null).nulls(kNullErrorCode | kNullErrorMessage).gives(0),
         row(e).with(Name::Missing).nulls(kNullErrorCode | kNullErrorMessage).gives(0),
+        row(e).with(Name::Missing).nulls(kNullErrorCode).gives(0).message("Stat {name} failed:2"),
+        row(e).with(Name::Missing).nulls(kNullErrorMessage).gives(0).code(ENOENT),
         row(e)
             .with(Name::Missing)
             .nulls(kNullParent | kNullContext)
@@ -93,6 +95,8 @@ std::vector<Row> partitionDevicesRows() {
             .gives(-1)
             .count(0)
             .readsTable(false),
+        row(e).with(Name::Missing).nulls(kNullErrorCode).gives(-1).count(0).message("{name}"),
+        row(e).with(Name::Missing).nulls(kNullErrorMessage).gives(-1).count(0).code(-1),
     };
     for (const HostilePath& path : hostilePaths())
         rows.push_back(
