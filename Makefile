@@ -28,12 +28,19 @@ build: configure
 
 test: build
 	@echo "make: running the test suite (ctest in $(BUILD)/)"
+ifeq ($(SANITIZE),)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+else
+	@tests/sanitizers/ctest-with-sanitizers $(BUILD) --output-on-failure -j $(JOBS)
+endif
 
 # The plug-in's whole job on a simulated HDLM host (needs root: namespaces, nodes, loop devices).
 demo: build
 	@echo "make: running mpio-probe report on the simulated host of sim/topologies/demo.json"
-	@$(BUILD)/bin/hdlm-sim run sim/topologies/demo.json -- $(BUILD)/bin/mpio-probe report
+	@rm -f $(BUILD)/demo.log
+	@TS_DEBUG_LOG=$(abspath $(BUILD))/demo.log \
+	  $(BUILD)/bin/hdlm-sim run sim/topologies/demo.json -- $(BUILD)/bin/mpio-probe report
+	@echo "make: the plug-in's log lines are in $(BUILD)/demo.log"
 
 # Debian packages of the plug-in and of the tools, into $(BUILD)/packages/.
 package: build
