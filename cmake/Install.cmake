@@ -6,6 +6,9 @@
 # Every rule is guarded: the tree configures while parts of it are still missing.
 
 include(${CMAKE_CURRENT_LIST_DIR}/InstallDirs.cmake)
+# cpack and `make install` install what is built and never start a build of the whole tree
+# themselves (`make package` builds first); the package tests then run no build under ctest.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(TSMPIO_INSTALLED_COMPONENTS "")
 
 # --- plugin -----------------------------------------------------------------------------------
