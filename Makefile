@@ -64,3 +64,9 @@ clean:
 .PHONY: fuzz
 fuzz: bootstrap
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run-all
+
+# Benchmarks (needs root, about ten minutes): each entry point against its floor, scale, the
+# runner's start cost against the host's size, memory; writes bench/RESULTS.md.
+.PHONY: bench
+bench: build
+	@BUILD=$(BUILD) bench/run.sh

@@ -1,0 +1,223 @@
+// The plug-in's own cost, without the commands: inside the simulator (for real device nodes),
+// the command lines the plug-in runs are answered from canned output captured from the same
+// simulated host, so what is timed is the plug-in's parsing, lookups and stat calls alone.
+//   hdlm-sim run TOPOLOGY.json -- build/bin/parse_bench [--disk=...] [--partition=...] ...
+// The runner, logger and partition reader are the scripted ones of tests/plugin/support,
+// exported by this executable so that they take the place of the real ones in the plug-in.
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench_options.h"
+#include "kpartx.h"
+#include "paired_benchmark.h"
+#include "plugin_commands.h"
+#include "support/host_doubles.h"
+#include "support/plugin_instance.h"
+
+namespace {
+
+using bench::Step;
+
+// Runs a command for real (popen, not the scripted runner) and keeps what it printed.
+std::string capture(const std::string& command, std::string& output) {
+    FILE* pipe = popen(command.c_str(), "re");
+    if (pipe == nullptr) return "could not start '" + command + "'";
+    output.clear();
+    char chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, got);
+    const int status = pclose(pipe);
+    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "'" + command + "' failed (wait status " + std::to_string(status) + ")";
+    return "";
+}
+
+std::string bareName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string diskOf(const std::string& partition) {
+    size_t end = partition.size();
+    while (end > 1 && partition[end - 1] >= '0' && partition[end - 1] <= '9') --end;
+    return partition.substr(0, end);
+}
+
+// What the simulated host answered, replayed by the scripted runner and partition reader.
+struct CannedHost {
+    std::map<std::string, std::string> outputs;
+    std::vector<slice> slices;
+
+    // Forgets what the scripted host recorded so far (it keeps every call) and scripts it anew.
+    void install() const {
+        host_double::reset();
+        for (const auto& [command, output] : outputs) host_double::answer(command, 0, output);
+        host_double::scriptPartitions(static_cast<int>(slices.size()), slices);
+    }
+};
+
+std::string captureHost(const bench::Options& options, CannedHost& host) {
+    // The refresh first: it may change what the other commands print.
+    const std::vector<std::string> commands = {
+        plugin_commands::deletePaths,
+        plugin_commands::addPaths,
+        plugin_commands::viewSys,
+        plugin_commands::majors,
+        plugin_commands::inventory,
+        plugin_commands::luns,
+        plugin_commands::paths(bareName(options.disk)),
+        plugin_commands::paths(bareName(diskOf(options.partition)))};
+    for (const std::string& command : commands)
+        if (std::string why = capture(command, host.outputs[command]); !why.empty()) return why;
+
+    host_double::useRealPartitionReader();
+    std::list<slice> read;
+    const int found = getPartitions(options.disk.c_str(), read);  // this executable's, forwarded
+    if (found <= 0)
+        return "reading the partition table of " + options.disk + " gave " + std::to_string(found);
+    host.slices.assign(read.begin(), read.end());
+    return "";
+}
+
+std::string callFailed(const char* call, long result, int errorCode, const char* errorMessage) {
+    return std::string(call) + " returned " + std::to_string(result) + ", errorCode " +
+           std::to_string(errorCode) + ": " + errorMessage;
+}
+
+struct Arrays {
+    explicit Arrays(size_t entries) : buffers(entries * MAXMPIOPATHLEN), pointers(entries) {
+        for (size_t i = 0; i < entries; ++i) pointers[i] = &buffers[i * MAXMPIOPATHLEN];
+    }
+    std::vector<char> buffers;
+    std::vector<char*> pointers;
+};
+
+void registerAll(const bench::Options& options, std::shared_ptr<PluginInstance> plugin,
+                 std::shared_ptr<CannedHost> host) {
+    const bench::Budget budget = options.budget;
+    const std::string disk = options.disk;
+    const std::string partition = options.partition;
+    auto devices = std::make_shared<Arrays>(4096);
+    auto paths = std::make_shared<Arrays>(256);
+    auto partitions = std::make_shared<std::vector<TsPartInfo>>(64);
+    PluginInstance* p = plugin.get();
+
+    std::vector<std::pair<std::string, Step>> steps;
+    steps.emplace_back("init", [plugin, p] {
+        int code = 0;
+        char message[MAXMPIOERRORLEN] = {};
+        if (p->init(nullptr, &code, message) == nullptr)
+            return callFailed("init", 0, code, message);
+        return std::string();
+    });
+    steps.emplace_back("listMPIODevices", [plugin, p] {
+        std::map<std::string, std::string> inventory;
+        const int rc = p->listMPIODevices(inventory);
+        if (rc != 0 || inventory.empty()) return callFailed("listMPIODevices", rc, 0, "");
+        return std::string();
+    });
+    steps.emplace_back("getMPIODevices", [plugin, p, devices] {
+        int code = 0;
+        char message[MAXMPIOERRORLEN] = {};
+        int count = static_cast<int>(devices->pointers.size());
+        const int rc = p->getMPIODevices(nullptr, devices->pointers.data(), &count, &code, message);
+        if (rc != 0 || count == 0) return callFailed("getMPIODevices", rc, code, message);
+        return std::string();
+    });
+    steps.emplace_back("isMPIODevice/disk", [plugin, p, disk] {
+        int code = 0;
+        char message[MAXMPIOERRORLEN] = {};
+        const int rc = p->isMPIODevice(nullptr, disk.c_str(), &code, message);
+        if (rc != 1) return callFailed("isMPIODevice", rc, code, message);
+        return std::string();
+    });
+    for (const auto& [kind, device] :
+         {std::pair<const char*, std::string>{"disk", disk},
+          std::pair<const char*, std::string>{"partition", partition}}) {
+        steps.emplace_back(
+            std::string("getUnderlyingDevices/") + kind, [plugin, p, paths, device = device] {
+                int code = 0;
+                char message[MAXMPIOERRORLEN] = {};
+                int count = static_cast<int>(paths->pointers.size());
+                const int rc = p->getUnderlyingDevices(
+                    nullptr, device.c_str(), paths->pointers.data(), &count, &code, message);
+                if (rc != 0 || count == 0)
+                    return callFailed("getUnderlyingDevices", rc, code, message);
+                return std::string();
+            });
+    }
+    steps.emplace_back("getPartitionDevices/disk", [plugin, p, partitions, disk] {
+        int code = 0;
+        char message[MAXMPIOERRORLEN] = {};
+        int count = static_cast<int>(partitions->size());
+        const int rc = p->getPartitionDevices(nullptr, disk.c_str(), partitions->data(), &count, 0,
+                                              &code, message);
+        if (rc <= 0) return callFailed("getPartitionDevices", rc, code, message);
+        return std::string();
+    });
+    steps.emplace_back("isPartitionDevice/partition", [plugin, p, partition] {
+        int code = 0;
+        char message[MAXMPIOERRORLEN] = {};
+        char parent[MAXMPIOPATHLEN] = {};
+        const int rc = p->isPartitionDevice(nullptr, partition.c_str(), parent, &code, message);
+        if (rc != 1) return callFailed("isPartitionDevice", rc, code, message);
+        return std::string();
+    });
+    steps.emplace_back("refreshMPIO", [plugin, p] {
+        int code = 0;
+        char message[MAXMPIOERRORLEN] = {};
+        const int rc = p->refreshMPIO(nullptr, &code, message);
+        if (rc != 0) return callFailed("refreshMPIO", rc, code, message);
+        return std::string();
+    });
+
+    const auto prepare = [host] { host->install(); };
+    for (const auto& [name, step] : steps)
+        if (options.wanted(name)) bench::registerSingle(name, step, budget, prepare);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bench::Options options;
+    if (const std::string why = bench::takeOptions(argc, argv, options); !why.empty()) {
+        std::fprintf(stderr, "parse_bench: %s\n", why.c_str());
+        return 2;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+
+    auto host = std::make_shared<CannedHost>();
+    std::fprintf(stderr, "parse_bench: capturing the simulated host's answers once\n");
+    if (const std::string why = captureHost(options, *host); !why.empty()) {
+        std::fprintf(stderr,
+                     "parse_bench: %s; run it on the simulator: hdlm-sim run TOPOLOGY.json -- %s\n",
+                     why.c_str(), argv[0]);
+        return 1;
+    }
+    std::shared_ptr<PluginInstance> plugin = loadFreshPlugin();
+    if (plugin == nullptr) {
+        std::fprintf(stderr, "parse_bench: could not load a copy of the plug-in (see above)\n");
+        return 1;
+    }
+    host->install();
+    int code = 0;
+    char message[MAXMPIOERRORLEN] = {};
+    if (plugin->init(nullptr, &code, message) == nullptr) {
+        std::fprintf(stderr, "parse_bench: init failed on the canned host: %s\n", message);
+        return 1;
+    }
+    registerAll(options, plugin, host);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

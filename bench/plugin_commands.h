@@ -1,0 +1,23 @@
+// The shell command lines the plug-in runs, character for character. A floor runs exactly these
+// through the same runner; parse_bench answers exactly these from canned output, so a plug-in
+// that ran anything else would fail there instead of being measured against the wrong floor.
+#pragma once
+
+#include <string>
+
+namespace plugin_commands {
+
+inline const std::string viewSys = "dlnkmgr view -sys -msrv";
+inline const std::string majors = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
+inline const std::string inventory =
+    "cat /proc/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'";
+inline const std::string luns = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';";
+inline const std::string deletePaths = "dlnkmgr delete -path -s";
+inline const std::string addPaths = "dlnkmgr add -path -s";
+
+// The path listing of one disk, by its bare name (sddlmaa).
+inline std::string paths(const std::string& bareName) {
+    return "dlnkmgr view -lu -item -hdev " + bareName + " | grep sd |  awk '{print $(NF-11)}' ";
+}
+
+}  // namespace plugin_commands
