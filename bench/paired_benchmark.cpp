@@ -1,14 +1,15 @@
 #include "paired_benchmark.h"
 
 #include <sys/resource.h>
-#include <time.h>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -16,6 +17,16 @@ namespace bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+class BodyBenchmark : public benchmark::internal::Benchmark {
+public:
+    BodyBenchmark(const std::string& name, std::function<void(benchmark::State&)> body)
+        : Benchmark(name.c_str()), body_(std::move(body)) {}
+    void Run(benchmark::State& state) override { body_(state); }
+
+private:
+    std::function<void(benchmark::State&)> body_;
+};
 
 double toSeconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
@@ -83,14 +94,22 @@ int64_t iterationsFor(double secondsPerIteration, const Budget& budget) {
 }
 
 void registerFailure(const std::string& name, const std::string& why) {
-    benchmark::RegisterBenchmark(name.c_str(), [why](benchmark::State& state) {
+    registerBody(name, [why](benchmark::State& state) {
         state.SkipWithError(why.c_str());
-        for (auto _ : state) {
+        while (state.KeepRunning()) {
         }
     })->Iterations(1);
 }
 
 }  // namespace
+
+benchmark::internal::Benchmark* registerBody(const std::string& name,
+                                             std::function<void(benchmark::State&)> body) {
+    // Google Benchmark keeps what it is handed for the life of the process, as the
+    // RegisterBenchmark templates do with the same call.
+    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): the library owns it from here
+    return benchmark::internal::RegisterBenchmarkInternal(new BodyBenchmark(name, std::move(body)));
+}
 
 void runPair(benchmark::State& state, const Pair& pair) {
     Sample entryTotal;
@@ -103,7 +122,7 @@ void runPair(benchmark::State& state, const Pair& pair) {
     floors.reserve(static_cast<size_t>(state.max_iterations));
     bool entryFirst = false;
     std::string failure;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         Sample entry;
         Sample floor;
         if (entryFirst) {
@@ -147,7 +166,7 @@ void runSingle(benchmark::State& state, const Step& step, bool withCpu) {
     walls.reserve(static_cast<size_t>(state.max_iterations));
     if (withCpu) cpus.reserve(static_cast<size_t>(state.max_iterations));
     std::string failure;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const Sample sample = measure(step, withCpu, failure);
         if (!failure.empty()) {
             state.SkipWithError(failure.c_str());
@@ -181,8 +200,7 @@ void registerPair(const Pair& pair, const Budget& budget) {
     }
     auto shared = std::make_shared<Pair>(pair);
     configure(
-        benchmark::RegisterBenchmark(
-            pair.name.c_str(), [shared](benchmark::State& state) { runPair(state, *shared); }),
+        registerBody(pair.name, [shared](benchmark::State& state) { runPair(state, *shared); }),
         cost, budget);
 }
 
@@ -195,11 +213,11 @@ void registerSingle(const std::string& name, const Step& step, const Budget& bud
         registerFailure(name, "warm-up failed: " + failure);
         return;
     }
-    configure(benchmark::RegisterBenchmark(name.c_str(),
-                                           [step, prepare](benchmark::State& state) {
-                                               if (prepare) prepare();
-                                               runSingle(state, step, true);
-                                           }),
+    configure(registerBody(name,
+                           [step, prepare](benchmark::State& state) {
+                               if (prepare) prepare();
+                               runSingle(state, step, true);
+                           }),
               cost, budget);
 }
 

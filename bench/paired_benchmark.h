@@ -39,6 +39,11 @@ struct Budget {
 // registers it with Google Benchmark. A pair whose warm-up fails is registered as an error.
 void registerPair(const Pair& pair, const Budget& budget);
 
+// Registers a benchmark whose body is any callable (what benchmark::RegisterBenchmark does with
+// a lambda), in one place.
+benchmark::internal::Benchmark* registerBody(const std::string& name,
+                                             std::function<void(benchmark::State&)> body);
+
 // The loop of a paired benchmark, for callers that register and size it themselves (e.g. when
 // the state it measures is set up inside the benchmark function).
 void runPair(benchmark::State& state, const Pair& pair);

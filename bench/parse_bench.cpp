@@ -4,7 +4,6 @@
 //   hdlm-sim run TOPOLOGY.json -- build/bin/parse_bench [--disk=...] [--partition=...] ...
 // The runner, logger and partition reader are the scripted ones of tests/plugin/support,
 // exported by this executable so that they take the place of the real ones in the plug-in.
-#include <stdio.h>
 #include <sys/wait.h>
 
 #include <benchmark/benchmark.h>
@@ -29,6 +28,8 @@ using bench::Step;
 
 // Runs a command for real (popen, not the scripted runner) and keeps what it printed.
 std::string capture(const std::string& command, std::string& output) {
+    // The very pipeline the plug-in runs, once, for its output.
+    // NOLINTNEXTLINE(cert-env33-c): running a shell pipeline is the point here
     FILE* pipe = popen(command.c_str(), "re");
     if (pipe == nullptr) return "could not start '" + command + "'";
     output.clear();
@@ -101,8 +102,8 @@ struct Arrays {
     std::vector<char*> pointers;
 };
 
-void registerAll(const bench::Options& options, std::shared_ptr<PluginInstance> plugin,
-                 std::shared_ptr<CannedHost> host) {
+void registerAll(const bench::Options& options, const std::shared_ptr<PluginInstance>& plugin,
+                 const std::shared_ptr<CannedHost>& host) {
     const bench::Budget budget = options.budget;
     const std::string disk = options.disk;
     const std::string partition = options.partition;

@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
         } else if (event == 0 && WSTOPSIG(status) != SIGTRAP) {
             deliver = WSTOPSIG(status);  // an ordinary signal: the command gets it as sent
         }
+        // ptrace takes the signal to deliver in its pointer-sized data argument.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): that argument is an integer by contract
         ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<long>(deliver)));
     }
 

@@ -57,7 +57,7 @@ std::string statPath(const std::string& path) {
 }
 
 // Runs each step in order; the first failure wins.
-Step sequence(std::vector<Step> steps) {
+Step sequence(const std::vector<Step>& steps) {
     return [steps] {
         for (const Step& step : steps)
             if (std::string why = step(); !why.empty()) return why;

@@ -94,17 +94,17 @@ int main(int argc, char** argv) {
               std::pair<const char*, bench::Step>{"fork_exec", runThroughFork}}) {
             const std::string name = std::string(way) + "/host_gib:" + std::to_string(gib);
             if (!options.wanted(name)) continue;
-            benchmark::RegisterBenchmark(name.c_str(),
-                                         [gib, step = step](benchmark::State& state) {
-                                             const std::string failure = ballast.hold(gib);
-                                             if (!failure.empty()) {
-                                                 state.SkipWithError(failure.c_str());
-                                                 for (auto _ : state) {
-                                                 }
-                                                 return;
-                                             }
-                                             bench::runSingle(state, step, true);
-                                         })
+            bench::registerBody(name,
+                                [gib, step = step](benchmark::State& state) {
+                                    const std::string failure = ballast.hold(gib);
+                                    if (!failure.empty()) {
+                                        state.SkipWithError(failure.c_str());
+                                        while (state.KeepRunning()) {
+                                        }
+                                        return;
+                                    }
+                                    bench::runSingle(state, step, true);
+                                })
                 ->MinTime(options.budget.seconds / options.budget.repetitions)
                 ->Repetitions(options.budget.repetitions)
                 ->UseManualTime()

@@ -17,6 +17,7 @@ struct Parsed {
 Parsed parse(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "bench");
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string& a : arguments) argv.push_back(a.data());
     argv.push_back(nullptr);
     int argc = static_cast<int>(arguments.size());

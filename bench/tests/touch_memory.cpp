@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     volatile char sink = memory.empty() ? 0 : memory[memory.size() / 2];
     (void)sink;
     const std::string status = argv[2];
-    if (status.rfind("signal:", 0) == 0) std::raise(std::atoi(status.c_str() + 7));
-    return std::atoi(status.c_str());
+    if (status.rfind("signal:", 0) == 0)
+        std::raise(static_cast<int>(std::strtol(status.c_str() + 7, nullptr, 10)));
+    return static_cast<int>(std::strtol(status.c_str(), nullptr, 10));
 }
