@@ -60,6 +60,11 @@ abi-baseline: configure
 clean:
 	rm -rf build build-*
 
+# Static checks: clang-format, clang-tidy (.clang-tidy) and cppcheck over our sources (scripts/lint).
+.PHONY: lint
+lint: configure
+	@scripts/lint $(BUILD)
+
 # libFuzzer targets, built with clang in build-fuzz/, each run for FUZZ_SECONDS seconds.
 .PHONY: fuzz
 fuzz: bootstrap
