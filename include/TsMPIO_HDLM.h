@@ -6,8 +6,8 @@
 #ifndef TSMPIO_HDLM_H
 #define TSMPIO_HDLM_H
 
-#include <stddef.h>
-#include <stdint.h>
+#include <stddef.h> /* NOLINT(modernize-deprecated-headers): C compilers read this header too */
+#include <stdint.h> /* NOLINT(modernize-deprecated-headers): C compilers read this header too */
 #ifndef __cplusplus
 #include <stdbool.h>
 #endif
@@ -26,7 +26,12 @@ struct TsPartInfo {
     uint32_t devMinor;            /* minor number of the partition's node */
 #ifdef __cplusplus
     TsPartInfo()
-        : devName(), partNum(0), startSector(0), numSectors(0), sectorSize(0), devMajor(0),
+        : devName(),
+          partNum(0),
+          startSector(0),
+          numSectors(0),
+          sectorSize(0),
+          devMajor(0),
           devMinor(0) {}
 #endif
 };
@@ -75,8 +80,8 @@ int isPartitionDevice(void* context, const char* device, char* parent, int* erro
 int getPartitionDevices(void* context, const char* device, TsPartInfo* partInfo, int* count,
                         int reserved, int* errorCode, char* errorMessage);
 
-extern bool bVerboseLogging;     /* set by init when the verbose-logging marker file exists */
-extern const char* _VendorName;  /* "Tessarine: HDS HDLM MPIO" */
+extern bool bVerboseLogging;    /* set by init when the verbose-logging marker file exists */
+extern const char* _VendorName; /* "Tessarine: HDS HDLM MPIO" */
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -218,7 +218,7 @@ private:
 
 // ---- Entry point bodies (the exported wrappers below add the exception barrier) ----
 
-const char* initBody(int* errorCode, char* errorMessage) {
+const char* initBody(int* errorCode, const char* errorMessage) {
     if (errorCode == nullptr) return nullptr;
     if (errorMessage == nullptr) {
         *errorCode = -1;
@@ -465,7 +465,7 @@ int refreshMPIOBody(int* errorCode, char* errorMessage) {
     return status;
 }
 
-int deleteMPIODeviceBody(int* errorCode, char* errorMessage) {
+int deleteMPIODeviceBody(int* errorCode, const char* errorMessage) {
     if (errorCode == nullptr) return -1;
     if (errorMessage == nullptr) {
         *errorCode = -1;

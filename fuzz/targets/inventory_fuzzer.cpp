@@ -130,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     checkInventory(reply);
     // A C string ends at its first NUL: that is all of the name the plug-in can see.
-    const std::string device = fuzzhost::chooseDevice(flags >> 1, fuzzedName).c_str();
+    const std::string chosen = fuzzhost::chooseDevice(flags >> 1, fuzzedName);
+    const std::string device = chosen.substr(0, chosen.find('\0'));
     checkLookup(device, reply);
     return 0;
 }

@@ -34,6 +34,7 @@ public:
     MemoryDisk(const MemoryDisk&) = delete;
     MemoryDisk& operator=(const MemoryDisk&) = delete;
 
+    // NOLINTNEXTLINE(readability-make-member-function-const): writes the disk behind fd_
     void fill(const uint8_t* data, size_t size) {
         bool ok = ftruncate(fd_, 0) == 0;
         size_t done = 0;

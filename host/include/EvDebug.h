@@ -7,7 +7,7 @@ class EvDebugFileInstance;  // opaque log sink of the host; null selects the def
 class EvDebug {
 public:
     explicit EvDebug(EvDebugFileInstance* file);
-    ~EvDebug();
+    ~EvDebug();  // NOLINT(performance-trivially-destructible): an exported symbol of the host
     EvDebug(const EvDebug&) = delete;
     EvDebug& operator=(const EvDebug&) = delete;
 

@@ -36,7 +36,7 @@ void EvDebug::DebugLvl(const char* label, int level, const char* format, ...) {
             } else {
                 message.resize(static_cast<std::size_t>(needed) + 1);  // may throw: no va_list open
                 va_start(args, format);
-                std::vsnprintf(&message[0], message.size(), format, args);
+                std::vsnprintf(message.data(), message.size(), format, args);
                 va_end(args);
                 message.resize(static_cast<std::size_t>(needed));
             }

@@ -2,10 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +31,7 @@ bool live_member(const char* pid_text, pid_t pgid) {
     if (close == nullptr) return false;
     char state = 0;
     long ppid = 0, group = 0;
+    // NOLINTNEXTLINE(cert-err34-c): kernel-written fields; the count check rejects short lines
     if (std::sscanf(close + 1, " %c %ld %ld", &state, &ppid, &group) != 3) return false;
     return group == pgid && state != 'Z' && state != 'X';
 }

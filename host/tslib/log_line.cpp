@@ -1,11 +1,11 @@
 #include "log_line.h"
 
 #include <sys/types.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace tslib {
 

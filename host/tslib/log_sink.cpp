@@ -1,9 +1,9 @@
 #include "log_sink.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "unique_fd.h"

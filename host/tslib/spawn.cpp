@@ -1,15 +1,13 @@
 #include "spawn.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
+#include <spawn.h>  // NOLINT(readability-duplicate-include): the system header, not ./spawn.h
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "unique_fd.h"
-
-extern char** environ;
 
 namespace tslib {
 

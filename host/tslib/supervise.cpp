@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <thread>
 #include <vector>
 

@@ -6,7 +6,7 @@
 
 namespace tslib {
 
-constexpr std::size_t kOutputLimit = 64u * 1024u * 1024u;  // per kept stream
+constexpr std::size_t kOutputLimit = std::size_t{64} * 1024 * 1024;  // per kept stream
 
 struct RunRecord {
     int spawn_error = 0;   // errno that kept the shell from starting; 0 when it started

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -13,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>

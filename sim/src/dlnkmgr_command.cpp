@@ -93,7 +93,7 @@ std::optional<Reply> parse(int argc, char** argv, Request& r) {
         r.key =
             std::string("view -lu") + (item ? " -item" : "") + (r.hdev ? " -hdev " + *r.hdev : "");
         if (item && r.hdev) r.faultKeys.push_back(r.key);
-        r.faultKeys.push_back(item ? "view -lu -item" : "view -lu");
+        r.faultKeys.emplace_back(item ? "view -lu -item" : "view -lu");
         return std::nullopt;
     }
     if (r.operation == "delete" || r.operation == "add") {
@@ -276,12 +276,10 @@ int dlnkmgrMain(int argc, char** argv) {
                     std::string(argc > 1 ? argv[1] : ""));
             else if (bad)
                 reply = *bad;
-            else if ((fault = takeFault(statePath, t, request)))
-                done = false;
-            else if (request.confirmed)
+            else if (!(fault = takeFault(statePath, t, request)) && request.confirmed)
                 reply = perform(statePath, t, request);
             else
-                done = false;
+                done = false;  // a fault, or a question to confirm: both answered below
         }
         if (!done && fault) {
             // Delays and hangs happen outside the lock: other calls go on meanwhile.

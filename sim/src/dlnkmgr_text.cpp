@@ -1,7 +1,10 @@
 #include "dlnkmgr_text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -41,6 +44,7 @@ std::string layout(const std::vector<Column>& columns,
         return out + "\n";
     };
     std::vector<std::string> headers;
+    headers.reserve(columns.size());
     for (const Column& c : columns) headers.push_back(c.header);
     std::string out = line(headers, true);
     for (const auto& row : rows) out += line(row, false);
@@ -78,10 +82,25 @@ struct Hctl {
     unsigned host, channel, target, lun;
 };
 
+// Reads "host:channel:target:lun" in order; the fields from the first that does not parse keep
+// their defaults.
+void readHctl(const std::string& text, Hctl& h) {
+    unsigned* const fields[] = {&h.host, &h.channel, &h.target, &h.lun};
+    const char* at = text.c_str();
+    for (unsigned* field : fields) {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long value = strtoul(at, &end, 10);
+        if (end == at || errno != 0 || value > UINT_MAX) return;
+        *field = unsigned(value);
+        if (*end != ':') return;
+        at = end + 1;
+    }
+}
+
 Hctl hctlOf(const Path& p, size_t ssIndex, size_t luIndex, size_t pathIndex) {
     Hctl h{unsigned(2 + pathIndex), 0, unsigned(ssIndex), unsigned(luIndex)};
-    if (!p.hctl.empty())
-        sscanf(p.hctl.c_str(), "%u:%u:%u:%u", &h.host, &h.channel, &h.target, &h.lun);
+    if (!p.hctl.empty()) readHctl(p.hctl, h);
     return h;
 }
 
@@ -154,8 +173,8 @@ std::optional<std::string> renderLuItemView(const Topology& t,
             ++luCount;
             bool first = true;
             std::vector<const Path*> paths = managedPathsById(lu);
-            for (size_t i = 0; i < paths.size(); ++i) {
-                const Path& p = *paths[i];
+            for (const Path* path : paths) {
+                const Path& p = *path;
                 size_t position = size_t(&p - lu.paths.data());
                 Hctl h = hctlOf(p, s, l, position);
                 char pathName[64];
@@ -179,9 +198,9 @@ std::optional<std::string> renderLuItemView(const Topology& t,
                                                 "0",
                                                 "-"};
                 if (o.itemTrailingColumns >= 11)
-                    row.push_back(std::to_string(h.host) + ":" + std::to_string(h.channel) + ":" +
-                                  std::to_string(h.target) + ":" + std::to_string(h.lun));
-                if (o.itemTrailingColumns >= 12) row.push_back("-");
+                    row.emplace_back(std::to_string(h.host) + ":" + std::to_string(h.channel) +
+                                     ":" + std::to_string(h.target) + ":" + std::to_string(h.lun));
+                if (o.itemTrailingColumns >= 12) row.emplace_back("-");
                 rows.push_back(row);
                 first = false;
             }

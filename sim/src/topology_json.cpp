@@ -266,7 +266,7 @@ Fault readFault(const json& j, const std::string& where) {
     f.status = int(r.integer("status", 0, -255, 255));
     if (r.has("stdout")) f.stdoutText = r.str("stdout", "");
     if (r.has("stderr")) f.stderrText = r.str("stderr", "");
-    f.delayMs = int(r.integer("delayMs", 0, 0, 3600 * 1000));
+    f.delayMs = int(r.integer("delayMs", 0, 0, 3600LL * 1000));
     f.hang = r.boolean("hang", false);
     f.times = int(r.integer("times", 0, 0, 1 << 30));
     f.used = int(r.integer("used", 0, 0, 1 << 30));

@@ -158,7 +158,8 @@ std::string shown(const std::string& text) {
             visible += c;
     }
     if (visible.size() > 60) {
-        visible = visible.substr(0, 24) + "…(" + std::to_string(text.size()) + " characters)";
+        visible.resize(24);
+        visible += "…(" + std::to_string(text.size()) + " characters)";
     }
     const bool backtick = visible.find('`') != std::string::npos;
     return backtick ? "`` " + visible + " ``" : "`" + visible + "`";

@@ -1,11 +1,11 @@
 // EvDebug line format: fields, escaping, no cut, odd arguments.
 #include <gtest/gtest.h>
 #include <sys/types.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "EvDebug.h"

@@ -130,6 +130,7 @@ TEST(LoggerSink, ConcurrentThreadsWriteWholeLines) {
     constexpr int kThreads = 8;
     constexpr int kLines = 500;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back(write_lines, "t" + std::to_string(t), kLines);
     }

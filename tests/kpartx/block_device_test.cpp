@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <ostream>
@@ -119,7 +120,7 @@ int unregisteredBlockMajor() {
         if (line == "Block devices:")
             block = true;
         else if (block && !line.empty())
-            used.insert(std::atoi(line.c_str()));
+            used.insert(int(std::strtol(line.c_str(), nullptr, 10)));
     }
     for (int major = 60; major <= 63; ++major)
         if (!used.count(major)) return major;

@@ -46,11 +46,11 @@ const FaultCase kCases[] = {
     // The second EBR (sector 16384) fails: the logicals before it remain.
     {"SecondEbrUnreadable",
      kExtendedChain,
-     16384 * 512,
+     16384L * 512,
      EIO,
      3,
      {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 2), makeSlice(5, 12288, 4096, 2)}},
-    {"GptEntriesAndBackupUnreadable", kGpt, 8 * 1024, EIO, 0, {}},
+    {"GptEntriesAndBackupUnreadable", kGpt, 8L * 1024, EIO, 0, {}},
 };
 
 class ReadErrors : public ::testing::TestWithParam<FaultCase> {

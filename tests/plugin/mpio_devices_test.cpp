@@ -19,6 +19,7 @@ protected:
     }
     std::vector<std::string> filled() {
         std::vector<std::string> texts;
+        texts.reserve(count > 0 ? size_t(count) : 0);
         for (int i = 0; i < count; ++i) texts.push_back((*entries)[i].text());
         return texts;
     }

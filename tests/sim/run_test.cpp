@@ -323,7 +323,7 @@ TEST_F(SimRun, SigtermReachesTheCommand) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        freopen(out.c_str(), "w", stdout);
+        if (freopen(out.c_str(), "w", stdout) == nullptr) _exit(126);
         execl(kSim.c_str(), kSim.c_str(), "run", kDemo.c_str(), "--", "sh", "-c",
               ("trap 'echo got TERM; exit 42' TERM; touch " + ready +
                "; while :; do sleep 0.05; done")

@@ -26,7 +26,7 @@ std::vector<std::string> numericEntries(const char* directory) {
         while (const dirent* entry = readdir(dir)) {
             char* end = nullptr;
             std::strtol(entry->d_name, &end, 10);
-            if (entry->d_name[0] != '\0' && *end == '\0') names.push_back(entry->d_name);
+            if (entry->d_name[0] != '\0' && *end == '\0') names.emplace_back(entry->d_name);
         }
         closedir(dir);
     }

@@ -34,7 +34,7 @@ std::string mountFreshDevAndTmp() {
     if (mount("tmpfs", "/dev", "tmpfs", MS_NOSUID, "mode=0755,size=4m") != 0)
         return failure("mounting a tmpfs over /dev failed");
     if (mount("tmpfs", "/tmp", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777,size=4m") != 0) {
-        const std::string why = failure("mounting a tmpfs over /tmp failed");
+        std::string why = failure("mounting a tmpfs over /tmp failed");
         umount2("/dev", MNT_DETACH);
         return why;
     }

@@ -94,7 +94,7 @@ std::vector<LogRecord> logsContaining(const std::string& fragment) {
 
 std::vector<std::string> loggerMisuse() {
     std::vector<std::string> misuse = state().misuse;
-    if (!state().liveLoggers.empty()) misuse.push_back("a logger object was never destroyed");
+    if (!state().liveLoggers.empty()) misuse.emplace_back("a logger object was never destroyed");
     return misuse;
 }
 
@@ -140,7 +140,7 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
 }
 
 EvDebug::EvDebug(EvDebugFileInstance* file) : file_(file) {
-    if (file != nullptr) state().misuse.push_back("logger made with a non-null file instance");
+    if (file != nullptr) state().misuse.emplace_back("logger made with a non-null file instance");
     state().liveLoggers[this] = 0;
 }
 
@@ -168,7 +168,7 @@ void EvDebug::DebugLvl(const char* label, int level, const char* format, ...) {
 }
 
 int getPartitions(const char* device, std::list<slice>& slices) {
-    state().partitionReads.push_back(device);
+    state().partitionReads.emplace_back(device);
     if (state().realPartitions) {
         // The real reader comes next in the search order under the same (mangled) name as
         // this definition.
