@@ -1,8 +1,9 @@
 #include "child_status.h"
 
-#include <signal.h>
-#include <string.h>
 #include <sys/wait.h>
+
+#include <csignal>
+#include <cstring>  // sigabbrev_np (GNU)
 
 namespace tslib {
 
