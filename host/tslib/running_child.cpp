@@ -1,9 +1,9 @@
 #include "running_child.h"
 
-#include <signal.h>
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "group_members.h"
 
@@ -40,6 +40,7 @@ bool RunningChild::try_reap() noexcept {
     return gone_;
 }
 
+// NOLINTNEXTLINE(readability-make-member-function-const): signals the child it owns
 void RunningChild::signal_group(int signal_number) noexcept {
     ::kill(-pid_, signal_number);
 }

@@ -19,7 +19,7 @@ void resolve(void* handle, const char* name, Fn& slot, std::vector<std::string>&
     dlerror();
     void* symbol = dlsym(handle, name);
     if (!symbol) {
-        missing.push_back(name);
+        missing.emplace_back(name);
         return;
     }
     slot = reinterpret_cast<Fn>(symbol);
