@@ -10,12 +10,12 @@ namespace tslib {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;  // one default pipe buffer per read
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;  // one default pipe buffer per read
 
 int poll_timeout_ms(Clock::time_point until) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
     // Round up so that we never spin on a deadline a fraction of a millisecond away.
-    return static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60 * 1000));
+    return static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60LL * 1000));
 }
 
 // Reads once from a readable stream. Returns true if it overflowed just now.
@@ -66,7 +66,7 @@ bool pump_streams(std::vector<CapturedStream>& streams, Clock::time_point until,
     bool overflow = false;
     for (nfds_t i = 0; i < count; ++i) {
         if (fds[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
-            overflow = read_stream(*owners[i], &scratch[0]) || overflow;
+            overflow = read_stream(*owners[i], scratch.data()) || overflow;
         }
     }
     return overflow;

@@ -1,11 +1,11 @@
 #include "child_process.h"
 
-#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -43,6 +43,7 @@ int runForwardingSignals(const std::vector<std::string>& argv) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(137);  // the simulator died before we got here
         std::vector<char*> args;
+        args.reserve(argv.size() + 1);
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
