@@ -426,11 +426,11 @@ def why_missed(name, f, data, parse_large):
         inventory = median(counter(parse_large, "listMPIODevices", "cpu_median_s"))
         own = median(counter(parse_large, name, "cpu_median_s"))
         if name.startswith(("isMPIODevice", "getUnderlyingDevices")) and not math.isnan(inventory):
-            text += (f" Its own cost on canned answers is {fmt_time(own)} CPU, of which "
-                     f"{fmt_time(inventory)} is `listMPIODevices`: every lookup turns the whole "
-                     "inventory (every HDLM disk and partition in `/proc/partitions`, 8192 lines "
-                     "here) into a `std::map` through `FXString::Split`, a vector of tokens per "
-                     "line and a map node per device, to find one key. See section 2.")
+            text += (f" Its own cost on canned answers is {fmt_time(own)} CPU, nearly all of it "
+                     f"the inventory (`listMPIODevices` measured alone: {fmt_time(inventory)}): "
+                     "every lookup turns every HDLM disk and partition in `/proc/partitions` "
+                     "(8192 lines here) into a `std::map`, through `FXString::Split`, a vector of "
+                     "tokens per line and a map node per device, to find one key. See section 2.")
         return text
     return f"wall ratio {fmt_ratio(f['judged'])} (CV {fmt_pct(f['noise'])})."
 
@@ -469,11 +469,12 @@ def memory_section(results, goals):
         out.append("")
     if summary:
         out.append(f"The report's own last line: `{summary.group(1).strip()}` (exit status "
-                   f"{read('probe-status.txt').strip() or 'n/a'}). Its problems are the "
-                   "simulator's limits, not the plug-in's: only the first LUs are backed by loop "
-                   "devices (the others' partition tables can't be read: ENXIO), and with 4096 "
-                   "paths the SCSI names reach `sddlm…`, which the listing pipeline "
-                   "`grep 'sddlm'` takes for an HDLM device line.")
+                   f"{read('probe-status.txt').strip() or 'n/a'}). Its problems come from the "
+                   "topology, not from these runs: only the first LUs are backed by loop devices "
+                   "(the other disks' partition tables can't be read: ENXIO), and with 4096 paths "
+                   "the SCSI names reach `sddlm`, whose path line the listing pipeline "
+                   "(`grep 'sddlm' | awk '{print $2}'`) takes for an HDLM device, so one bogus "
+                   "device (its PathID) is listed.")
         out.append("")
 
     log = read("valgrind.log")
