@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -70,8 +71,12 @@ std::string stillBound(const std::set<unsigned>& minors) {
     std::string bound;
     std::istringstream lines(losetup.out);
     for (std::string line; std::getline(lines, line);) {
-        unsigned index;
-        if (sscanf(line.c_str(), "/dev/loop%u:", &index) == 1 && minors.count(index))
+        const std::string prefix = "/dev/loop";
+        if (line.compare(0, prefix.size(), prefix) != 0) continue;
+        const char* digits = line.c_str() + prefix.size();
+        char* end = nullptr;
+        const unsigned long index = std::strtoul(digits, &end, 10);
+        if (end != digits && *end == ':' && minors.count(static_cast<unsigned>(index)))
             bound += line + "\n";
     }
     return bound;
