@@ -17,5 +17,6 @@ public:
         __attribute__((format(printf, 4, 5)));
 
 private:
-    EvDebugFileInstance* file_;
+    // Kept for the host library's object layout; the stand-in always writes to one sink.
+    [[maybe_unused]] EvDebugFileInstance* file_;
 };
