@@ -1,5 +1,6 @@
 // peak-rss must tell the command's own peak from its tree's, and pass the command's end on.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,9 @@ struct Outcome {
 };
 
 Outcome runPeakRss(const std::string& command) {
-    const std::string output = std::string(::testing::TempDir()) + "peak-rss-test.txt";
+    // ctest runs these cases as separate processes side by side: one file each.
+    const std::string output =
+        std::string(::testing::TempDir()) + "peak-rss-test-" + std::to_string(getpid()) + ".txt";
     std::remove(output.c_str());
     const std::string line = std::string(PEAK_RSS) + " --output " + output + " -- " + command;
     // NOLINTNEXTLINE(cert-env33-c): the tool runs as a user would start it, through a shell
@@ -30,6 +33,7 @@ Outcome runPeakRss(const std::string& command) {
     std::stringstream text;
     text << in.rdbuf();
     const std::string all = text.str();
+    std::remove(output.c_str());
     const std::regex field(R"((\w+)=(-?\d+))");
     for (auto it = std::sregex_iterator(all.begin(), all.end(), field);
          it != std::sregex_iterator(); ++it)

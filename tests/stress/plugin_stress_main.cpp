@@ -187,9 +187,7 @@ int runStress(const Options& options) {
     return exitStatus;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int stressMain(int argc, char** argv) {
     Options options;
     if (const char* seconds = std::getenv("PLUGIN_STRESS_SECONDS")) {
         char* end = nullptr;
@@ -222,6 +220,18 @@ int main(int argc, char** argv) {
         return runStress(options);
     } catch (const std::exception& e) {
         std::cout << "plugin-stress: " << e.what() << std::endl;
+        return 2;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Setting up the command line can throw too (allocation); nothing may escape main.
+    try {
+        return stressMain(argc, argv);
+    } catch (...) {
+        std::cout << "plugin-stress: unexpected failure while starting" << std::endl;
         return 2;
     }
 }
