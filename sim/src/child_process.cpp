@@ -27,7 +27,10 @@ int runForwardingSignals(const std::vector<std::string>& argv) {
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_sigaction = forward;
-    sa.sa_flags = SA_SIGINFO | SA_RESTART;
+    // No SA_RESTART: the waitpid below must return EINTR. A runtime that defers handlers to its
+    // next intercepted call (ThreadSanitizer's) would otherwise forward nothing until the
+    // command ended by itself; the loop below waits again after EINTR.
+    sa.sa_flags = SA_SIGINFO;
     sigemptyset(&sa.sa_mask);
     struct sigaction old[4];
     for (int i = 0; i < 4; ++i) sigaction(kForwarded[i], &sa, &old[i]);
