@@ -31,15 +31,15 @@ void check(int rc, const std::string& what) {
 // The partition's type: the topology's code or GUID, else Linux data (extended: 0x05).
 std::unique_ptr<fdisk_parttype, TypeUnref> typeFor(fdisk_label* label, const PartitionTable& t,
                                                    const Partition& p) {
-    std::string spec = p.type;
-    if (spec.empty()) {
+    std::string typeText = p.type;
+    if (typeText.empty()) {
         if (t.label == "dos")
-            spec = p.kind == "extended" ? "5" : "83";
+            typeText = p.kind == "extended" ? "5" : "83";
         else
-            spec = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
+            typeText = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
     }
-    fdisk_parttype* type = fdisk_label_parse_parttype(label, spec.c_str());
-    if (!type) throw std::runtime_error("libfdisk: unknown partition type '" + spec + "'");
+    fdisk_parttype* type = fdisk_label_parse_parttype(label, typeText.c_str());
+    if (!type) throw std::runtime_error("libfdisk: unknown partition type '" + typeText + "'");
     return std::unique_ptr<fdisk_parttype, TypeUnref>(type);
 }
 

@@ -32,10 +32,10 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& line) {
                    "entries in every list array, fixed: no retry with a bigger one (default " +
                        std::to_string(probe::kDefaultCapacity) + ", then one retry)")
         ->check(CLI::Range(0, probe::kMaxCapacity));
-    for (const auto& spec : probe::commandTable()) {
-        CLI::App* sub = app.add_subcommand(spec.name, spec.description);
+    for (const auto& entry : probe::commandTable()) {
+        CLI::App* sub = app.add_subcommand(entry.name, entry.description);
         sub->fallthrough();  // global options may follow the command
-        if (spec.takesDevice) {
+        if (entry.takesDevice) {
             sub->add_option("DEVICE", line.options.device, "the device, e.g. /dev/sddlmaa")
                 ->required();
         }
