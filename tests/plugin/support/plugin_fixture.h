@@ -11,21 +11,10 @@
 
 #include "device_namespace.h"
 #include "host_doubles.h"
+#include "plugin_commands.h"
 #include "plugin_instance.h"
 
-// The command lines the plug-in must run, character for character.
-namespace cmd {
-inline const std::string viewSys = "dlnkmgr view -sys -msrv";
-inline const std::string majors = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
-inline const std::string inventory =
-    "cat /proc/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'";
-inline const std::string luns = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';";
-inline const std::string deletePaths = "dlnkmgr delete -path -s";
-inline const std::string addPaths = "dlnkmgr add -path -s";
-inline std::string paths(const std::string& name) {
-    return "dlnkmgr view -lu -item -hdev " + name + " | grep sd |  awk '{print $(NF-11)}' ";
-}
-}  // namespace cmd
+namespace cmd = plugin_commands;
 
 // A caller buffer of `size` bytes with guard bytes on both sides, to catch any overrun.
 class GuardedBuffer {

@@ -1,6 +1,6 @@
-// The shell command lines the plug-in runs, character for character. A floor runs exactly these
-// through the same runner; parse_bench answers exactly these from canned output, so a plug-in
-// that ran anything else would fail there instead of being measured against the wrong floor.
+// The shell command lines the plug-in runs, character for character: the scripted host of the
+// tests answers exactly these, and the benchmarks' floors run exactly these, so a plug-in that ran
+// anything else fails the tests instead of being measured against the wrong floor.
 #pragma once
 
 #include <string>
