@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "capture.h"
-#include "host_view.h"
-#include "partition_image.h"
-#include "sim_state.h"
+#include "topology_writers/capture.h"
+#include "topology/host_view.h"
+#include "sandbox/partition_image.h"
+#include "dlnkmgr/state_file.h"
 #include "test_support.h"
 
 namespace {

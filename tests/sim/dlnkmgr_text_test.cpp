@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dlnkmgr_text.h"
-#include "host_view.h"
+#include "dlnkmgr/dlnkmgr_text.h"
+#include "topology/host_view.h"
 #include "test_support.h"
 
 namespace {

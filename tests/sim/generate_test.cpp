@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
-#include "generate.h"
-#include "naming.h"
+#include "topology_writers/generate.h"
+#include "topology/device_names.h"
 #include "test_support.h"
 
 namespace {

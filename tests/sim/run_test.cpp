@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-#include "proc_text.h"
+#include "topology/proc_format.h"
 #include "test_support.h"
 
 namespace {
