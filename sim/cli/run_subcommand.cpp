@@ -14,14 +14,15 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "sandbox/child_process.h"
-#include "topology/host_view.h"
-#include "sandbox/loop_devices.h"
-#include "topology/device_names.h"
-#include "sandbox/partition_image.h"
-#include "topology/proc_format.h"
-#include "sandbox/private_namespace.h"
 #include "dlnkmgr/state_file.h"
+#include "sandbox/child_process.h"
+#include "sandbox/loop_devices.h"
+#include "sandbox/other_root.h"
+#include "sandbox/partition_image.h"
+#include "sandbox/private_namespace.h"
+#include "topology/device_names.h"
+#include "topology/host_view.h"
+#include "topology/proc_format.h"
 
 namespace sim {
 namespace {
@@ -40,6 +41,10 @@ private:
 void warn(const std::string& text) {
     std::cerr << "hdlm-sim: " << text << "\n";
 }
+
+// Where another root file system is assembled: beside the work folder, so that the root's /dev
+// (the simulated one, bound without what is mounted below it) does not hold the root again.
+constexpr const char* kRootMount = "/dev/.hdlm-sim-root";
 
 std::string work(const std::string& name) {
     return std::string(kWorkDir) + "/" + name;
@@ -248,13 +253,23 @@ int runSimulated(const RunOptions& options) {
         return 2;
     }
     Progress progress(options.verbose);
+    if (!options.root.empty()) {
+        std::string why = unusableRoot(options.root);
+        if (!why.empty()) {
+            warn("cannot run in the root file system " + options.root + ": " + why +
+                 ". Give a folder holding a whole system, e.g. one made with debootstrap");
+            return 2;
+        }
+    }
     Topology t;
-    std::string realPartitions, realDevices, self;
+    std::string realPartitions, realDevices, self, cwd;
     try {
         t = loadTopology(options.topology);
         realPartitions = readTextFile("/proc/partitions");
         realDevices = readTextFile("/proc/devices");
         self = selfExe();
+        char here[PATH_MAX];
+        cwd = getcwd(here, sizeof here) ? here : "/";
     } catch (const std::exception& e) {
         warn(e.what());
         return 2;
@@ -288,8 +303,16 @@ int runSimulated(const RunOptions& options) {
         progress("binding the generated /proc/partitions and /proc/devices");
         bindOver(rt.procPartitionsFile, "/proc/partitions");
         bindOver(rt.procDevicesFile, "/proc/devices");
-        if (symlink(self.c_str(), work("bin/dlnkmgr").c_str()) != 0)
+        if (!options.root.empty()) {
+            progress("binding hdlm-sim with its loader and libraries for dlnkmgr in " +
+                     options.root);
+            provideDlnkmgr(work("runtime"), work("bin/dlnkmgr"));
+            progress("assembling " + options.root + " with the simulated /dev and /proc at " +
+                     kRootMount);
+            assembleRoot(options.root, kRootMount, work("overlay"), options.binds);
+        } else if (symlink(self.c_str(), work("bin/dlnkmgr").c_str()) != 0) {
             throw std::runtime_error("linking dlnkmgr: " + std::string(std::strerror(errno)));
+        }
         const char* path = getenv("PATH");
         std::string newPath =
             work("bin") + ":" +
@@ -297,7 +320,10 @@ int runSimulated(const RunOptions& options) {
         setenv("PATH", newPath.c_str(), 1);
         setenv(kStateEnv, state.c_str(), 1);
         progress("running " + options.command.front());
-        int status = runForwardingSignals(options.command);
+        int status = options.root.empty()
+                         ? runForwardingSignals(options.command)
+                         : runForwardingSignals(options.command, kRootMount,
+                                                startDirectory(cwd, options.binds));
         progress("command ended with status " + std::to_string(status) +
                  "; releasing loop devices");
         loops.release();

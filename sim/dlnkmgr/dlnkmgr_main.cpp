@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "dlnkmgr/dlnkmgr_text.h"
-#include "topology/host_view.h"
 #include "dlnkmgr/state_file.h"
+#include "topology/host_view.h"
 
 namespace sim {
 namespace {

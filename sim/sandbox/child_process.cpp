@@ -23,7 +23,8 @@ void forward(int sig, siginfo_t* info, void*) {
 
 }  // namespace
 
-int runForwardingSignals(const std::vector<std::string>& argv) {
+int runForwardingSignals(const std::vector<std::string>& argv, const std::string& root,
+                         const std::string& startDir) {
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_sigaction = forward;
@@ -45,6 +46,11 @@ int runForwardingSignals(const std::vector<std::string>& argv) {
         for (int i = 0; i < 4; ++i) sigaction(kForwarded[i], &old[i], nullptr);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(137);  // the simulator died before we got here
+        if (!root.empty() && (chroot(root.c_str()) != 0 || chdir(startDir.c_str()) != 0)) {
+            fprintf(stderr, "hdlm-sim: cannot enter the root file system at %s: %s\n",
+                    startDir.c_str(), strerror(errno));
+            _exit(125);
+        }
         std::vector<char*> args;
         args.reserve(argv.size() + 1);
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));

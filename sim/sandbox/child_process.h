@@ -10,6 +10,8 @@ namespace sim {
 // the terminal reach it directly); the child gets SIGKILL should this process die first.
 // Returns the child's exit status, 128 + the signal that ended it, 127 when the command is
 // not found, 126 when it cannot be executed.
-int runForwardingSignals(const std::vector<std::string>& argv);
+// With a `root`, the command runs changed into it, starting in `startDir`.
+int runForwardingSignals(const std::vector<std::string>& argv, const std::string& root = {},
+                         const std::string& startDir = "/");
 
 }  // namespace sim

@@ -64,7 +64,8 @@ UniqueFd LoopDevices::openIndex(unsigned index) {
 unsigned LoopDevices::attach(const std::string& image, const std::vector<LoopSlice>& slices,
                              unsigned preferredBase) {
     UniqueFd file(open(image.c_str(), O_RDWR | O_CLOEXEC));
-    if (!file.valid()) throw std::runtime_error("cannot open image " + image + ": " + std::strerror(errno));
+    if (!file.valid())
+        throw std::runtime_error("cannot open image " + image + ": " + std::strerror(errno));
     if (preferredBase && preferredBase % 16 == 0 &&
         tryBlock(preferredBase, file.get(), image, slices))
         return preferredBase;

@@ -47,7 +47,8 @@ std::unique_ptr<fdisk_parttype, TypeUnref> typeFor(fdisk_label* label, const Par
 
 void writeBlankImage(const std::string& path, uint64_t sizeBytes) {
     UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (!fd.valid()) throw std::runtime_error("cannot create image " + path + ": " + std::strerror(errno));
+    if (!fd.valid())
+        throw std::runtime_error("cannot create image " + path + ": " + std::strerror(errno));
     if (ftruncate(fd.get(), off_t(sizeBytes)) != 0)
         throw std::runtime_error("cannot size image " + path + ": " + std::strerror(errno));
 }

@@ -59,8 +59,7 @@ RecordedCommand runDlnkmgr(const std::vector<std::string>& args, int timeoutSeco
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     bool timedOut = false;
     while (outRead.valid() || errRead.valid()) {
-        struct pollfd fds[2] = {{outRead.get(), POLLIN, 0},
-                                {errRead.get(), POLLIN, 0}};
+        struct pollfd fds[2] = {{outRead.get(), POLLIN, 0}, {errRead.get(), POLLIN, 0}};
         int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
                            deadline - std::chrono::steady_clock::now())
                            .count());
