@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 
-#include "topology_writers/capture.h"
-#include "topology/host_view.h"
-#include "sandbox/partition_image.h"
 #include "dlnkmgr/state_file.h"
+#include "sandbox/partition_image.h"
 #include "test_support.h"
+#include "topology/host_view.h"
+#include "topology_writers/capture.h"
 
 namespace {
 

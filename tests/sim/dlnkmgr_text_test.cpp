@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "dlnkmgr/dlnkmgr_text.h"
-#include "topology/host_view.h"
 #include "test_support.h"
+#include "topology/host_view.h"
 
 namespace {
 

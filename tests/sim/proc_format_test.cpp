@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "test_support.h"
 #include "topology/host_view.h"
 #include "topology/proc_format.h"
-#include "test_support.h"
 
 namespace {
 

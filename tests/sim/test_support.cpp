@@ -9,8 +9,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "topology/host_view.h"
 #include "dlnkmgr/state_file.h"
+#include "topology/host_view.h"
 
 namespace simtest {
 
