@@ -21,7 +21,7 @@
 #include "sandbox/partition_image.h"
 #include "sandbox/private_namespace.h"
 #include "topology/device_names.h"
-#include "topology/host_view.h"
+#include "topology/numbering.h"
 #include "topology/proc_format.h"
 
 namespace sim {

@@ -15,7 +15,7 @@
 
 #include "dlnkmgr/dlnkmgr_text.h"
 #include "dlnkmgr/state_file.h"
-#include "topology/host_view.h"
+#include "topology/numbering.h"
 
 namespace sim {
 namespace {

@@ -8,7 +8,7 @@
 #include <ctime>
 #include <vector>
 
-#include "topology/host_view.h"
+#include "topology/numbering.h"
 
 namespace sim {
 namespace {

@@ -64,10 +64,10 @@ void rewriteInPlace(const std::string& path, const std::string& text) {
 void publishHost(const Topology& t) {
     if (!t.runtime) return;
     const Runtime& rt = *t.runtime;
-    if (!rt.procPartitionsFile.empty())
-        rewriteInPlace(rt.procPartitionsFile, procPartitionsText(t));
-    if (!rt.procDevicesFile.empty()) rewriteInPlace(rt.procDevicesFile, procDevicesText(t));
-    if (!rt.devDir.empty()) syncNodes(rt.devDir, simulatedNodes(t));
+    HostView view = deriveHostView(t);
+    if (!rt.procPartitionsFile.empty()) rewriteInPlace(rt.procPartitionsFile, partitionsText(view));
+    if (!rt.procDevicesFile.empty()) rewriteInPlace(rt.procDevicesFile, devicesText(view));
+    if (!rt.devDir.empty()) syncNodes(rt.devDir, view.nodes);
 }
 
 }  // namespace sim

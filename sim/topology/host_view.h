@@ -1,6 +1,8 @@
-// What the simulated host shows: device numbering, the /proc files' text and the /dev nodes,
-// all derived from the state (a topology with its runtime part).
+// The simulated host as the plug-in sees it, derived once from the state: every simulated
+// block device with its name and number, the /proc lines they make and their /dev nodes.
+// Rendering (files, nodes) reads this and nothing else.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,31 +17,23 @@ struct NodeSpec {
     DevNum dev;
 };
 
-// Majors the machine's /proc/devices leaves free in both sections, highest first below 253
-// (where the kernel's dynamic block majors start): 16 for the first letters a..p, then one
-// for the alert driver and one for the optional character sddlmfdrv.
-std::vector<unsigned> freeMajors(const DevicesTable& real, size_t count);
+struct HostView {
+    // The machine's own lines, then the SCSI path devices in the kernel's order, then the
+    // HDLM disks by name, each followed by its partitions.
+    std::vector<PartitionsLine> partitions;
+    // The machine's drivers plus sddlmfdrv under each HDLM major in use (and the alert driver
+    // and character sddlmfdrv where the topology asks for them).
+    DevicesTable devices;
+    std::vector<NodeSpec> nodes;  // one per simulated device above
+    // A recorded host is shown as recorded, text for text.
+    std::optional<std::string> recordedPartitions;
+    std::optional<std::string> recordedDevices;
+};
 
-// An LU is an HDLM device while HDLM manages one of its paths (present or gone).
-bool luVisible(const LU& lu);
-// The SCSI device of a path exists in the OS.
-bool scsiPresent(const Path& p);
+HostView deriveHostView(const Topology& t);
 
-// Fills the runtime part and what the topology leaves open: names of the LUs HDLM manages at
-// start (lowest free names, in order), path IDs, fake-major disk numbers. Loop-backed numbers,
-// where wanted, are set by the caller before or after (LU::disk with loopBacked).
-void prepareState(Topology& t, const std::string& realPartitions, const std::string& realDevices);
-// Gives a newly shown LU the lowest free name and, unless a loop device backs it, its number.
-void nameAndNumber(Topology& t, LU& lu);
-// The number of an HDLM disk under its first letter's fake major.
-DevNum fakeDiskNumber(const Runtime& rt, const std::string& hdev);
-
-std::vector<PartitionsLine> simulatedPartitions(const Topology& t);
-std::string procPartitionsText(const Topology& t);
-std::string procDevicesText(const Topology& t);
-std::vector<NodeSpec> simulatedNodes(const Topology& t);
-
-// Kernel-style size of a partition in /proc/partitions: an extended partition shows 1 KiB.
-uint64_t partitionKiB(const Partition& p);
+// The view's /proc/partitions and /proc/devices text.
+std::string partitionsText(const HostView& view);
+std::string devicesText(const HostView& view);
 
 }  // namespace sim

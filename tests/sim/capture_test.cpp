@@ -8,7 +8,7 @@
 #include "dlnkmgr/state_file.h"
 #include "sandbox/partition_image.h"
 #include "test_support.h"
-#include "topology/host_view.h"
+#include "topology/numbering.h"
 #include "topology_writers/capture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "dlnkmgr/dlnkmgr_text.h"
 #include "test_support.h"
-#include "topology/host_view.h"
+#include "topology/numbering.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
-#include "topology/host_view.h"
+#include "topology/numbering.h"
 #include "topology/proc_format.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "dlnkmgr/state_file.h"
-#include "topology/host_view.h"
+#include "topology/numbering.h"
 
 namespace simtest {
 
