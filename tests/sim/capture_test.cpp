@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 
-#include "capture.h"
-#include "host_view.h"
-#include "partition_image.h"
-#include "sim_state.h"
+#include "dlnkmgr/state_file.h"
+#include "sandbox/partition_image.h"
 #include "test_support.h"
+#include "topology/numbering.h"
+#include "topology_writers/capture.h"
 
 namespace {
 

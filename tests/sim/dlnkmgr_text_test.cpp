@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "dlnkmgr_text.h"
-#include "host_view.h"
+#include "dlnkmgr/dlnkmgr_text.h"
 #include "test_support.h"
+#include "topology/numbering.h"
 
 namespace {
 

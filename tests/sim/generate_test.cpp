@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <set>
 
-#include "generate.h"
-#include "naming.h"
 #include "test_support.h"
+#include "topology/device_names.h"
+#include "topology_writers/generate.h"
 
 namespace {
 

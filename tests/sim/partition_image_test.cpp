@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
-#include "partition_image.h"
+#include "sandbox/partition_image.h"
 #include "test_support.h"
 
 namespace {

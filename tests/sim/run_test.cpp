@@ -2,6 +2,7 @@
 // exit status, signals, capture and replay, and that nothing stays behind. Needs root.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +12,8 @@
 #include <set>
 #include <thread>
 
-#include "proc_text.h"
 #include "test_support.h"
+#include "topology/proc_format.h"
 
 namespace {
 
@@ -379,6 +380,70 @@ TEST_F(SimRun, GeneratedFiveHundredTwelveLusAreAllThere) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "512\n1536\n1536\n/dev/sddlmpap\n/dev/sddlmpap2\n");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+// Another root file system: an older distribution, kept in a cache outside the clone.
+const std::string kOldRoot = "/var/cache/tsmpio-hdlm/roots/bullseye";
+
+class SimRunInOtherRoot : public SimRun {
+protected:
+    void SetUp() override {
+        SimRun::SetUp();
+        if (IsSkipped()) return;
+        if (access((kOldRoot + "/bin/sh").c_str(), X_OK) != 0)
+            GTEST_SKIP() << "no older root file system at " << kOldRoot
+                         << " (make one with: debootstrap --variant=minbase bullseye " << kOldRoot
+                         << ")";
+    }
+};
+
+TEST_F(SimRunInOtherRoot, SeesTheSimulatedHostAndItsOwnFiles) {
+    // What the plug-in looks at, before and after a refresh: the same in the old root as here.
+    const std::string host =
+        "dlnkmgr view -sys -msrv | grep -c Alive; dlnkmgr view -lu | grep 'sddlm' | awk '{print "
+        "$2}'; dlnkmgr view -lu -item -hdev sddlmad | grep sd |  awk '{print $(NF-11)}' ;"
+        "grep sddlm /proc/partitions; cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}';"
+        "ls -n /dev/sddlm* | awk '{print $1, $5, $6, $NF}'; dlnkmgr add -path -s | grep -c "
+        "KAPL01001-I; ls /dev/sddlmae; blockdev --getsz /dev/sddlmaa1";
+    auto here = simRun(host);
+    ASSERT_EQ(here.status, 0) << here.err;
+    simtest::TempDir carried;
+    ASSERT_EQ(mkdir((carried.path() + "/sub").c_str(), 0755), 0);
+    std::string mounts = sh("grep -c . /proc/self/mountinfo").out;
+    auto there = sh("cd " + carried.path() + "/sub && " + kSim + " run --root " + kOldRoot +
+                    " --bind " + carried.path() + ":/opt/carried " + kDemo + " -- sh -c " +
+                    quote(host + "; echo --; cat /etc/debian_version; pwd; echo out > result;"
+                                 "echo junk > /etc/hdlm-sim-junk"));
+    ASSERT_EQ(there.status, 0) << there.err;
+    size_t split = there.out.find("--\n");
+    ASSERT_NE(split, std::string::npos) << there.out;
+    EXPECT_EQ(there.out.substr(0, split), here.out);
+    // The root's own files, the caller's folder at its place, the root itself left as it was.
+    EXPECT_EQ(there.out.substr(split + 3),
+              sim::readTextFile(kOldRoot + "/etc/debian_version") + "/opt/carried/sub\n");
+    EXPECT_EQ(sim::readTextFile(carried.path() + "/sub/result"), "out\n");
+    EXPECT_NE(access((kOldRoot + "/etc/hdlm-sim-junk").c_str(), F_OK), 0);
+    EXPECT_EQ(sh("grep -c . /proc/self/mountinfo").out, mounts);
+}
+
+TEST_F(SimRun, UnusableRootsAndBindsAreRefusedByName) {
+    simtest::TempDir empty;
+    struct Case {
+        std::string options;
+        std::string says;
+    } cases[] = {
+        {"--root /nonexistent/root", "/nonexistent/root: cannot use it: No such file"},
+        {"--root " + empty.path(), empty.path() + ": no executable /bin/sh inside"},
+        {"--root " + kDemo, kDemo + ": not a directory"},
+        {"--bind " + empty.path(), "--bind needs --root"},
+        {"--root " + empty.path() + " --bind /nonexistent/src", "/nonexistent/src"},
+    };
+    for (const Case& c : cases) {
+        auto r = sh(kSim + " run " + c.options + " " + kDemo + " -- true");
+        EXPECT_EQ(r.status, 2) << c.options;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.options << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.options;
+    }
 }
 
 }  // namespace

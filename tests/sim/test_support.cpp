@@ -9,8 +9,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "host_view.h"
-#include "sim_state.h"
+#include "dlnkmgr/state_file.h"
+#include "topology/numbering.h"
 
 namespace simtest {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "topology.h"
+#include "topology/topology.h"
 
 namespace simtest {
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "test_support.h"
-#include "topology.h"
+#include "topology/topology.h"
 
 namespace {
 

@@ -1,0 +1,27 @@
+// The text dlnkmgr prints, laid out as HDLM lays it out.
+#pragma once
+#include <optional>
+#include <string>
+
+#include "topology/topology.h"
+
+namespace sim {
+
+// "yyyy/mm/dd hh:mm:ss", local time.
+std::string hdlmTimestamp();
+
+// "KAPL01001-I The HDLM command completed normally. Operation name = OP, completion time = TIME"
+std::string completionLine(const std::string& operation, const std::string& time);
+
+std::string renderManagerView(const DlnkmgrOptions& options, const std::string& wakeupTime);
+
+// view -lu: one block per storage system (three header lines, an empty line, the column
+// header, a line per path with continuation lines for an LU's further paths), blocks
+// separated by an empty line. No completion line.
+std::string renderLuView(const Topology& t, const std::optional<std::string>& hdev = std::nullopt);
+
+// view -lu -item [-hdev NAME]: every column; nullopt when NAME is not an HDLM device.
+std::optional<std::string> renderLuItemView(const Topology& t,
+                                            const std::optional<std::string>& hdev);
+
+}  // namespace sim
