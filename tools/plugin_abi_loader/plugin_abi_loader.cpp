@@ -1,10 +1,8 @@
-#include "plugin_loader.h"
+#include "plugin_abi_loader.h"
 
 #include <dlfcn.h>
 
-#include <vector>
-
-namespace probe {
+namespace plugin_abi {
 
 namespace {
 
@@ -13,16 +11,18 @@ std::string lastDlError() {
     return text ? text : "no reason given";
 }
 
-// dlsym hands back void*; the plug-in's header fixes the real type.
+// dlsym hands back void*; the plug-in's header fixes the real type. Null when absent.
 template <typename Fn>
-void resolve(void* handle, const char* name, Fn& slot, std::vector<std::string>& missing) {
+bool resolve(void* handle, const char* name, Fn& slot) {
     dlerror();
     void* symbol = dlsym(handle, name);
-    if (!symbol) {
-        missing.emplace_back(name);
-        return;
-    }
     slot = reinterpret_cast<Fn>(symbol);
+    return symbol != nullptr;
+}
+
+template <typename Fn>
+void require(void* handle, const char* name, Fn& slot, std::vector<std::string>& missing) {
+    if (!resolve(handle, name, slot)) missing.emplace_back(name);
 }
 
 }  // namespace
@@ -31,42 +31,50 @@ void LoadedPlugin::Closer::operator()(void* handle) const {
     if (handle) dlclose(handle);
 }
 
-LoadedPlugin LoadedPlugin::load(const std::string& path) {
-    // A bare file name would send dlopen searching the library path; the user named a file.
+LoadedPlugin LoadedPlugin::open(const std::string& path, int dlopenFlags) {
+    // A bare file name would send dlopen searching the library path; the caller named a file.
     std::string file = path.find('/') == std::string::npos ? "./" + path : path;
 
     LoadedPlugin plugin;
     plugin.path_ = path;
     dlerror();
-    // RTLD_NOW: an unresolved symbol inside the plug-in fails here, not halfway through a call.
-    plugin.handle_.reset(dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL));
+    plugin.handle_.reset(dlopen(file.c_str(), dlopenFlags));
     if (!plugin.handle_) {
-        throw LoadError("cannot load the plug-in " + path + ": " + lastDlError() +
-                        "\n  check the path, or give the plug-in with --plugin PATH");
+        throw LoadError("cannot load the plug-in " + path + ": " + lastDlError());
     }
 
     void* handle = plugin.handle_.get();
     EntryPoints& e = plugin.entry_;
     std::vector<std::string> missing;
-    resolve(handle, "getVendorName", e.getVendorName, missing);
-    resolve(handle, "init", e.init, missing);
-    resolve(handle, "getMPIODevices", e.getMPIODevices, missing);
-    resolve(handle, "isMPIODevice", e.isMPIODevice, missing);
-    resolve(handle, "getUnderlyingDevices", e.getUnderlyingDevices, missing);
-    resolve(handle, "refreshMPIO", e.refreshMPIO, missing);
-    resolve(handle, "deleteMPIODevice", e.deleteMPIODevice, missing);
-    resolve(handle, "isPartitionDevice", e.isPartitionDevice, missing);
-    resolve(handle, "getPartitionDevices", e.getPartitionDevices, missing);
+    require(handle, "getVendorName", e.getVendorName, missing);
+    require(handle, "init", e.init, missing);
+    require(handle, "getMPIODevices", e.getMPIODevices, missing);
+    require(handle, "isMPIODevice", e.isMPIODevice, missing);
+    require(handle, "getUnderlyingDevices", e.getUnderlyingDevices, missing);
+    require(handle, "refreshMPIO", e.refreshMPIO, missing);
+    require(handle, "deleteMPIODevice", e.deleteMPIODevice, missing);
+    require(handle, "isPartitionDevice", e.isPartitionDevice, missing);
+    require(handle, "getPartitionDevices", e.getPartitionDevices, missing);
     if (!missing.empty()) {
         std::string names;
         for (const auto& name : missing) names += (names.empty() ? "" : ", ") + name;
-        throw LoadError(
-            "the plug-in " + path + " lacks the entry point" + (missing.size() > 1 ? "s " : " ") +
-            names +
-            "\n  it was not built for this interface (see TsMPIO_HDLM.h); rebuild it or "
-            "give another with --plugin PATH");
+        throw LoadError("the plug-in " + path + " lacks the entry point" +
+                            (missing.size() > 1 ? "s " : " ") + names,
+                        std::move(missing));
     }
+
+    OptionalExports& o = plugin.optional_;
+    resolve(handle, "bVerboseLogging", o.bVerboseLogging);
+    resolve(handle, "_VendorName", o.vendorName);
+    // The C++ helpers under their mangled names (the C++11 std::string ABI).
+    resolve(handle,
+            "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
+            "St4lessIS5_ESaISt4pairIKS5_S5_EEE",
+            o.listMPIODevices);
+    resolve(handle, "_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
+            o.FindMpDeviceName);
+    resolve(handle, "_Z15compareDevMajori", o.compareDevMajor);
     return plugin;
 }
 
-}  // namespace probe
+}  // namespace plugin_abi
