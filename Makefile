@@ -7,6 +7,8 @@ else
 BUILD ?= build-$(subst $(comma),-,$(SANITIZE))
 endif
 comma := ,
+# The sub-makes cmake starts inherit this: no "Entering directory" lines between the steps.
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 20
@@ -35,8 +37,8 @@ else
 endif
 
 # The plug-in's whole job on a simulated HDLM host (needs root: namespaces, nodes, loop devices).
-# Builds only what it runs; a tree configured before (by make build or make test) is kept as it is.
-DEMO_TARGETS := TsMPIO_HDLM TsLib ZoUtils kpartx mpio-probe hdlm-sim
+# Builds only what it runs (demo-programs); a tree configured before by make build or make test
+# keeps its tests.
 demo:
 	@scripts/bootstrap demo
 	@if [ ! -f $(BUILD)/CMakeCache.txt ]; then \
@@ -45,7 +47,7 @@ demo:
 	    || { echo "make: cmake configure failed (see above); rerun 'cmake -S . -B $(BUILD)' to see details" >&2; exit 1; }; \
 	fi
 	@echo "make: building the plug-in, the stand-ins of the host's libraries, mpio-probe and hdlm-sim"
-	@cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
+	@cmake --build $(BUILD) -j $(JOBS) --target demo-programs
 	@echo "make: running mpio-probe report on the simulated host of sim/topologies/demo.json"
 	@rm -f $(BUILD)/demo.log
 	@TS_DEBUG_LOG=$(abspath $(BUILD))/demo.log \
