@@ -7,6 +7,8 @@ else
 BUILD ?= build-$(subst $(comma),-,$(SANITIZE))
 endif
 comma := ,
+# The sub-makes cmake starts inherit this: no "Entering directory" lines between the steps.
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 20
@@ -19,7 +21,7 @@ bootstrap:
 	@scripts/bootstrap
 
 configure: bootstrap
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$(SANITIZE)" $(CMAKE_FLAGS) >/dev/null \
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$(SANITIZE)" -DTSMPIO_TESTS=ON $(CMAKE_FLAGS) >/dev/null \
 	  || { echo "make: cmake configure failed (see above); rerun 'cmake -S . -B $(BUILD)' to see details" >&2; exit 1; }
 
 build: configure
@@ -35,7 +37,17 @@ else
 endif
 
 # The plug-in's whole job on a simulated HDLM host (needs root: namespaces, nodes, loop devices).
-demo: build
+# Builds only what it runs (demo-programs); a tree configured before by make build or make test
+# keeps its tests.
+demo:
+	@scripts/bootstrap demo
+	@if [ ! -f $(BUILD)/CMakeCache.txt ]; then \
+	  echo "make: configuring $(BUILD)/ without the tests (cmake)"; \
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE="$(SANITIZE)" -DTSMPIO_TESTS=OFF $(CMAKE_FLAGS) >/dev/null \
+	    || { echo "make: cmake configure failed (see above); rerun 'cmake -S . -B $(BUILD)' to see details" >&2; exit 1; }; \
+	fi
+	@echo "make: building the plug-in, the stand-ins of the host's libraries, mpio-probe and hdlm-sim"
+	@cmake --build $(BUILD) -j $(JOBS) --target demo-programs
 	@echo "make: running mpio-probe report on the simulated host of sim/topologies/demo.json"
 	@rm -f $(BUILD)/demo.log
 	@TS_DEBUG_LOG=$(abspath $(BUILD))/demo.log \

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "probe_sandbox.h"
+#include "project_version.h"
 
 namespace probe_test {
 namespace {
@@ -45,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, ProbeCommand,
     testing::Values(
         CommandCase{"vendor", {"vendor"}, "{}", 0, {"getVendorName() ", "= \"Fake MPIO vendor\""}},
+        CommandCase{"version", {"--version"}, "{}", 0, {"mpio-probe " TSMPIO_HDLM_VERSION "\n"}},
         CommandCase{
             "vendor_null", {"vendor"}, R"({"vendorIsNull": true})", 1, {"= null", "FAILED"}},
         CommandCase{"init", {"init"}, "{}", 0, {"init() ", "= \"Fake MPIO vendor\""}},
@@ -197,6 +199,7 @@ TEST(ProbeCalls, CommandsCallTheirEntryPointAfterInit) {
 struct UsageCase {
     const char* name;
     std::vector<std::string> args;
+    const char* expectedInStderr = "";  // the word that was not understood, named
 };
 
 std::ostream& operator<<(std::ostream& out, const UsageCase& c) {
@@ -210,19 +213,23 @@ TEST_P(ProbeUsage, ExitsTwoAndCallsNothing) {
     sandbox.writeScenario(twoDiskScenario());
     ProbeRun r = sandbox.run(GetParam().args);
     EXPECT_EQ(r.exitStatus, 2) << r.out << r.err;
-    EXPECT_FALSE(r.err.empty());
+    EXPECT_NE(r.err.find(GetParam().expectedInStderr), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Try 'mpio-probe --help'"), std::string::npos) << r.err;
     EXPECT_TRUE(sandbox.calls().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     BadCommandLines, ProbeUsage,
-    testing::Values(UsageCase{"no_command", {}}, UsageCase{"unknown_command", {"list"}},
-                    UsageCase{"missing_device", {"is-mpio"}},
-                    UsageCase{"two_commands", {"vendor", "devices"}},
-                    UsageCase{"negative_capacity", {"--capacity", "-1", "devices"}},
-                    UsageCase{"capacity_not_a_number", {"--capacity", "many", "devices"}},
-                    UsageCase{"capacity_too_big", {"--capacity", "16385", "devices"}},
-                    UsageCase{"unknown_option", {"--verbose", "devices"}}),
+    testing::Values(
+        UsageCase{"no_command", {}, "a command is required: one of vendor, init"},
+        UsageCase{"unknown_command", {"list"}, "unknown command 'list'"},
+        UsageCase{"missing_device", {"is-mpio"}, "DEVICE"},
+        UsageCase{"two_commands", {"vendor", "devices"}, "unexpected argument 'devices'"},
+        UsageCase{"negative_capacity", {"--capacity", "-1", "devices"}},
+        UsageCase{"capacity_not_a_number", {"--capacity", "many", "devices"}},
+        UsageCase{"capacity_too_big", {"--capacity", "16385", "devices"}},
+        UsageCase{"unknown_option", {"--verbose", "devices"}, "unrecognized option '--verbose'"},
+        UsageCase{"unknown_option_after_command", {"devices", "-x"}, "unrecognized option '-x'"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 TEST(ProbeUsage, HelpExitsZeroAndListsEveryCommand) {

@@ -1,5 +1,6 @@
-// What the probe learnt from the plug-in: one record per entry-point call, as the renderers show
-// it.
+// mpio-probe in three stages: call the plug-in's entry points into a model of what it answered
+// (plugin_calls.cpp), then show that model as text (text_output.cpp) or JSON (json_output.cpp).
+// main.cpp holds the command line.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,8 @@
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "plugin_abi_loader.h"
 
 namespace probe {
 
@@ -108,5 +111,81 @@ struct CommandResult {
     CommandBody body;
     int exitStatus = 0;
 };
+
+// --- calling the plug-in ----------------------------------------------------------------------
+
+constexpr int kDefaultCapacity = 64;
+// The largest array the probe hands out (16 MiB of path buffers); a plug-in asking for more is
+// answered from what fitted.
+constexpr int kMaxCapacity = 16384;
+
+struct CapacityPolicy {
+    int initial = kDefaultCapacity;
+    bool fixed = false;  // --capacity: never retry with a bigger array
+};
+
+// Calls the plug-in's entry points the way a host does: caller-owned buffers of the header's sizes,
+// error outputs cleared before every call, one retry of a list call that says it needs more room.
+class PluginCaller {
+public:
+    PluginCaller(const plugin_abi::EntryPoints& entry, CapacityPolicy policy)
+        : entry_(entry), policy_(policy) {}
+
+    CallOutcome vendor() const;
+    CallOutcome init() const;
+    ListOutcome devices() const;
+    IsMpioAnswer isMpio(const std::string& device) const;
+    ListOutcome underlying(const std::string& device) const;
+    PartitionCheck isPartition(const std::string& device) const;
+    PartitionsOutcome partitions(const std::string& device) const;
+    CallOutcome refresh() const;
+    CallOutcome deleteDevice(const std::string& device) const;
+
+private:
+    const plugin_abi::EntryPoints& entry_;
+    CapacityPolicy policy_;
+};
+
+struct ProbeOptions {
+    std::string command;
+    std::string device;
+    bool skipInit = false;
+    CapacityPolicy capacity;
+};
+
+// Calls init (unless skipped; an init that fails ends the run there), then the command.
+CommandResult runCommand(const plugin_abi::LoadedPlugin& plugin, const ProbeOptions& options);
+
+// The report: vendor, device list, and for each device its paths and its partitions, each
+// partition checked with isPartitionDevice.
+ReportOutcome buildReport(const PluginCaller& caller);
+
+// The exit status: 0 success, 1 a failure or a negative answer from the plug-in, 2 a usage error
+// or a plug-in that cannot be loaded (decided before any call).
+constexpr int kExitSuccess = 0;
+constexpr int kExitPluginSaidNo = 1;
+constexpr int kExitUsage = 2;
+
+int exitStatusOf(const CommandResult& result);
+
+// --- the text output --------------------------------------------------------------------------
+
+// One aligned line per entry-point call, then what it listed; the report as a tree in the manner
+// of lsblk.
+std::string renderText(const CommandResult& result);
+
+// A size in bytes the way lsblk prints it: binary units, one decimal where it matters (100M, 1.5G).
+std::string humanSize(uint64_t bytes);
+
+// --- the JSON output --------------------------------------------------------------------------
+
+// One document per run, its schema documented in the probe's README.
+constexpr int kJsonSchemaVersion = 1;
+
+std::string renderJson(const CommandResult& result);
+
+// The document for a run that never reached the plug-in (it could not be loaded).
+std::string loadFailureJson(const std::string& command, const std::string& pluginPath,
+                            const std::string& error, int exitStatus);
 
 }  // namespace probe

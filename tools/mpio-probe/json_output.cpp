@@ -1,8 +1,8 @@
-#include "json_renderer.h"
-
+// The --json output: one document per run.
+#include <nlohmann/json.hpp>
 #include <set>
 
-#include "text_format.h"
+#include "probe.h"
 
 namespace probe {
 
@@ -114,7 +114,16 @@ struct BodyJson {
 
 }  // namespace
 
-json toJson(const CommandResult& result) {
+namespace {
+
+// Invalid UTF-8 from the plug-in becomes U+FFFD instead of aborting the dump.
+std::string dumped(const json& doc) {
+    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
+
+std::string renderJson(const CommandResult& result) {
     json doc;
     doc["schemaVersion"] = kJsonSchemaVersion;
     doc["command"] = result.command;
@@ -123,18 +132,18 @@ json toJson(const CommandResult& result) {
     doc["ok"] = result.exitStatus == 0;
     doc["init"] = result.init ? callJson(*result.init) : json(nullptr);
     std::visit(BodyJson{doc, result.command}, result.body);
-    return doc;
+    return dumped(doc);
 }
 
-json loadFailureJson(const std::string& command, const std::string& pluginPath,
-                     const std::string& error, int exitStatus) {
-    return {{"schemaVersion", kJsonSchemaVersion},
-            {"command", command},
-            {"plugin", pluginPath},
-            {"exitStatus", exitStatus},
-            {"ok", false},
-            {"init", nullptr},
-            {"error", error}};
+std::string loadFailureJson(const std::string& command, const std::string& pluginPath,
+                            const std::string& error, int exitStatus) {
+    return dumped({{"schemaVersion", kJsonSchemaVersion},
+                   {"command", command},
+                   {"plugin", pluginPath},
+                   {"exitStatus", exitStatus},
+                   {"ok", false},
+                   {"init", nullptr},
+                   {"error", error}});
 }
 
 }  // namespace probe

@@ -1,12 +1,54 @@
-#include "plugin_caller.h"
-
+// Calls the plug-in's entry points the way a host does and records what each one answered.
 #include <algorithm>
+#include <array>
+#include <cstring>
 
-#include "call_buffers.h"
+#include "probe.h"
 
 namespace probe {
 
 namespace {
+
+// --- caller-owned buffers, sized as the plug-in's header demands ------------------------------
+
+// Text in a fixed buffer the plug-in wrote; bounded even if it left out the NUL.
+template <size_t N>
+std::string boundedText(const std::array<char, N>& buffer) {
+    return std::string(buffer.data(), strnlen(buffer.data(), N));
+}
+
+// errorCode and errorMessage, cleared before each call so that stale text never passes as new.
+struct ErrorOutputs {
+    int code = 0;
+    std::array<char, MAXMPIOERRORLEN> message{};
+
+    void reset() {
+        code = 0;
+        message.fill('\0');
+    }
+    void copyInto(CallOutcome& call) const {
+        call.errorCode = code;
+        call.errorMessage = boundedText(message);
+    }
+};
+
+// An array of char* to MAXMPIOPATHLEN-byte buffers. Never empty, so a capacity of 0 still passes
+// a valid array.
+class PathArray {
+public:
+    explicit PathArray(int capacity)
+        : buffers_(static_cast<size_t>(capacity > 0 ? capacity : 1)), pointers_(buffers_.size()) {
+        for (size_t i = 0; i < buffers_.size(); ++i) pointers_[i] = buffers_[i].data();
+    }
+    char** data() { return pointers_.data(); }
+    std::string at(int index) const { return boundedText(buffers_.at(static_cast<size_t>(index))); }
+
+private:
+    std::vector<std::array<char, MAXMPIOPATHLEN>> buffers_;
+    std::vector<char*> pointers_;
+};
+
+// --- one call of each entry point --------------------------------------------------------------
 
 // The host's context argument; no plug-in of this interface reads it.
 void* const kContext = nullptr;
@@ -200,6 +242,103 @@ CallOutcome PluginCaller::deleteDevice(const std::string& device) const {
     CallOutcome call = intCall("deleteMPIODevice", device, result, errors);
     call.failed = result != 0;
     return call;
+}
+
+// --- the commands: which entry points each one calls, in which order --------------------------
+
+ReportOutcome buildReport(const PluginCaller& caller) {
+    ReportOutcome report;
+    report.vendor = caller.vendor();
+    report.devices = caller.devices();
+    for (const auto& device : report.devices.items) {
+        DiskReport disk;
+        disk.device = device;
+        disk.paths = caller.underlying(device);
+        disk.partitions = caller.partitions(device);
+        for (auto& partition : disk.partitions.partitions) {
+            partition.check = caller.isPartition(partition.name);
+            partition.check->expectedParent = device;
+        }
+        report.disks.push_back(std::move(disk));
+    }
+    return report;
+}
+
+namespace {
+
+CommandBody runBody(const PluginCaller& caller, const ProbeOptions& options) {
+    const std::string& c = options.command;
+    const std::string& device = options.device;
+    if (c == "vendor") return caller.vendor();
+    if (c == "devices") return caller.devices();
+    if (c == "is-mpio") return caller.isMpio(device);
+    if (c == "underlying") return caller.underlying(device);
+    if (c == "is-partition") return caller.isPartition(device);
+    if (c == "partitions") return caller.partitions(device);
+    if (c == "refresh") return caller.refresh();
+    if (c == "delete") return caller.deleteDevice(device);
+    if (c == "report") return buildReport(caller);
+    return NotRun{};
+}
+
+}  // namespace
+
+CommandResult runCommand(const plugin_abi::LoadedPlugin& plugin, const ProbeOptions& options) {
+    PluginCaller caller(plugin.entry(), options.capacity);
+    CommandResult result;
+    result.command = options.command;
+    result.pluginPath = plugin.path();
+    // The init command is the init call itself; calling it twice would register the driver's
+    // majors twice.
+    if (!options.skipInit || options.command == "init") {
+        result.init = caller.init();
+    }
+    if (options.command != "init" && !(result.init && result.init->failed)) {
+        result.body = runBody(caller, options);
+    }
+    result.exitStatus = exitStatusOf(result);
+    return result;
+}
+
+// --- the exit status ---------------------------------------------------------------------------
+
+namespace {
+
+bool checkFailed(const std::optional<PartitionCheck>& check) {
+    return check && (check->call.failed || !check->answer || check->parentMismatch());
+}
+
+bool reportFailed(const ReportOutcome& report) {
+    if (report.vendor.failed || report.devices.call.failed) return true;
+    for (const auto& disk : report.disks) {
+        if (disk.paths.call.failed || disk.partitions.call.failed) return true;
+        for (const auto& partition : disk.partitions.partitions) {
+            if (checkFailed(partition.check)) return true;
+        }
+    }
+    return false;
+}
+
+struct FailedVisitor {
+    bool operator()(const NotRun&) const { return false; }
+    bool operator()(const CallOutcome& c) const { return c.failed; }
+    bool operator()(const IsMpioAnswer& a) const { return a.call.failed || !a.answer; }
+    bool operator()(const ListOutcome& l) const { return l.call.failed; }
+    bool operator()(const PartitionCheck& p) const { return p.call.failed || !p.answer; }
+    bool operator()(const PartitionsOutcome& p) const { return p.call.failed; }
+    bool operator()(const ReportOutcome& r) const { return reportFailed(r); }
+};
+
+// True when the body holds a failure or a "no" (for the report: anywhere in it).
+bool bodyFailed(const CommandBody& body) {
+    return std::visit(FailedVisitor{}, body);
+}
+
+}  // namespace
+
+int exitStatusOf(const CommandResult& result) {
+    if (result.init && result.init->failed) return kExitPluginSaidNo;
+    return bodyFailed(result.body) ? kExitPluginSaidNo : kExitSuccess;
 }
 
 }  // namespace probe

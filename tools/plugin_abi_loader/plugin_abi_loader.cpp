@@ -1,0 +1,80 @@
+#include "plugin_abi_loader.h"
+
+#include <dlfcn.h>
+
+namespace plugin_abi {
+
+namespace {
+
+std::string lastDlError() {
+    const char* text = dlerror();
+    return text ? text : "no reason given";
+}
+
+// dlsym hands back void*; the plug-in's header fixes the real type. Null when absent.
+template <typename Fn>
+bool resolve(void* handle, const char* name, Fn& slot) {
+    dlerror();
+    void* symbol = dlsym(handle, name);
+    slot = reinterpret_cast<Fn>(symbol);
+    return symbol != nullptr;
+}
+
+template <typename Fn>
+void require(void* handle, const char* name, Fn& slot, std::vector<std::string>& missing) {
+    if (!resolve(handle, name, slot)) missing.emplace_back(name);
+}
+
+}  // namespace
+
+void LoadedPlugin::Closer::operator()(void* handle) const {
+    if (handle) dlclose(handle);
+}
+
+LoadedPlugin LoadedPlugin::open(const std::string& path, int dlopenFlags) {
+    // A bare file name would send dlopen searching the library path; the caller named a file.
+    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+
+    LoadedPlugin plugin;
+    plugin.path_ = path;
+    dlerror();
+    plugin.handle_.reset(dlopen(file.c_str(), dlopenFlags));
+    if (!plugin.handle_) {
+        throw LoadError("cannot load the plug-in " + path + ": " + lastDlError());
+    }
+
+    void* handle = plugin.handle_.get();
+    EntryPoints& e = plugin.entry_;
+    std::vector<std::string> missing;
+    require(handle, "getVendorName", e.getVendorName, missing);
+    require(handle, "init", e.init, missing);
+    require(handle, "getMPIODevices", e.getMPIODevices, missing);
+    require(handle, "isMPIODevice", e.isMPIODevice, missing);
+    require(handle, "getUnderlyingDevices", e.getUnderlyingDevices, missing);
+    require(handle, "refreshMPIO", e.refreshMPIO, missing);
+    require(handle, "deleteMPIODevice", e.deleteMPIODevice, missing);
+    require(handle, "isPartitionDevice", e.isPartitionDevice, missing);
+    require(handle, "getPartitionDevices", e.getPartitionDevices, missing);
+    if (!missing.empty()) {
+        std::string names;
+        for (const auto& name : missing) names += (names.empty() ? "" : ", ") + name;
+        throw LoadError("the plug-in " + path + " lacks the entry point" +
+                            (missing.size() > 1 ? "s " : " ") + names,
+                        std::move(missing));
+    }
+
+    OptionalExports& o = plugin.optional_;
+    resolve(handle, "bVerboseLogging", o.bVerboseLogging);
+    resolve(handle, "_VendorName", o.vendorName);
+    // The C++ helpers under their mangled names (the C++11 std::string ABI).
+    resolve(handle,
+            "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
+            "St4lessIS5_ESaISt4pairIKS5_S5_EEE",
+            o.listMPIODevices);
+    resolve(handle, "_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
+            o.FindMpDeviceName);
+    resolve(handle, "_Z15compareDevMajori", o.compareDevMajor);
+    return plugin;
+}
+
+}  // namespace plugin_abi
