@@ -54,11 +54,15 @@ demo:
 	  $(BUILD)/bin/hdlm-sim run sim/topologies/demo.json -- $(BUILD)/bin/mpio-probe report
 	@echo "make: the plug-in's log lines are in $(BUILD)/demo.log"
 
-# Debian packages of the plug-in and of the tools, into $(BUILD)/packages/.
-package: build
-	@echo "make: building Debian packages into $(BUILD)/packages/ (cpack)"
-	@cd $(BUILD) && cpack --config CPackConfig.cmake \
-	  || { echo "make: cpack failed (see above); check that dpkg-dev is installed (make bootstrap)" >&2; exit 1; }
+# The released .deb and .rpm packages of the plug-in and of the tools, into $(BUILD)/packages/:
+# built in a Debian 11 root with its own g++ 10 and glibc 2.31, so that they load on the older
+# hosts HDLM runs on (packaging/release-build; needs root; cached until a source changes).
+package: bootstrap
+	@echo "make: building the released packages in the older builder root (packaging/release-build)"
+	@out="$$(packaging/release-build)" \
+	  || { echo "make: the release build failed (see above); its log is in /var/cache/tsmpio-hdlm/release/" >&2; exit 1; }; \
+	  mkdir -p $(BUILD)/packages && cp "$$out"/*.deb "$$out"/*.rpm $(BUILD)/packages/ \
+	  && echo "make: packages in $(BUILD)/packages/:" && ls $(BUILD)/packages/
 
 # The plug-in's host-facing ABI against the pinned abi/libTsMPIO_HDLM.abi; abi-baseline re-pins it.
 abi-check: configure

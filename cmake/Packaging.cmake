@@ -1,7 +1,15 @@
-# Debian packages, one per install component (the first line of each description is its summary): tsmpio-hdlm-plugin and tsmpio-hdlm-tools.
-# `make package` (or `cpack --config <build>/CPackConfig.cmake`) writes them to <build>/packages.
+# Debian and RPM packages, one per install component (the first line of each description is its
+# summary): tsmpio-hdlm-plugin and tsmpio-hdlm-tools, with the same files in both formats.
+# `cpack --config <build>/CPackConfig.cmake` writes them to <build>/packages; `make package` builds
+# the released ones in an older root (packaging/release-build).
 
-set(CPACK_GENERATOR DEB)
+find_program(TSMPIO_RPMBUILD rpmbuild)
+if(TSMPIO_RPMBUILD)
+  set(CPACK_GENERATOR DEB RPM)
+else()
+  message(STATUS "rpmbuild not found: cpack makes only the Debian packages (install rpm, scripts/bootstrap)")
+  set(CPACK_GENERATOR DEB)
+endif()
 set(CPACK_PACKAGE_NAME tsmpio-hdlm)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "TsMPIO_HDLM project")
@@ -41,5 +49,26 @@ set(CPACK_COMPONENT_TOOLS_DESCRIPTION
 mpio-probe loads the plug-in and shows every entry point's answer; hdlm-sim runs
 a command inside a simulated HDLM host. Stand-ins of the agent's libraries are
 kept in a private folder, so they never replace a host's own.")
+
+# RPM: the same components, names and summaries. rpm's own scan derives the requirements from the
+# ELF files (libc.so.6(GLIBC_2.17)(64bit) and the like), so they follow the floors by themselves.
+# The host's libraries come with the agent, not from a package, so they are not required; the
+# private stand-ins are not offered to other packages either. The system's folders stay the
+# system's (the filesystem package owns them).
+set(CPACK_RPM_COMPONENT_INSTALL ON)
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_LICENSE "Proprietary")
+set(CPACK_RPM_PACKAGE_AUTOREQPROV ON)
+set(CPACK_RPM_SPEC_MORE_DEFINE
+  "%global __requires_exclude ^lib(TsLib|ZoUtils|kpartx)\\.so
+%global __provides_exclude_from ^/usr/lib.*/tsmpio-hdlm/.*$")
+set(CPACK_RPM_PLUGIN_PACKAGE_NAME tsmpio-hdlm-plugin)
+set(CPACK_RPM_PLUGIN_PACKAGE_GROUP "System Environment/Libraries")
+set(CPACK_RPM_TOOLS_PACKAGE_NAME tsmpio-hdlm-tools)
+set(CPACK_RPM_TOOLS_PACKAGE_GROUP "Applications/System")
+set(CPACK_RPM_TOOLS_PACKAGE_REQUIRES "tsmpio-hdlm-plugin = ${PROJECT_VERSION}")
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+  /usr/${CMAKE_INSTALL_LIBDIR} /usr/lib /usr/share/doc /usr/share/man /usr/include)
 
 include(CPack)

@@ -18,5 +18,9 @@ public:
 
 private:
     // Kept for the host library's object layout; the stand-in always writes to one sink.
-    [[maybe_unused]] EvDebugFileInstance* file_;
+    // Only clang warns of an unused private field; GCC 10 rejects the attribute on a member.
+#if defined(__clang__)
+    [[maybe_unused]]
+#endif
+    EvDebugFileInstance* file_;
 };

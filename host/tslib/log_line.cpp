@@ -1,5 +1,6 @@
 #include "log_line.h"
 
+#include <sys/syscall.h>  // SYS_gettid: gettid() is newer than the hosts glibc 2.28 has
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -61,7 +62,7 @@ std::string format_log_line(const char* label, int level, const char* message,
     append_timestamp(line);
     char ids[64];
     const int n = std::snprintf(ids, sizeof ids, " %ld %ld %d ", static_cast<long>(getpid()),
-                                static_cast<long>(gettid()), level);
+                                static_cast<long>(::syscall(SYS_gettid)), level);
     if (n > 0) line.append(ids, static_cast<std::size_t>(n) < sizeof ids ? n : sizeof ids - 1);
     // The label is escaped too: a stray newline in it would otherwise start a false line.
     if (label == nullptr || *label == '\0') {

@@ -34,10 +34,10 @@ std::string overflow_headline(const tslib::RunRecord& record) {
 Verdict judge(const tslib::RunRecord& record, int timeout_seconds) {
     Verdict verdict;
     if (record.spawn_error != 0) {
-        // strerrordesc_np, unlike strerror, is safe while other threads run commands too.
-        const char* reason = strerrordesc_np(record.spawn_error);
-        verdict.headline = std::string("could not start /bin/sh: ") +
-                           (reason ? reason : "error " + std::to_string(record.spawn_error));
+        // The GNU strerror_r, unlike strerror, is safe while other threads run commands too.
+        char buffer[128];
+        const char* reason = strerror_r(record.spawn_error, buffer, sizeof buffer);
+        verdict.headline = std::string("could not start /bin/sh: ") + reason;
         return verdict;
     }
     if (record.stdout_overflowed || record.stderr_overflowed) {

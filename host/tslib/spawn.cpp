@@ -1,8 +1,12 @@
 #include "spawn.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>  // NOLINT(readability-duplicate-include): the system header, not ./spawn.h
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <cerrno>
 #include <csignal>
@@ -67,6 +71,41 @@ private:
     bool ok_ = false;
 };
 
+// Adds a close action for every descriptor from `first` up that the command would inherit (one
+// without close-on-exec). glibc 2.28, the oldest the library runs on, has no closefrom action, so
+// the descriptors are listed here, just before the spawn. The runner's own pipes are close-on-exec,
+// so commands started by other threads at the same moment never leak into this one; a descriptor
+// closed meanwhile by another thread is skipped by the child (glibc ignores EBADF there).
+int add_close_inheritable_from(posix_spawn_file_actions_t* fa, int first) {
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        // No /proc (a bare chroot): try every number the descriptor limit allows.
+        rlimit limit{};
+        const rlim_t top = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536
+                               ? limit.rlim_cur
+                               : 65536;
+        for (int fd = first; fd < static_cast<int>(top); ++fd) {
+            const int flags = ::fcntl(fd, F_GETFD);
+            if (flags < 0 || (flags & FD_CLOEXEC) != 0) continue;
+            if (const int rc = posix_spawn_file_actions_addclose(fa, fd); rc != 0) return rc;
+        }
+        return 0;
+    }
+    int rc = 0;
+    const int own = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd < first || fd == own) continue;
+        const int flags = ::fcntl(static_cast<int>(fd), F_GETFD);
+        if (flags < 0 || (flags & FD_CLOEXEC) != 0) continue;
+        rc = posix_spawn_file_actions_addclose(fa, static_cast<int>(fd));
+        if (rc != 0) break;
+    }
+    ::closedir(dir);
+    return rc;
+}
+
 // sigfillset() leaves out the signals glibc keeps for itself (32 and 33), and posix_spawn would
 // then start the command with them ignored. Their bits are set directly so that the command
 // starts with every signal at its default.
@@ -125,11 +164,11 @@ pid_t spawn_shell(const SpawnRequest& request, int& error) noexcept {
             rc = posix_spawn_file_actions_addopen(fa, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, err_fd, kWrapperStderrFd);
         if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, status_fd, kWrapperStatusFd);
-        if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(fa, kFirstFreeFd);
+        if (rc == 0) rc = add_close_inheritable_from(fa, kFirstFreeFd);
     } else {
         if (rc == 0) rc = posix_spawn_file_actions_adddup2(fa, err_fd, STDERR_FILENO);
         // The host may hold descriptors without close-on-exec: none of them reach the command.
-        if (rc == 0) rc = posix_spawn_file_actions_addclosefrom_np(fa, STDERR_FILENO + 1);
+        if (rc == 0) rc = add_close_inheritable_from(fa, STDERR_FILENO + 1);
     }
     if (rc == 0) rc = set_attributes(attributes.get());
     if (rc != 0) {

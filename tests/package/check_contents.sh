@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The packages unpacked by build_and_unpack.sh: their names, metadata, exact file lists, how the
-# installed binaries find their libraries, and the installed probe loading the installed plug-in.
+# The packages unpacked by build_and_unpack.sh: their names, metadata, exact file lists (the .rpms'
+# the same as the .debs'), how the installed binaries find their libraries, and the installed probe
+# loading the installed plug-in.
 #
 #   check_contents.sh WORK_DIR BUILD_DIR SOURCE_DIR LIBDIR VERSION BUILD_PROBE HAVE_SIM
 #     LIBDIR       the library folder under the prefix (e.g. lib/x86_64-linux-gnu)
@@ -70,6 +71,7 @@ expected_tools="$(
     true)"
 expected_tools="$(sort <<<"$expected_tools")"
 
+runpath() { readelf -d "$1" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p'; }
 compare_list() {  # compare_list PACKAGE EXPECTED ACTUAL
     if [ "$2" = "$3" ]; then
         pass "$1 holds exactly the expected files"
@@ -81,6 +83,31 @@ compare_list() {  # compare_list PACKAGE EXPECTED ACTUAL
 compare_list tsmpio-hdlm-plugin "$expected_plugin" "$(files_of "$plugin_deb")"
 compare_list tsmpio-hdlm-tools "$expected_tools" "$(files_of "$tools_deb")"
 
+# --- the .rpms: the same components, files and RUNPATHs, requirements from their ELF files -----
+rpm_of() { local found=("$work"/debs/"$1"-"$version"-*.rpm); [ -f "${found[0]}" ] && echo "${found[0]}"; }
+plugin_rpm="$(rpm_of tsmpio-hdlm-plugin)" || { echo "FAIL tsmpio-hdlm-plugin .rpm was not built; cpack wrote: $(ls "$work/debs")"; exit 1; }
+tools_rpm="$(rpm_of tsmpio-hdlm-tools)" || { echo "FAIL tsmpio-hdlm-tools .rpm was not built; cpack wrote: $(ls "$work/debs")"; exit 1; }
+rpm_files_of() { rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$1" | sed -n 's|^-[^ ]* /||p' | sort; }
+compare_list "tsmpio-hdlm-plugin .rpm" "$expected_plugin" "$(rpm_files_of "$plugin_rpm")"
+compare_list "tsmpio-hdlm-tools .rpm" "$expected_tools" "$(rpm_files_of "$tools_rpm")"
+expect "both .rpms carry version $version" [ "$(rpm -qp --qf '%{VERSION}/' "$plugin_rpm" "$tools_rpm")" = "$version/$version/" ]
+plugin_requires="$(rpm -qp --requires "$plugin_rpm")"
+tools_requires="$(rpm -qp --requires "$tools_rpm")"
+echo "plug-in .rpm requires: $(echo $plugin_requires)"
+echo "tools .rpm requires:   $(echo $tools_requires)"
+expect "plug-in .rpm requires the C and C++ runtimes by symbol version" \
+    eval 'grep -q "^libc.so.6(GLIBC_" <<<"$plugin_requires" && grep -q "^libstdc++.so.6(" <<<"$plugin_requires"'
+expect "tools .rpm requires the plug-in of its own version" has_line "$tools_requires" "tsmpio-hdlm-plugin = $version"
+expect "tools .rpm requires libblkid (libkpartx's partition reader)" contains "$tools_requires" libblkid.so.1
+for lib in libTsLib libZoUtils libkpartx; do
+    expect ".rpms neither require nor offer the host's $lib (the agent brings its own)" \
+        eval 'lacks "$plugin_requires$tools_requires" "$lib" && lacks "$(rpm -qp --provides "$tools_rpm")" "$lib"'
+done
+for file in "usr/$libdir/libTsMPIO_HDLM.so" usr/bin/mpio-probe; do
+    expect "$file from the .rpm has the .deb's RUNPATH" \
+        [ "$(runpath "$work/rpm/root/$file")" = "$(runpath "$root/$file")" ]
+done
+
 # The stand-ins must never land where the loader would find them for a host's plug-in.
 for lib in libTsLib.so libZoUtils.so libkpartx.so; do
     where="$(cd "$root" && find . -name "$lib*" | sed 's|^\./||')"
@@ -89,7 +116,6 @@ for lib in libTsLib.so libZoUtils.so libkpartx.so; do
 done
 
 # --- how the installed binaries find their libraries ------------------------------------------
-runpath() { readelf -d "$1" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p'; }
 probe_to_private="$(realpath -m --relative-to="$root/usr/bin" "$root/usr/$libdir/tsmpio-hdlm")"
 expect "installed plug-in keeps RUNPATH \$ORIGIN (got '$(runpath "$root/usr/$libdir/libTsMPIO_HDLM.so")')" \
     [ "$(runpath "$root/usr/$libdir/libTsMPIO_HDLM.so")" = '$ORIGIN' ]
