@@ -137,6 +137,12 @@ std::vector<const LU*> visibleLUsByName(const Topology& t) {
     return lus;
 }
 
+// A disk has 16 minors: partitions numbered above 15 (GPT) get no node and no
+// /proc/partitions line under this numbering.
+bool hasMinor(const Partition& p) {
+    return p.number <= 15;
+}
+
 }  // namespace
 
 std::vector<PartitionsLine> simulatedPartitions(const Topology& t) {
@@ -147,15 +153,17 @@ std::vector<PartitionsLine> simulatedPartitions(const Topology& t) {
         lines.push_back({n.major, n.minor, d.lu->sizeMiB * 1024, name});
         if (d.lu->table)
             for (const Partition& p : d.lu->table->partitions)
-                lines.push_back({n.major, n.minor + unsigned(p.number), partitionKiB(p),
-                                 name + std::to_string(p.number)});
+                if (hasMinor(p))
+                    lines.push_back({n.major, n.minor + unsigned(p.number), partitionKiB(p),
+                                     name + std::to_string(p.number)});
     }
     for (const LU* lu : visibleLUsByName(t)) {
         lines.push_back({lu->disk.major, lu->disk.minor, lu->sizeMiB * 1024, lu->hdev});
         if (lu->table)
             for (const Partition& p : lu->table->partitions)
-                lines.push_back({lu->disk.major, lu->disk.minor + unsigned(p.number),
-                                 partitionKiB(p), lu->hdev + std::to_string(p.number)});
+                if (hasMinor(p))
+                    lines.push_back({lu->disk.major, lu->disk.minor + unsigned(p.number),
+                                     partitionKiB(p), lu->hdev + std::to_string(p.number)});
     }
     return lines;
 }
@@ -194,17 +202,19 @@ std::vector<NodeSpec> simulatedNodes(const Topology& t) {
         nodes.push_back({name, 'b', n});
         if (d.lu->table)
             for (const Partition& p : d.lu->table->partitions)
-                nodes.push_back({name + std::to_string(p.number),
-                                 'b',
-                                 {n.major, n.minor + unsigned(p.number)}});
+                if (hasMinor(p))
+                    nodes.push_back({name + std::to_string(p.number),
+                                     'b',
+                                     {n.major, n.minor + unsigned(p.number)}});
     }
     for (const LU* lu : visibleLUsByName(t)) {
         nodes.push_back({lu->hdev, 'b', lu->disk});
         if (lu->table)
             for (const Partition& p : lu->table->partitions)
-                nodes.push_back({lu->hdev + std::to_string(p.number),
-                                 'b',
-                                 {lu->disk.major, lu->disk.minor + unsigned(p.number)}});
+                if (hasMinor(p))
+                    nodes.push_back({lu->hdev + std::to_string(p.number),
+                                     'b',
+                                     {lu->disk.major, lu->disk.minor + unsigned(p.number)}});
     }
     return nodes;
 }
