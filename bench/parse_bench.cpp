@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "FXString.h"
 #include "bench_options.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
@@ -125,6 +126,24 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
         const int rc = p->listMPIODevices(inventory);
         if (rc != 0 || inventory.empty()) return callFailed("listMPIODevices", rc, 0, "");
         return std::string();
+    });
+    // The splitter's share of the inventory: the very calls listMPIODevices makes (the output
+    // into lines, each line into tokens), with nothing of the plug-in's around them. On a real
+    // host the splitter is the host's own; the plug-in's own share is the difference.
+    const std::string inventoryOutput = host->outputs.at(plugin_commands::inventory);
+    steps.emplace_back("splitter/inventory", [inventoryOutput] {
+        std::vector<std::string> lines;
+        FXString::Split(inventoryOutput, "\n", lines, 0);
+        std::vector<std::string> tokens;
+        size_t split = 0;
+        for (const std::string& line : lines) {
+            if (line.empty()) continue;
+            tokens.clear();
+            FXString::Split(line, " ", tokens, 0);
+            split += tokens.size();
+        }
+        benchmark::DoNotOptimize(split);
+        return split == 0 ? std::string("the inventory output held no lines") : std::string();
     });
     steps.emplace_back("getMPIODevices", [plugin, p, devices] {
         int code = 0;

@@ -20,7 +20,12 @@ SIZES = [16, 64, 256, 512]
 LARGE = 512
 DEMO_GOAL = 1.05
 LARGE_GOAL = 1.10
+# At 512 LUs a membership test is one stat and the inventory: its floor is the smallest of the
+# lookups, so the inventory's parsing weighs most there.
+LARGE_GOALS = {"isMPIODevice/disk": 1.15}
 PARSE_SHARE_GOAL = 0.10
+INVENTORY_OWN_SHARE_GOAL = 0.05
+SPLITTER = "splitter/inventory"
 RUNNER_GROWTH_GOAL = 1.2
 LINEAR_EXPONENT_LIMIT = 1.15  # per-LU cost may wobble; above this the growth is not linear
 
@@ -35,7 +40,27 @@ ENTRIES = [
     ("isPartitionDevice/partition", "stat of the partition + stat of its disk"),
     ("refreshMPIO", "`dlnkmgr delete -path -s` + `dlnkmgr add -path -s`"),
 ]
-PARSE_ENTRIES = [name for name, _ in ENTRIES] + ["listMPIODevices"]
+PARSE_ENTRIES = [name for name, _ in ENTRIES] + ["listMPIODevices", SPLITTER]
+
+
+def goal_of(name, label, goal):
+    """The floor goal of an entry point on a topology (`label` demo or large)."""
+    return LARGE_GOALS.get(name, goal) if label == "large" else goal
+
+
+def inventory_parts(parse_large, plugin_large):
+    """The inventory at 512 LUs in its parts, CPU seconds per call: the splitter's calls (on a
+    real host the host's own splitter), the plug-in's own share (the rest of listMPIODevices),
+    and the floor they are weighed against (stat + the inventory pipeline of isMPIODevice)."""
+    whole = median(counter(parse_large, "listMPIODevices", "cpu_median_s"))
+    splitter = median(counter(parse_large, SPLITTER, "cpu_median_s"))
+    floor = float("nan")
+    if plugin_large and counter(plugin_large, "isMPIODevice/disk", "floor_cpu_s"):
+        floor = median(counter(plugin_large, "isMPIODevice/disk", "floor_cpu_s"))
+    own = whole - splitter
+    return {"whole": whole, "splitter": splitter, "own": own, "floor": floor,
+            "own_share": own / floor if floor else float("nan"),
+            "splitter_share": splitter / floor if floor else float("nan")}
 
 
 def load(path):
@@ -123,25 +148,26 @@ def error_of(data, name):
     return None if data is None else data["errors"].get(name)
 
 
-def floor_table(out, data, goal, title):
-    out.append(f"| entry point | floor: the same work alone | ratio (goal ≤ {goal:.2f}) | "
-               f"judged on | noise (CV of reps) | wall ratio | wall CV | floor (median) | goal |")
+def floor_table(out, data, goal, label):
+    out.append("| entry point | floor: the same work alone | ratio | "
+               "judged on | noise (CV of reps) | wall ratio | wall CV | floor (median) | goal |")
     out.append("|---|---|---|---|---|---|---|---|---|")
     missed = []
     for name, floor in ENTRIES:
+        entry_goal = goal_of(name, label, goal)
         error = error_of(data, name)
         if error:
             out.append(f"| `{name}` | {floor} | error: {error} | | | | | | not measured |")
             missed.append((name, None))
             continue
         f = pair_figures(data, name)
-        v = verdict(f["judged"], goal)
+        v = verdict(f["judged"], entry_goal)
         if v != "met":
             missed.append((name, f))
         out.append(
             f"| `{name}` | {floor} | **{fmt_ratio(f['judged'])}** | {f['basis']} | "
             f"{fmt_pct(f['noise'])} | {fmt_ratio(f['wall'])} | {fmt_pct(f['wall_cv'])} | "
-            f"{fmt_time(f['floor_wall'])} | {v} |")
+            f"{fmt_time(f['floor_wall'])} | ≤ {entry_goal:.2f}: {v} |")
     return missed
 
 
@@ -236,13 +262,14 @@ def render(results):
             out.append("Not measured (its JSON is missing).")
             out.append("")
             continue
-        missed = floor_table(out, data, goal, title)
+        missed = floor_table(out, data, goal, label)
         out.append("")
         for name, _ in ENTRIES:
+            entry_goal = goal_of(name, label, goal)
             f = pair_figures(data, name) if not error_of(data, name) else None
-            goals.append((f"`{name}` within {int(round((goal - 1) * 100))} % of its floor "
+            goals.append((f"`{name}` within {int(round((entry_goal - 1) * 100))} % of its floor "
                           f"({label})", f["judged"] if f else None,
-                          verdict(f["judged"] if f else None, goal)))
+                          verdict(f["judged"] if f else None, entry_goal)))
         if missed:
             out.append("Where the goal is missed, and why:")
             out.append("")
@@ -293,7 +320,7 @@ def render(results):
         exps = [exponent(costs[i], costs[i + 1], SIZES[i], SIZES[i + 1]) for i in range(len(SIZES) - 1)]
         linear = all(e <= LINEAR_EXPONENT_LIMIT for e in exps)
         share_cell, goal_cell = "n/a (no floor of its own)", "n/a"
-        if name != "listMPIODevices":
+        if name not in ("listMPIODevices", SPLITTER):
             f = pair_figures(plugin[LARGE], name) if plugin[LARGE] else None
             floor = None
             if f:
@@ -315,10 +342,13 @@ def render(results):
                    f" | {'yes' if linear else '**no**'} | {share_cell} | {goal_cell} |")
     out.append("")
     out.append("`listMPIODevices` is the inventory parser alone (8192 lines of `/proc/partitions` "
-               "at 512 LUs); `isMPIODevice` and `getUnderlyingDevices` spend most of their own "
-               "cost in it. Entry points whose answer does not grow with the topology "
-               "(`getPartitionDevices`, `isPartitionDevice`, `refreshMPIO`) stay constant.")
+               f"at 512 LUs); `{SPLITTER}` is the splitter's calls that it makes (the output into "
+               "lines, each line into tokens), run alone on the same output. `isMPIODevice` and "
+               "`getUnderlyingDevices` spend most of their own cost in the inventory. Entry points "
+               "whose answer does not grow with the topology (`getPartitionDevices`, "
+               "`isPartitionDevice`, `refreshMPIO`) stay constant.")
     out.append("")
+    out.extend(inventory_section(parse[LARGE], plugin[LARGE], goals))
 
     # ---- 3. runner
     out.append("## 3. The runner's start cost against the host's size")
@@ -401,6 +431,36 @@ def render(results):
                "benchmark takes a few seconds (at least one iteration).")
     out.append("")
     return "\n".join(out) + "\n"
+
+
+def inventory_section(parse_large, plugin_large, goals):
+    """The inventory at 512 LUs in its parts, each against the floor of isMPIODevice."""
+    out = ["### The inventory's parts at 512 LUs", ""]
+    parts = inventory_parts(parse_large, plugin_large)
+    if any(math.isnan(parts[k]) for k in ("whole", "splitter", "floor")):
+        out += ["Not measured (a figure is missing).", ""]
+        goals.append(("the plug-in's own share of the inventory below 5 % of its floor", None,
+                      "not measured"))
+        return out
+    own_verdict = "met" if parts["own_share"] < INVENTORY_OWN_SHARE_GOAL else "**missed**"
+    out.append("CPU time per call on canned answers, and its share of the floor of "
+               f"`isMPIODevice` at 512 LUs (stat + the inventory pipeline: "
+               f"{fmt_time(parts['floor'])} CPU). On a real host the splitter is the host's own "
+               "`FXString::Split`, so the plug-in's own share must be small by itself.")
+    out.append("")
+    out.append("| part | CPU per call | share of the floor | goal |")
+    out.append("|---|---|---|---|")
+    out.append(f"| the splitter's calls (`{SPLITTER}`) | {fmt_time(parts['splitter'])} | "
+               f"{fmt_ratio(parts['splitter_share'], 4)} | figure |")
+    out.append(f"| the plug-in's own (`listMPIODevices` less the splitter) | "
+               f"{fmt_time(parts['own'])} | **{fmt_ratio(parts['own_share'], 4)}** | "
+               f"< {INVENTORY_OWN_SHARE_GOAL:.2f}: {own_verdict} |")
+    out.append(f"| the whole inventory (`listMPIODevices`) | {fmt_time(parts['whole'])} | "
+               f"{fmt_ratio(parts['whole'] / parts['floor'], 4)} | figure |")
+    out.append("")
+    goals.append(("the plug-in's own share of the inventory below 5 % of its floor",
+                  parts["own_share"], own_verdict))
+    return out
 
 
 def why_missed(name, f, data, parse_large):

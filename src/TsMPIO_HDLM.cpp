@@ -7,7 +7,9 @@
 // else only reads it, so the host must not overlap init with any other call.
 #include "TsMPIO_HDLM.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -32,9 +34,15 @@
 #define TSMPIO_EXPORT __attribute__((visibility("default")))
 
 // Module state. The two data symbols are part of the interface; everything else is file-local.
+// The plug-in reads and writes them only through hidden names at the same addresses: another
+// vendor's plug-in loaded earlier with RTLD_GLOBAL exports the same two names, and a reference
+// through the exported name would reach its copy. (The functions are bound the same way by
+// -Bsymbolic-functions at link time.)
 extern "C" {
-TSMPIO_EXPORT bool bVerboseLogging = false;
-TSMPIO_EXPORT const char* _VendorName = "Tessarine: HDS HDLM MPIO";
+__attribute__((visibility("hidden"))) bool tsmpio_verbose_logging = false;
+__attribute__((visibility("hidden"))) const char* tsmpio_vendor_name = "Tessarine: HDS HDLM MPIO";
+TSMPIO_EXPORT extern bool bVerboseLogging __attribute__((alias("tsmpio_verbose_logging")));
+TSMPIO_EXPORT extern const char* _VendorName __attribute__((alias("tsmpio_vendor_name")));
 }
 
 namespace {
@@ -51,11 +59,29 @@ const std::string sMPIODebugFile = "/tmp/MPIO_HDLM_VERBOSE_LOGGING";
 const std::string mpio_prefix = "/dev/";
 
 // The pipelines around the module's command strings.
+//
+// Only HDLM's own names are taken: sddlm and two or three letters a-p, a partition's number after
+// them. The kernel names its 3029th SCSI disk sddlm too, so a bare "sddlm" match would take that
+// path (and its partitions) for HDLM devices on every host with that many paths.
 const char* const admin_majors_cmd = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
 const char* const inventory_cmd =
-    "cat /proc/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'";
-const char* const luns_filter = " | grep 'sddlm' | awk '{print $2}';";
+    "cat /proc/partitions | grep -E '[[:space:]]sddlm[a-p]{2,3}[0-9]*$' | awk '{print $1\" \"$2\" "
+    "\"$4}'";
+// In view -lu the HDLM name stands in its own column; a path's column reads /dev/sd….
+const char* const luns_filter =
+    " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print $2}';";
 const char* const paths_filter = " | grep sd |  awk '{print $(NF-11)}' ";
+
+// dlnkmgr feeding a pipeline. /bin/sh may be dash, which has no pipefail, and a pipeline's
+// status is its last stage's: so dlnkmgr's output is taken first and a failing dlnkmgr ends
+// the command with its own status, before any filter runs. What it printed then goes to stderr,
+// where the runner's error text is read (HDLM prints its KAPL messages on stdout).
+std::string dlnkmgrPipeline(const std::string& dlnkmgrCommand, const char* filters) {
+    return "out=$(" + dlnkmgrCommand +
+           ") || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; }; "
+           "printf '%s\\n' \"$out\"" +
+           filters;
+}
 
 // One short-lived logger per message, as the host's logger expects. A macro keeps the
 // compiler's printf-format checking at every call site.
@@ -85,6 +111,17 @@ void copyPadded(char* buffer, const std::string& text, size_t size) {
 // A runner status as a negative result: -|status| without overflow for INT_MIN.
 int negatedStatus(int status) {
     return status < 0 ? status : -status;
+}
+
+// The guard at the head of the entry points whose error outputs are required: a null errorCode
+// fails at once, a null errorMessage after -1 is stored in *errorCode.
+bool errorOutputsMissing(int* errorCode, const char* errorMessage) {
+    if (errorCode == nullptr) return true;
+    if (errorMessage == nullptr) {
+        *errorCode = -1;
+        return true;
+    }
+    return false;
 }
 
 // Refuses a null argument of an entry point that has the error-output pair.
@@ -117,6 +154,18 @@ void reportInternalFailure(const char* label, const char* what, int* errorCode,
         std::snprintf(errorMessage, MAXMPIOERRORLEN, "%s: internal failure: %s", label, what);
 }
 
+// stat(2) of a path, as stat(3) answers it (0, or -1 with errno). glibc 2.33 made stat a symbol
+// of its own, stat@GLIBC_2.33, which hosts with an older glibc do not have; the system call
+// itself is as old as the plug-in's platform floor (GLIBC_2.17), and on x86-64 the kernel's
+// struct stat is glibc's.
+int statNode(const char* path, struct stat* node) {
+#if defined(__x86_64__) && defined(SYS_newfstatat)
+    return static_cast<int>(syscall(SYS_newfstatat, AT_FDCWD, path, node, 0));
+#else
+    return stat(path, node);
+#endif
+}
+
 // ---- Device-name helpers ----
 
 // The last path component.
@@ -144,7 +193,7 @@ std::string getParentDev(std::string name) {
     size_t position = name.size() - 1;
     while (static_cast<unsigned>(name[position] - '0') <= 9 && position > 0) --position;
     std::string parent = name.substr(0, position + 1);
-    if (bVerboseLogging)
+    if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::getParentDev", 0, "device [%s] parent device [%s]", name.c_str(),
                  parent.c_str());
     return parent;
@@ -175,6 +224,64 @@ bool isPlainDeviceName(const std::string& name) {
     return true;
 }
 
+// HDLM's own device names: sddlm, two or three letters a-p, optionally a partition number.
+bool isHdlmName(const std::string& name) {
+    const size_t stem = 5;
+    if (name.compare(0, stem, "sddlm") != 0) return false;
+    size_t letters = 0;
+    while (stem + letters < name.size() && name[stem + letters] >= 'a' &&
+           name[stem + letters] <= 'p')
+        ++letters;
+    if (letters < 2 || letters > 3) return false;
+    for (size_t i = stem + letters; i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9') return false;
+    return true;
+}
+
+// A SCSI path as the -item listing names it: sd and letters, with or without /dev/, and not one
+// of HDLM's own names.
+bool isScsiPathName(const std::string& item) {
+    const std::string name = item.compare(0, mpio_prefix.size(), mpio_prefix) == 0
+                                 ? item.substr(mpio_prefix.size())
+                                 : item;
+    if (name.size() < 3 || name.compare(0, 2, "sd") != 0) return false;
+    for (size_t i = 2; i < name.size(); ++i)
+        if (name[i] < 'a' || name[i] > 'z') return false;
+    return !isHdlmName(name);
+}
+
+// The items of a listing: its non-empty lines, in order (a run of newlines separates like one).
+std::vector<std::string> listedItems(const std::string& output) {
+    std::vector<std::string> items;
+    size_t position = 0;
+    while (position < output.size()) {
+        size_t newline = output.find('\n', position);
+        if (newline == std::string::npos) newline = output.size();
+        if (newline > position) items.emplace_back(output, position, newline - position);
+        position = newline + 1;
+    }
+    return items;
+}
+
+// Hands a listing to the caller as the list entry points do: `prefix` and each item into the
+// caller's entries, as many as `*count` allows; `*count` becomes the number filled, and the
+// result is 0 when every item fitted, else the number of items. `arrayName` names the array in
+// the refusal of a null entry.
+int fillList(const std::vector<std::string>& items, const std::string& prefix, char** entries,
+             int* count, const char* arrayName, int* errorCode, char* errorMessage) {
+    const int capacity = *count;
+    const int total = static_cast<int>(items.size());
+    int filled = 0;
+    for (; filled < capacity && filled < total; ++filled) {
+        if (entries[filled] == nullptr)
+            return refuseNull((std::string(arrayName) + "[" + std::to_string(filled) + "]").c_str(),
+                              errorCode, errorMessage);
+        copyPadded(entries[filled], prefix + items[static_cast<size_t>(filled)], MAXMPIOPATHLEN);
+    }
+    *count = filled;
+    return total > capacity ? total : 0;
+}
+
 // ---- Partition enumeration ----
 
 // Turns each slice of the disk into one TsPartInfo of the caller's array, in list order, as
@@ -199,15 +306,24 @@ public:
             info.startSector = s.start;
             info.numSectors = s.size;
             info.sectorSize = 512;
-            info.devMajor = static_cast<uint32_t>(parentMajor);
-            // Unsigned: a reader's absurd partition number wraps instead of overflowing an int.
-            info.devMinor = static_cast<uint32_t>(parentMinor) + static_cast<uint32_t>(s.minor);
+            if (s.minor > maxPartitionNumber) {
+                // HDLM gives a disk 16 minors: disk minor + N would be the next disk's
+                // partition. 0:0 names no device, so the host cannot act on another disk.
+                HDLM_LOG("HDLM::getPartitionDevices", -1,
+                         "Partition %d of %s has no device node: recorded with device number 0:0",
+                         s.minor, parentDev.c_str());
+            } else {
+                info.devMajor = static_cast<uint32_t>(parentMajor);
+                // Unsigned: a reader's absurd partition number wraps instead of overflowing.
+                info.devMinor = static_cast<uint32_t>(parentMinor) + static_cast<uint32_t>(s.minor);
+            }
             entries[nextIndex] = info;
             ++nextIndex;
         }
     }
 
 private:
+    static constexpr int maxPartitionNumber = 15;
     int nextIndex;
     int parentMajor;
     int parentMinor;
@@ -219,18 +335,14 @@ private:
 // ---- Entry point bodies (the exported wrappers below add the exception barrier) ----
 
 const char* initBody(int* errorCode, const char* errorMessage) {
-    if (errorCode == nullptr) return nullptr;
-    if (errorMessage == nullptr) {
-        *errorCode = -1;
-        return nullptr;
-    }
-    bVerboseLogging = access(sMPIODebugFile.c_str(), F_OK) == 0;
-    if (bVerboseLogging) HDLM_LOG("HDLM::init", 0, "Enabling HDLM MPIO verbose logging");
+    if (errorOutputsMissing(errorCode, errorMessage)) return nullptr;
+    tsmpio_verbose_logging = access(sMPIODebugFile.c_str(), F_OK) == 0;
+    if (tsmpio_verbose_logging) HDLM_LOG("HDLM::init", 0, "Enabling HDLM MPIO verbose logging");
 
     std::string output;
     std::string error;
     if (runCommand(mpioviewinfo_cmd, output, error) != 0) return nullptr;
-    const char* vendor = _VendorName;
+    const char* vendor = tsmpio_vendor_name;
 
     if (runCommand(admin_majors_cmd, output, error) != 0 || output.empty()) return nullptr;
 
@@ -259,16 +371,12 @@ const char* initBody(int* errorCode, const char* errorMessage) {
 }
 
 int getMPIODevicesBody(char** mpioDevices, int* count, int* errorCode, char* errorMessage) {
-    if (errorCode == nullptr) return -1;
-    if (errorMessage == nullptr) {
-        *errorCode = -1;
-        return -1;
-    }
+    if (errorOutputsMissing(errorCode, errorMessage)) return -1;
     if (count == nullptr) return refuseNull("count", errorCode, errorMessage);
     if (mpioDevices == nullptr && *count > 0)
         return refuseNull("mpioDevices", errorCode, errorMessage);
 
-    const std::string command = mpioviewluns_cmd + luns_filter;
+    const std::string command = dlnkmgrPipeline(mpioviewluns_cmd, luns_filter);
     std::string output;
     std::string error;
     const int status = runCommand(command, output, error);
@@ -277,44 +385,22 @@ int getMPIODevicesBody(char** mpioDevices, int* count, int* errorCode, char* err
         copyPadded(errorMessage, error, MAXMPIOERRORLEN);
         return negatedStatus(status);
     }
-    if (bVerboseLogging)
+    if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::getMPIODevices", 0, "command [%s] output [%s]", command.c_str(),
                  output.c_str());
 
     // One device per non-empty line; empty lines (the one after a final newline included)
     // are no devices and must not make a fitting array look too small.
-    const int capacity = *count;
-    int filled = 0;
-    int total = 0;
-    size_t position = 0;
-    while (position <= output.size()) {
-        size_t newline = output.find('\n', position);
-        if (newline == std::string::npos) newline = output.size();
-        if (newline > position) {
-            const std::string path = mpio_prefix + output.substr(position, newline - position);
-            if (filled < capacity) {
-                if (mpioDevices[filled] == nullptr)
-                    return refuseNull(("mpioDevices[" + std::to_string(filled) + "]").c_str(),
-                                      errorCode, errorMessage);
-                copyPadded(mpioDevices[filled], path, MAXMPIOPATHLEN);
-                ++filled;
-            }
-            ++total;
-        }
-        position = newline + 1;
-    }
-    const int result = total > capacity ? total : 0;
-    *count = filled;
-    if (bVerboseLogging) HDLM_LOG("HDLM::getMPIODevices", 0, "count [%d] rc [%d].", *count, result);
+    const int result = fillList(listedItems(output), mpio_prefix, mpioDevices, count, "mpioDevices",
+                                errorCode, errorMessage);
+    if (result < 0) return result;
+    if (tsmpio_verbose_logging)
+        HDLM_LOG("HDLM::getMPIODevices", 0, "count [%d] rc [%d].", *count, result);
     return result;
 }
 
 int isMPIODeviceBody(const char* device, int* errorCode, char* errorMessage) {
-    if (errorCode == nullptr) return -1;
-    if (errorMessage == nullptr) {
-        *errorCode = -1;
-        return -1;
-    }
+    if (errorOutputsMissing(errorCode, errorMessage)) return -1;
     if (device == nullptr) return refuseNull("device", errorCode, errorMessage);
     std::string name;
     return FindMpDeviceName(device, name);
@@ -328,7 +414,7 @@ int isPartitionDeviceBody(const char* device, char* parent, int* errorCode, char
         return 0;
     }
     struct stat node {};
-    if (stat(device, &node) != 0) {
+    if (statNode(device, &node) != 0) {
         const int error = errno;
         if (errorCode != nullptr) *errorCode = error;
         if (errorMessage != nullptr)
@@ -343,7 +429,7 @@ int isPartitionDeviceBody(const char* device, char* parent, int* errorCode, char
     std::snprintf(parent, MAXMPIOPATHLEN, "%s", parentName.c_str());
 
     struct stat parentNode {};
-    if (stat(parent, &parentNode) != 0) {
+    if (statNode(parent, &parentNode) != 0) {
         const int error = errno;
         if (errorCode != nullptr) *errorCode = error;
         HDLM_LOG("HDLM::isPartitionDevice", -1, "pdev stat failed %s(parent:%s) :%d", device,
@@ -358,11 +444,7 @@ int isPartitionDeviceBody(const char* device, char* parent, int* errorCode, char
 
 int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, int* count,
                              int* errorCode, char* errorMessage) {
-    if (errorCode == nullptr) return -1;
-    if (errorMessage == nullptr) {
-        *errorCode = -1;
-        return -1;
-    }
+    if (errorOutputsMissing(errorCode, errorMessage)) return -1;
     if (mpioDevice == nullptr) return refuseNull("mpioDevice", errorCode, errorMessage);
     if (count == nullptr) return refuseNull("count", errorCode, errorMessage);
     if (underlyingDevices == nullptr && *count > 0)
@@ -390,7 +472,7 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                      bareName.c_str());
             result = -6;
         } else {
-            const std::string command = mpioviewdev_cmd + bareName + paths_filter;
+            const std::string command = dlnkmgrPipeline(mpioviewdev_cmd + bareName, paths_filter);
             std::string output;
             std::string error;
             const int status = runCommand(command, output, error);
@@ -399,38 +481,34 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                 copyPadded(errorMessage, error, MAXMPIOERRORLEN);
                 result = negatedStatus(status);
             } else {
-                if (bVerboseLogging)
+                if (tsmpio_verbose_logging)
                     HDLM_LOG("HDLM::getUnderlyingDevices", 0, "command [%s] output [%s]",
                              command.c_str(), output.c_str());
-                // A run of newlines separates like one: empty lines are neither stored nor
-                // counted.
-                const int capacity = *count;
-                int filled = 0;
-                int total = 0;
-                size_t position = 0;
-                while (position < output.size()) {
-                    size_t newline = output.find('\n', position);
-                    if (newline == std::string::npos) newline = output.size();
-                    if (newline > position) {
-                        if (filled < capacity) {
-                            if (underlyingDevices[filled] == nullptr)
-                                return refuseNull(
-                                    ("underlyingDevices[" + std::to_string(filled) + "]").c_str(),
-                                    errorCode, errorMessage);
-                            copyPadded(underlyingDevices[filled],
-                                       output.substr(position, newline - position), MAXMPIOPATHLEN);
-                            ++filled;
-                        }
-                        ++total;
-                    }
-                    position = newline + 1;
+                const std::vector<std::string> items = listedItems(output);
+                // The Device column is found by counting columns from the line's end, and
+                // HDLM releases differ in the columns after it: an item that names no SCSI
+                // path means another layout, and the host must not take it for a device.
+                const auto unexpected =
+                    std::find_if_not(items.begin(), items.end(), isScsiPathName);
+                if (unexpected != items.end()) {
+                    HDLM_LOG("HDLM::getUnderlyingDevices", -1,
+                             "Unexpected item [%s] in the output of command [%s]: not a SCSI "
+                             "device",
+                             unexpected->c_str(), command.c_str());
+                    *errorCode = -1;
+                    copyPadded(errorMessage,
+                               "Unexpected item [" + *unexpected + "] in the paths of " + bareName +
+                                   ": not a SCSI device",
+                               MAXMPIOERRORLEN);
+                    return -1;
                 }
-                result = total > capacity ? total : 0;
-                *count = filled;
+                result = fillList(items, "", underlyingDevices, count, "underlyingDevices",
+                                  errorCode, errorMessage);
+                if (result < 0) return result;
             }
         }
     }
-    if (bVerboseLogging)
+    if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::getUnderlyingDevices", 0,
                  "MPIO Device[%s] Underlying Device count[%d] rc [%d]", name.c_str(), *count,
                  result);
@@ -438,16 +516,12 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
 }
 
 int refreshMPIOBody(int* errorCode, char* errorMessage) {
-    if (errorCode == nullptr) return -1;
-    if (errorMessage == nullptr) {
-        *errorCode = -1;
-        return -1;
-    }
+    if (errorOutputsMissing(errorCode, errorMessage)) return -1;
     std::string output;
     std::string error;
     // The deletion's status never reaches the caller: only the addition's outcome counts.
     runCommand(mpiodeletepath_cmd, output, error);
-    if (bVerboseLogging)
+    if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::refreshMPIO", 0, "command [%s] output [%s]", mpiodeletepath_cmd.c_str(),
                  output.c_str());
     output.clear();
@@ -459,18 +533,14 @@ int refreshMPIOBody(int* errorCode, char* errorMessage) {
         *errorCode = status;
         copyPadded(errorMessage, error, MAXMPIOERRORLEN);
     }
-    if (bVerboseLogging)
+    if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::refreshMPIO", 0, "command [%s] output [%s]", mpioaddpath_cmd.c_str(),
                  output.c_str());
     return status;
 }
 
 int deleteMPIODeviceBody(int* errorCode, const char* errorMessage) {
-    if (errorCode == nullptr) return -1;
-    if (errorMessage == nullptr) {
-        *errorCode = -1;
-        return -1;
-    }
+    if (errorOutputsMissing(errorCode, errorMessage)) return -1;
     return 0;
 }
 
@@ -497,7 +567,7 @@ int getPartitionDevicesBody(const char* device, TsPartInfo* partInfo, int* count
     std::list<slice> slices;
     // A node that cannot be stat'ed keeps device number 0 and fails the major test below.
     struct stat node {};
-    stat(device, &node);
+    statNode(device, &node);
     if (isPartitionDeviceBody(device, nullptr, errorCode, errorMessage) != 0)
         return failPartitionDevices(device, count, errorCode, errorMessage);
     const int diskMajor = static_cast<int>(major(node.st_rdev));
@@ -539,21 +609,27 @@ TSMPIO_EXPORT int listMPIODevices(std::map<std::string, std::string>& devices) {
                  inventory_cmd, error.c_str());
         return -1;
     }
-    if (bVerboseLogging)
+    if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::listMPIODvices", 0, "command [%s] output [%s]", inventory_cmd,
                  output.c_str());
     std::vector<std::string> lines;
     FXString::Split(output, "\n", lines, 0);
+    // One token list and one key for all lines, and each insertion hinted after the previous
+    // one: /proc/partitions lists a disk's partitions in order, mostly the map's order too.
+    std::vector<std::string> tokens;
+    std::string key;
+    auto hint = devices.end();
     for (const std::string& line : lines) {
         if (line.empty()) continue;
-        std::vector<std::string> tokens;
+        tokens.clear();
         FXString::Split(line, " ", tokens, 0);
         if (tokens.size() == 3) {
-            const std::string key = tokens[0] + "-" + tokens[1];
-            devices[key] = tokens[2];
-            if (bVerboseLogging)
+            key.assign(tokens[0]).append(1, '-').append(tokens[1]);
+            hint = devices.insert_or_assign(hint, key, std::move(tokens[2]));
+            if (tsmpio_verbose_logging)
                 HDLM_LOG("HDLM::listMPIODvices", 0, "Inserting [%s:%s]", key.c_str(),
-                         tokens[2].c_str());
+                         hint->second.c_str());
+            ++hint;
         } else {
             HDLM_LOG("HDLM::listMPIODvices", -1, "Invalid token count [%d] for line [%s]",
                      static_cast<int>(tokens.size()), line.c_str());
@@ -572,7 +648,7 @@ TSMPIO_EXPORT int FindMpDeviceName(const char* device, std::string& mpioDevice) 
     mpioDevice = device;
     const std::string path = prepareDevName(device);
     struct stat node {};
-    if (stat(path.c_str(), &node) != 0) {
+    if (statNode(path.c_str(), &node) != 0) {
         const int error = errno;
         HDLM_LOG("HDLM::FindMpDeviceName", 0, "Stat on %s failed [%d:%s].", path.c_str(), error,
                  std::strerror(error));
@@ -584,16 +660,17 @@ TSMPIO_EXPORT int FindMpDeviceName(const char* device, std::string& mpioDevice) 
     char key[64] = {};
     std::snprintf(key, sizeof(key), "%d-%d", static_cast<int>(major(node.st_rdev)),
                   static_cast<int>(minor(node.st_rdev)));
-    if (bVerboseLogging)
+    if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::FindMpDeviceName", 0,
                  "Finding key [%s] for device [%s] in list of MPIO devices", key, path.c_str());
     const auto entry = devices.find(key);
     if (entry == devices.end()) {
-        if (bVerboseLogging) HDLM_LOG("HDLM::FindMpDeviceName", 0, "Not found key [%s]", key);
+        if (tsmpio_verbose_logging)
+            HDLM_LOG("HDLM::FindMpDeviceName", 0, "Not found key [%s]", key);
     } else {
         result = 1;
         mpioDevice = entry->second;
-        if (bVerboseLogging)
+        if (tsmpio_verbose_logging)
             HDLM_LOG("HDLM::FindMpDeviceName", 0, "Found key [%s] MPIO Device [%s]", key,
                      mpioDevice.c_str());
     }
@@ -605,7 +682,7 @@ TSMPIO_EXPORT int FindMpDeviceName(const char* device, std::string& mpioDevice) 
 extern "C" {
 
 TSMPIO_EXPORT const char* getVendorName(void) {
-    return _VendorName;
+    return tsmpio_vendor_name;
 }
 
 TSMPIO_EXPORT const char* init(void* context, int* errorCode, char* errorMessage) {

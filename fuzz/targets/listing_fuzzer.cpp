@@ -19,7 +19,11 @@ namespace {
 
 constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
-const std::string kListingCommand = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';";
+const std::string kListingCommand =
+    "out=$(dlnkmgr view -lu) || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; "
+    "}; "
+    "printf '%s\\n' \"$out\" | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print "
+    "$2}';";
 
 // The devices of the output: its non-empty lines, nothing trimmed.
 std::vector<std::string> devicesOf(const std::string& output) {
@@ -48,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     fuzzhost::resetScript();
     fuzzhost::resetLog();
-    fuzzhost::scriptReply(mpioviewluns_cmd, reply);
+    fuzzhost::scriptReply(kListingCommand, reply);
 
     fuzzhost::GuardedBuffers entries(capacity, MAXMPIOPATHLEN);
     fuzzhost::GuardedBlock message(MAXMPIOERRORLEN);

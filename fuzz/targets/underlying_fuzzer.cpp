@@ -26,8 +26,10 @@ namespace {
 
 constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
-const std::string kPathsPrefix = "dlnkmgr view -lu -item -hdev ";
-const std::string kPathsFilter = " | grep sd |  awk '{print $(NF-11)}' ";
+const std::string kPathsPrefix = "out=$(dlnkmgr view -lu -item -hdev ";
+const std::string kPathsFilter =
+    ") || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; }; printf '%s\\n' "
+    "\"$out\" | grep sd |  awk '{print $(NF-11)}' ";
 const std::string kPlainCharacters =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.";
 
@@ -43,6 +45,19 @@ void checkCommandIsSafe(const std::string& command) {
         kPathsPrefix.size(), command.size() - kPathsPrefix.size() - kPathsFilter.size());
     FUZZ_CHECK(name.find_first_not_of(kPlainCharacters) == std::string::npos,
                "a character outside [A-Za-z0-9_.-] reached the shell: " + command);
+}
+
+// A SCSI path's name: sd and letters a-z, bare or under /dev/, but not HDLM's own sddlm and two
+// or three letters a-p.
+bool namesScsiPath(const std::string& item) {
+    const std::string name = item.rfind("/dev/", 0) == 0 ? item.substr(5) : item;
+    if (name.size() < 3 || name.rfind("sd", 0) != 0 ||
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyz", 2) != std::string::npos)
+        return false;
+    const size_t letters = name.size() - 5;
+    const bool hdlm = name.rfind("sddlm", 0) == 0 && (letters == 2 || letters == 3) &&
+                      name.find_first_not_of("abcdefghijklmnop", 5) == std::string::npos;
+    return !hdlm;
 }
 
 // The lines the pipeline printed: runs of newlines separate like one.
@@ -160,6 +175,20 @@ void checkCall(const Scenario& s) {
         return;
     }
     const std::vector<std::string> lines = linesOf(s.paths.output);
+    for (const std::string& line : lines) {
+        if (namesScsiPath(line)) continue;
+        FUZZ_CHECK(rc == -1 && errorCode == -1, "an item that is no SCSI path gave " +
+                                                    std::to_string(rc) + " for [" + line + "]");
+        fuzzhost::checkPadded(
+            message,
+            ("Unexpected item [" + line + "] in the paths of " + bareName + ": not a SCSI device")
+                .substr(0, MAXMPIOERRORLEN - 1),
+            "error message");
+        FUZZ_CHECK(count == s.capacity, "count written for an unexpected item");
+        FUZZ_CHECK(fuzzhost::countLogged("Unexpected item [") == 1, "logged once");
+        entriesUntouched();
+        return;
+    }
     const int total = static_cast<int>(lines.size());
     const int filled = s.capacity > 0 ? std::min(total, s.capacity) : 0;
     FUZZ_CHECK(rc == (total > s.capacity ? total : 0), "result " + std::to_string(rc));

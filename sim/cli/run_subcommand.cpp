@@ -120,7 +120,9 @@ std::vector<LoopSlice> slicesOf(const PartitionTable* table) {
     std::vector<LoopSlice> slices = {{0, 0, 0}};
     if (table)
         for (const Partition& p : table->partitions)
-            slices.push_back({p.number, p.start * 512, p.kind == "extended" ? 1024 : p.size * 512});
+            if (p.number <= 15)  // a disk's 16 minors: higher (GPT) numbers get no device
+                slices.push_back(
+                    {p.number, p.start * 512, p.kind == "extended" ? 1024 : p.size * 512});
     return slices;
 }
 

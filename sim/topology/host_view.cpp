@@ -16,6 +16,9 @@ void addDisk(HostView& view, const std::string& name, DevNum disk, uint64_t kib,
     view.nodes.push_back({name, 'b', disk});
     if (!table) return;
     for (const Partition& p : table->partitions) {
+        // A disk has 16 minors: a (GPT) partition numbered above 15 gets no node and no
+        // /proc/partitions line under this numbering.
+        if (p.number > 15) continue;
         DevNum part{disk.major, disk.minor + unsigned(p.number)};
         std::string partName = name + std::to_string(p.number);
         view.partitions.push_back({part.major, part.minor, partitionKiB(p), partName});

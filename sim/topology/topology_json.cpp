@@ -109,7 +109,8 @@ const std::set<std::string> kStatuses = {"Online",     "Online(E)", "Offline(C)"
 Partition readPartition(const json& j, const std::string& where, const std::string& label) {
     Reader r(j, where);
     Partition p;
-    p.number = int(r.integer("number", 0, 1, 15));
+    // A GPT has 128 entries; HDLM gives a disk 16 minors, so numbers above 15 have no node.
+    p.number = int(r.integer("number", 0, 1, label == "gpt" ? 128 : 15));
     if (p.number == 0) fail(r.at("number"), "missing");
     p.kind = r.str("kind", label == "dos" ? "primary" : "");
     p.start = r.u64("start", 0);

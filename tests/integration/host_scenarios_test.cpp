@@ -44,20 +44,38 @@ std::string malformedListing() {
 }
 
 // A view -lu -item listing gone wrong: a Device field longer than an entry, an empty line, a
-// line of exactly 11 fields (awk's $0, the whole line), a line without "sd", a proper line.
+// line without "sd", a proper line. (A line of exactly 11 fields, awk's $0, is another layout:
+// ItemLayoutWith10Columns.)
 std::string malformedPathLines() {
     return "sd" + std::string(3000, 'x') +
            " 1 2 3 4 5 6 7 8 9 10 11\n"
            "\n"
-           "  sdq a b c d e f g h i j\n"
            "not a path line 1 2 3 4 5 6 7 8 9 10 11 12\n"
            "0010 - sddlmab /dev/sdf 000006 0002.0000.0000000000000001.0000 1B 0 Online Own 0 0 0 - "
            "2:0:1:0\n";
 }
 
+// Another HDLM release's -item layout: `columns` one-token columns after Device.
+json demoWithItemColumns(int columns) {
+    json t = demo();
+    t["dlnkmgr"]["itemTrailingColumns"] = columns;
+    return t;
+}
+
+// sddlmab's GPT with its partition 4 numbered 17: a number past the disk's 16 minors.
+json demoWithGptPartition17() {
+    json t = demo();
+    json& lu = t["storageSystems"][0]["lus"][1];
+    if (lu.at("partitionTable").at("label") != "gpt")
+        throw std::runtime_error("the demo's second LU no longer carries the GPT");
+    lu["partitionTable"]["partitions"][2]["number"] = 17;
+    return t;
+}
+
+// 8 paths per LU make 4096 SCSI disks: the 3029th is named sddlm, with its partition sddlm1.
 json generated512() {
     CommandResult r =
-        runCommand({HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "2", "--partitions", "2"});
+        runCommand({HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "8", "--partitions", "1"});
     if (r.status != 0) throw std::runtime_error("hdlm-sim generate failed: " + r.describe());
     return json::parse(r.out);
 }
@@ -76,6 +94,10 @@ TEST_F(SimulatedHost, DemoEveryEntryPoint) {
 
 TEST_F(SimulatedHost, DemoPartitionsMatchSfdisk) {
     runHostTestsOn(demo(), "PartitionTables.*");
+}
+
+TEST_F(SimulatedHost, GptPartitionAbove15) {
+    runHostTestsOn(demoWithGptPartition17(), "PartitionTables.*");
 }
 
 TEST_F(SimulatedHost, RefreshChangesUnderlyingDevices) {
@@ -107,10 +129,9 @@ TEST_F(SimulatedHost, ManagerCheckFails) {
 
 TEST_F(SimulatedHost, ListingsFail) {
     runHostTestsOn(
-        demoWithFaults(
-            {{"view -lu", {{"status", 3}, {"stderr", "KAPL01012-E view failed (injected)\n"}}},
-             {"view -lu -item -hdev sddlmab",
-              {{"status", 4}, {"stderr", "KAPL01012-E item failed\n"}}}}),
+        demoWithFaults({{"view -lu", {{"status", 1}}},  // dlnkmgr's own KAPL01012-E, on its stdout
+                        {"view -lu -item -hdev sddlmab",
+                         {{"status", 4}, {"stderr", "KAPL01012-E item failed\n"}}}}),
         "ListingsFail.*");
 }
 
@@ -128,6 +149,14 @@ TEST_F(SimulatedHost, MalformedOutput) {
              {"view -lu -item -hdev sddlmaa", {{"stdout", "sdc\n"}}},
              {"view -lu -item -hdev sddlmab", {{"stdout", malformedPathLines()}}}}),
         "MalformedOutput.*");
+}
+
+TEST_F(SimulatedHost, ItemLayoutWith10Columns) {
+    runHostTestsOn(demoWithItemColumns(10), "OtherItemLayout.*");
+}
+
+TEST_F(SimulatedHost, ItemLayoutWith12Columns) {
+    runHostTestsOn(demoWithItemColumns(12), "OtherItemLayout.*");
 }
 
 TEST_F(SimulatedHost, Generated512Lus) {

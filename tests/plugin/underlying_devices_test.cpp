@@ -99,8 +99,9 @@ TEST_F(UnderlyingDevicesTest, EveryNonEmptyLineIsOneEntry) {
         {"", 2, {}, 0},
         {"\n\n\n", 2, {}, 0},
         {"sdc\n\nsdd", 2, {"sdc", "sdd"}, 0},
-        {" sdc \r\n", 1, {" sdc \r"}, 0},
         {"sdc\n", -1, {}, 1},
+        // SCSI paths by every name the kernel gives them, sddlm (its 3029th disk) included.
+        {"/dev/sdc\nsdaaa\nsddlm\nsddlmq\n", 4, {"/dev/sdc", "sdaaa", "sddlm", "sddlmq"}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "[" << c.output << "] " << c.capacity);
@@ -113,12 +114,40 @@ TEST_F(UnderlyingDevicesTest, EveryNonEmptyLineIsOneEntry) {
 
 TEST_F(UnderlyingDevicesTest, LongLineIsCutAt1023) {
     standardHost();
-    host_double::answer(cmd::paths("sddlmab"), 0, std::string(1500, 'p') + "\nsdd\n");
+    const std::string longName = "sd" + std::string(1500, 'p');
+    host_double::answer(cmd::paths("sddlmab"), 0, longName + "\nsdd\n");
     EXPECT_EQ(underlying("/dev/sddlmab", 2), 0);
-    EXPECT_EQ((*entries)[0].text(), std::string(1023, 'p'));
+    EXPECT_EQ((*entries)[0].text(), longName.substr(0, 1023));
     EXPECT_EQ((*entries)[0].at(1023), '\0');
     EXPECT_EQ((*entries)[1].text(), "sdd");
     EXPECT_TRUE(entries->guardsIntact());
+}
+
+// Items of another -item layout (the Device column counted from the line's end lands elsewhere):
+// an HDLM name, a PathID, a whole line, a partition, stray blanks. The host must not take them
+// for devices: the call fails naming the first one, as a failed pipeline leaves the outputs.
+TEST_F(UnderlyingDevicesTest, ItemsThatNameNoScsiPathFailTheCall) {
+    standardHost();
+    const char* unexpected[] = {"sddlmaa", "/dev/sddlmpap", "000000",
+                                " sdc \r", "sdc1",          "0010 - sddlmab /dev/sdf 000006 Online",
+                                "sd",      "dev/sdc"};
+    for (const char* item : unexpected) {
+        SCOPED_TRACE(item);
+        host_double::reset();
+        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n");
+        host_double::answer(cmd::paths("sddlmab"), 0, std::string("sdc\n") + item + "\nsdd\n");
+        EXPECT_EQ(underlying("/dev/sddlmab", 4), -1);
+        EXPECT_EQ(count, 4);
+        EXPECT_TRUE((*entries)[0].untouched());
+        EXPECT_EQ(errorCode, -1);
+        EXPECT_EQ(errorMessage.text(), std::string("Unexpected item [") + item +
+                                           "] in the paths of sddlmab: not a SCSI device");
+        const auto lines = host_double::logsWithLabel("HDLM::getUnderlyingDevices");
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].level, -1);
+        EXPECT_NE(lines[0].message.find(std::string("[") + item + "]"), std::string::npos)
+            << lines[0].message;
+    }
 }
 
 TEST_F(UnderlyingDevicesTest, FailedPipelineReportsItsStatus) {

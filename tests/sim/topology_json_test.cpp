@@ -95,9 +95,9 @@ TEST(TopologyJson, ErrorsNameTheOffendingField) {
              kPath),
          "partitions[0]: ends at sector 6144, past the disk's 2048"},
         {oneLu(
-             R"("partitionTable":{"label":"gpt","partitions":[{"number":16,"start":2048,"size":1}]},)" +
+             R"("partitionTable":{"label":"gpt","partitions":[{"number":129,"start":2048,"size":1}]},)" +
              kPath),
-         "partitions[0].number: out of range: 16"},
+         "partitions[0].number: out of range: 129"},
         {oneLu(kPath, R"(,"dlnkmgr":{"itemTrailingColumns":13})"),
          "dlnkmgr.itemTrailingColumns: out of range: 13"},
         {oneLu(kPath, R"(,"dlnkmgr":{"messages":"syslog"})"),

@@ -1,7 +1,6 @@
 // dlnkmgr failing on the simulated host (status and text from the topology's fault injection).
-// Where the plug-in runs dlnkmgr alone (refresh, the manager check) its status counts; where
-// dlnkmgr feeds a pipeline, the pipeline's last stage decides, and the call reports what was
-// printed, as the interface says.
+// Its status counts wherever it runs: alone (refresh, the manager check) or feeding a listing's
+// filters, where a failure must not pass for an empty listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,23 +95,30 @@ TEST(ManagerCheckFails, InitFailsSilentlyAndTheOtherCallsStillRun) {
     EXPECT_EQ(parts.error.message, devPath(disk));
 }
 
-TEST(ListingsFail, PipelinesReportWhatDlnkmgrPrintedNotItsStatus) {
+TEST(ListingsFail, AFailingDlnkmgrFailsTheCallWithItsStatusAndText) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_NE(host.initResult, nullptr);
     const nlohmann::json& listing = faultFor("view -lu");
-    ASSERT_NE(listing.at("status").get<int>(), 0);
-    ASSERT_FALSE(listing.contains("stdout"));
+    const int listingStatus = listing.at("status").get<int>();
+    ASSERT_NE(listingStatus, 0);
+    ASSERT_FALSE(listing.contains("stdout") || listing.contains("stderr"))
+        << "dlnkmgr should print its own message, on stdout";
     ListCall devices = host.plugin.devices(64);
-    EXPECT_EQ(devices.result, 0) << "awk, last in the pipeline, succeeded";
-    EXPECT_EQ(devices.count, 0);
-    EXPECT_TRUE(devices.error.untouched());
+    EXPECT_EQ(devices.result, -listingStatus);
+    EXPECT_EQ(devices.error.code, listingStatus);
+    EXPECT_EQ(devices.error.message.rfind("KAPL01012-E Could not connect the HDLM manager.", 0), 0u)
+        << devices.error.message;
+    EXPECT_EQ(devices.count, 64) << "a failed call leaves *count alone";
 
     const std::string failing = "sddlmab";
-    ASSERT_NE(faultFor("view -lu -item -hdev " + failing).at("status").get<int>(), 0);
+    const nlohmann::json& item = faultFor("view -lu -item -hdev " + failing);
+    const int itemStatus = item.at("status").get<int>();
+    ASSERT_GT(itemStatus, 0);
     ListCall paths = host.plugin.underlying(devPath(failing), 64);
-    EXPECT_EQ(paths.result, 0);
-    EXPECT_EQ(paths.count, 0);
-    EXPECT_TRUE(paths.error.untouched());
+    EXPECT_EQ(paths.result, -itemStatus);
+    EXPECT_EQ(paths.error.code, itemStatus);
+    EXPECT_EQ(paths.error.message, item.at("stderr").get<std::string>());
+    EXPECT_EQ(paths.count, 64);
     // Other devices are not affected.
     for (const std::string& name : host.model.deviceNames()) {
         if (name == failing) continue;
@@ -120,6 +126,27 @@ TEST(ListingsFail, PipelinesReportWhatDlnkmgrPrintedNotItsStatus) {
                   host.model.underlying(name))
             << name;
     }
+}
+
+// Another HDLM release's -item layout: the column counted from the line's end is not Device
+// (an HDLM name, a whole line, a PathID). Every path listing fails, quoting what it found,
+// instead of handing the host something that is not a device.
+TEST(OtherItemLayout, PathListingsFailQuotingTheUnexpectedItem) {
+    HostUnderTest& host = hostUnderTest();
+    ASSERT_NE(host.initResult, nullptr);
+    for (const std::string& name : host.model.deviceNames()) {
+        SCOPED_TRACE(name);
+        ListCall paths = host.plugin.underlying(devPath(name), 64);
+        EXPECT_EQ(paths.result, -1);
+        EXPECT_EQ(paths.error.code, -1);
+        EXPECT_EQ(paths.error.message.rfind("Unexpected item [", 0), 0u) << paths.error.message;
+        EXPECT_NE(paths.error.message.find("] in the paths of " + name + ": not a SCSI device"),
+                  std::string::npos)
+            << paths.error.message;
+        EXPECT_EQ(paths.count, 64);
+    }
+    // The listing of the HDLM devices does not read -item and is unaffected.
+    EXPECT_EQ(host.plugin.devices(64).items, host.model.devices());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // A host with as many HDLM devices as HDLM's naming allows (512: sddlmaa … sddlmpap), as
-// `hdlm-sim generate --lus 512` builds it: listed completely, and the last names resolve.
+// `hdlm-sim generate --lus 512` builds it: listed completely, and the last names resolve; with 8
+// paths each, one SCSI path is named sddlm.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,6 +96,23 @@ TEST_F(LargeHost, LastNamesAreHdlmDevicesWithTheirPathsAndPartitions) {
     }
     EXPECT_TRUE(sawLoopBacked) << "the first LU should be loop-backed";
     EXPECT_TRUE(sawUnbacked) << "the last LU should be past the loop-device budget";
+}
+
+// With 3029 or more SCSI disks the kernel names one path sddlm (sd + dlm), with partitions
+// sddlm1…: a SCSI path, never an HDLM device, and never listed (the listing's completeness is
+// checked above).
+TEST_F(LargeHost, TheScsiPathNamedSddlmIsNoHdlmDevice) {
+    HostUnderTest& host = hostUnderTest();
+    ASSERT_TRUE(nodeNumbers("/dev/sddlm").exists) << "this host needs 3029 or more SCSI disks";
+    ASSERT_TRUE(nodeNumbers("/dev/sddlm1").exists) << "the paths need a partition";
+    for (const std::string device : {"/dev/sddlm", "/dev/sddlm1"}) {
+        SCOPED_TRACE(device);
+        ErrorOutputs error;
+        EXPECT_EQ(host.plugin.isMpio(device, error), 0);
+        ListCall paths = host.plugin.underlying(device, 8);
+        EXPECT_EQ(paths.result, -6);
+        EXPECT_EQ(paths.count, 8);
+    }
 }
 
 }  // namespace

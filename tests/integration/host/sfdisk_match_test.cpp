@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "command_runner.h"
+#include "device_nodes.h"
 #include "host_under_test.h"
 
 namespace integ {
@@ -52,6 +53,8 @@ TEST(PartitionTables, PluginAndSfdiskReadTheSameTablesFromTheLoopDevices) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_NE(host.initResult, nullptr) << "init failed on the simulated host";
     size_t tables = 0;
+    size_t withoutNode = 0;
+    size_t numberedAbove15 = 0;
     for (const std::string& name : host.model.deviceNames()) {
         const std::string device = devPath(name);
         SCOPED_TRACE(device);
@@ -68,10 +71,19 @@ TEST(PartitionTables, PluginAndSfdiskReadTheSameTablesFromTheLoopDevices) {
             EXPECT_EQ(e.partNum, unsigned(expected[i].number));
             EXPECT_EQ(e.startSector * e.sectorSize, expected[i].start * sectorSize);
             EXPECT_EQ(e.numSectors * e.sectorSize, expected[i].sectors * sectorSize);
+            // The device number is the partition's node's; a partition past the disk's 16
+            // minors has none, and its record names no device rather than another disk's.
+            const NodeNumbers node = nodeNumbers(e.devName);
+            if (!node.exists) ++withoutNode;
+            EXPECT_EQ(e.devMajor, node.exists ? node.major : 0u);
+            EXPECT_EQ(e.devMinor, node.exists ? node.minor : 0u);
         }
+        for (const ExpectedPartition& p : host.model.partitions(name))
+            if (p.number > 15) ++numberedAbove15;
         if (!label.empty()) ++tables;
     }
     EXPECT_GT(tables, 0u) << "no LU of this host has a partition table";
+    EXPECT_EQ(withoutNode, numberedAbove15) << "exactly the partitions above 15 lack a node";
 }
 
 }  // namespace

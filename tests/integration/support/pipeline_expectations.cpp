@@ -1,5 +1,6 @@
 #include "pipeline_expectations.h"
 
+#include <regex>
 #include <sstream>
 
 namespace integ {
@@ -32,9 +33,12 @@ std::vector<std::string> awkFields(const std::string& record) {
 }
 
 std::vector<std::string> expectedListing(const std::string& viewLu) {
+    // grep -E's own dialect: POSIX extended.
+    static const std::regex hdlmName("[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)",
+                                     std::regex::extended);
     std::vector<std::string> entries;
     for (const std::string& line : records(viewLu)) {
-        if (line.find("sddlm") == std::string::npos) continue;
+        if (!std::regex_search(line, hdlmName)) continue;
         std::vector<std::string> fields = awkFields(line);
         if (fields.size() < 2) continue;  // awk prints an empty line, which is no device
         entries.push_back(("/dev/" + fields[1]).substr(0, kEntryText));

@@ -10,7 +10,8 @@ namespace integ {
 std::vector<std::string> awkFields(const std::string& record);
 
 // getMPIODevices' entries for a `dlnkmgr view -lu` output, passed through
-// `grep 'sddlm' | awk '{print $2}'`: /dev/ and the second field of each sddlm line.
+// `grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print $2}'`: /dev/ and the second
+// field of each line that holds an HDLM name after a blank.
 std::vector<std::string> expectedListing(const std::string& viewLu);
 
 // getUnderlyingDevices' entries for a `view -lu -item -hdev` output, passed through

@@ -25,9 +25,8 @@ HostModel HostModel::fromJson(const json& topology) {
         const json& d = topology["dlnkmgr"];
         model.goneShowsName_ = d.value("goneDevice", "-") == "name";
         // The plug-in's pipeline takes the 12th field from the end: only the default layout
-        // puts Device there.
-        if (d.value("itemTrailingColumns", 11) != 11)
-            throw std::runtime_error("the expectations assume 11 columns after Device under -item");
+        // puts Device there, and under any other the plug-in lists no paths at all.
+        model.defaultItemLayout_ = d.value("itemTrailingColumns", 11) == 11;
     }
     for (const json& ss : topology.at("storageSystems"))
         for (const json& l : ss.at("lus")) {
@@ -121,6 +120,8 @@ const TopologyLu& HostModel::lu(const std::string& name) const {
 }
 
 std::vector<std::string> HostModel::underlying(const std::string& name) const {
+    if (!defaultItemLayout_)
+        throw std::runtime_error("the expectations assume 11 columns after Device under -item");
     // `grep sd` keeps a path's line when its Device names an sd device, and the first line of
     // the LU in any case (it carries the HDevName); `$(NF-11)` is the Device column.
     std::vector<std::string> lines;

@@ -72,6 +72,7 @@ private:
 
     std::vector<LuState> lus_;
     bool goneShowsName_ = false;
+    bool defaultItemLayout_ = true;
 };
 
 }  // namespace integ

@@ -10,14 +10,27 @@ namespace plugin_commands {
 inline const std::string viewSys = "dlnkmgr view -sys -msrv";
 inline const std::string majors = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
 inline const std::string inventory =
-    "cat /proc/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'";
-inline const std::string luns = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';";
+    "cat /proc/partitions | grep -E '[[:space:]]sddlm[a-p]{2,3}[0-9]*$' | awk '{print $1\" \"$2\" "
+    "\"$4}'";
+
+// dlnkmgr's output taken first, so that its own status ends the command when it fails.
+inline std::string dlnkmgrFirst(const std::string& dlnkmgr, const std::string& filters) {
+    return "out=$(" + dlnkmgr +
+           ") || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; }; "
+           "printf '%s\\n' \"$out\"" +
+           filters;
+}
+
+inline const std::string luns =
+    dlnkmgrFirst("dlnkmgr view -lu",
+                 " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print $2}';");
 inline const std::string deletePaths = "dlnkmgr delete -path -s";
 inline const std::string addPaths = "dlnkmgr add -path -s";
 
 // The path listing of one disk, by its bare name (sddlmaa).
 inline std::string paths(const std::string& bareName) {
-    return "dlnkmgr view -lu -item -hdev " + bareName + " | grep sd |  awk '{print $(NF-11)}' ";
+    return dlnkmgrFirst("dlnkmgr view -lu -item -hdev " + bareName,
+                        " | grep sd |  awk '{print $(NF-11)}' ");
 }
 
 }  // namespace plugin_commands
