@@ -1,6 +1,6 @@
 # Install layout, in two components:
 #   plugin  what a host needs: libTsMPIO_HDLM.so in the library folder and its header;
-#   tools   mpio-probe, hdlm-sim, the shipped topologies, and the stand-ins of the host's
+#   tools   mpio-probe, hdlm-sim, their manual pages, the shipped topologies, and the stand-ins of the host's
 #           libraries in a private folder, so they never shadow a host's own libTsLib/libZoUtils/
 #           libkpartx.
 # Every rule is guarded: the tree configures while parts of it are still missing.
@@ -60,6 +60,7 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/sim/topologies)
 endif()
 
 if(_standins OR TARGET mpio-probe OR TARGET hdlm-sim)
+  include(${CMAKE_CURRENT_LIST_DIR}/ManPages.cmake)
   list(APPEND TSMPIO_INSTALLED_COMPONENTS tools)
 endif()
 

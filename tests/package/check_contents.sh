@@ -64,7 +64,8 @@ expected_tools="$(
         "usr/$libdir/tsmpio-hdlm/libTsLib.so" \
         "usr/$libdir/tsmpio-hdlm/libZoUtils.so" \
         "usr/$libdir/tsmpio-hdlm/libkpartx.so"
-    [ "$have_sim" = 1 ] && echo usr/bin/hdlm-sim
+    echo usr/share/man/man1/mpio-probe.1.gz
+    [ "$have_sim" = 1 ] && printf '%s\n' usr/bin/hdlm-sim usr/share/man/man1/hdlm-sim.1.gz
     for t in "$source"/sim/topologies/*.json; do
         [ -e "$t" ] && echo "usr/share/tsmpio-hdlm/topologies/$(basename "$t")"
     done
@@ -144,6 +145,30 @@ expect "installed probe loads the installed plug-in by default" \
 build_out="$("$build_probe" --no-init vendor 2>&1 || true)"
 expect "installed probe answers as the build tree's does" \
     [ "$(grep -v '^plug-in: ' <<<"$installed_out")" = "$(grep -v '^plug-in: ' <<<"$build_out")" ]
+
+# --- the manual pages --------------------------------------------------------------------------
+# Each page renders, and lists every subcommand that the installed tool's --help lists.
+subcommands_in_help() {  # the first word of each line under --help's "Subcommands:" heading
+    awk 'tolower($0) ~ /^subcommands:$/ {on = 1; next} on && /^$/ {exit} on {print $1}'
+}
+subcommands_on_page() {  # the items of the rendered page's "Subcommands:" subsection
+    awk 'tolower($0) ~ /^ +subcommands:$/ {on = 1; next} on && /^ {0,3}[^ ]/ {exit}
+         on && /^ {7}[^ ]/ {print $1}'
+}
+tools_with_pages=(mpio-probe)
+[ "$have_sim" = 1 ] && tools_with_pages+=(hdlm-sim)
+for tool in "${tools_with_pages[@]}"; do
+    page="$root/usr/share/man/man1/$tool.1.gz"
+    rendered="$(MANWIDTH=100 man -l "$page" 2>&1)" || rendered=""
+    expect "man -l renders $tool.1.gz with its NAME line" \
+        grep -q "^ *$tool - " <<<"$rendered"
+    help_list="$(env -u LD_LIBRARY_PATH "$root/usr/bin/$tool" --help 2>&1 | subcommands_in_help)"
+    page_list="$(subcommands_on_page <<<"$rendered")"
+    expect "$tool --help lists subcommands ($(echo $help_list))" [ -n "$help_list" ]
+    for sub in $help_list; do
+        expect "$tool.1 lists the subcommand $sub under Subcommands" has_line "$page_list" "$sub"
+    done
+done
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
