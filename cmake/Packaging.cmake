@@ -60,9 +60,13 @@ set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_RPM_PACKAGE_RELEASE 1)
 set(CPACK_RPM_PACKAGE_LICENSE "Proprietary")
 set(CPACK_RPM_PACKAGE_AUTOREQPROV ON)
+# Libraries are installed 0644, as Debian has them: rpm's scan reads only executable ELF files
+# unless told otherwise. Its /usr/lib/.build-id links would be files the .debs do not have.
 set(CPACK_RPM_SPEC_MORE_DEFINE
   "%global __requires_exclude ^lib(TsLib|ZoUtils|kpartx)\\.so
-%global __provides_exclude_from ^/usr/lib.*/tsmpio-hdlm/.*$")
+%global __provides_exclude_from ^/usr/lib.*/tsmpio-hdlm/.*$
+%global __elf_flags %{nil}
+%global _build_id_links none")
 set(CPACK_RPM_PLUGIN_PACKAGE_NAME tsmpio-hdlm-plugin)
 set(CPACK_RPM_PLUGIN_PACKAGE_GROUP "System Environment/Libraries")
 set(CPACK_RPM_TOOLS_PACKAGE_NAME tsmpio-hdlm-tools)

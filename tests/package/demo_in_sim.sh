@@ -43,8 +43,9 @@ if [ -n "$older" ]; then
     echo "the installed probe runs inside $older ($(chroot "$older" /usr/bin/ldd --version | head -n 1))"
 fi
 
-# Loop devices and so device numbers differ from run to run; everything else must match.
-normalise() { grep -v '^plug-in: ' | sed -E 's/\b[0-9]+:[0-9]+\b/MAJ:MIN/g'; }
+# Loop devices and so device numbers differ from run to run, and with their width the table's
+# column padding; everything else must match.
+normalise() { grep -v '^plug-in: ' | sed -E 's/\b[0-9]+:[0-9]+\b/MAJ:MIN/g; s/ +/ /g'; }
 
 run_report() {  # run_report SIM TOPOLOGY PROBE OUT [RUN OPTIONS...]: the status of the report
     local status=0 sim="$1" topology="$2" probe="$3" out="$4"
