@@ -489,8 +489,8 @@ def why_missed(name, f, data, parse_large):
             text += (f" Its own cost on canned answers is {fmt_time(own)} CPU, nearly all of it "
                      f"the inventory (`listMPIODevices` measured alone: {fmt_time(inventory)}): "
                      "every lookup turns every HDLM disk and partition in `/proc/partitions` "
-                     "(8192 lines here) into a `std::map`, through `FXString::Split`, a vector of "
-                     "tokens per line and a map node per device, to find one key. See section 2.")
+                     "(8192 lines here) into a `std::map`, through `FXString::Split` and a map "
+                     "node per device, to find one key. The inventory's parts are in section 2.")
         return text
     return f"wall ratio {fmt_ratio(f['judged'])} (CV {fmt_pct(f['noise'])})."
 
