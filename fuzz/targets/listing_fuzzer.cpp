@@ -12,6 +12,7 @@
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_buffers.h"
+#include "plugin_commands.h"
 #include "plugin_module.h"
 #include "scripted_runner.h"
 
@@ -19,7 +20,7 @@ namespace {
 
 constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
-const std::string kListingCommand = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';";
+const std::string& kListingCommand = plugin_commands::luns;
 
 // The devices of the output: its non-empty lines, nothing trimmed.
 std::vector<std::string> devicesOf(const std::string& output) {

@@ -1,6 +1,7 @@
 // The shell command lines the plug-in runs, character for character: the scripted host of the
-// tests answers exactly these, and the benchmarks' floors run exactly these, so a plug-in that ran
-// anything else fails the tests instead of being measured against the wrong floor.
+// tests and the fuzzers answers exactly these, and the benchmarks' floors run exactly these, so
+// a plug-in that ran anything else fails the tests instead of being measured against the wrong
+// floor.
 #pragma once
 
 #include <string>
@@ -15,9 +16,11 @@ inline const std::string luns = "dlnkmgr view -lu | grep 'sddlm' | awk '{print $
 inline const std::string deletePaths = "dlnkmgr delete -path -s";
 inline const std::string addPaths = "dlnkmgr add -path -s";
 
-// The path listing of one disk, by its bare name (sddlmaa).
+// The path listing of one disk, by its bare name (sddlmaa): the name between these two.
+inline const std::string pathsPrefix = "dlnkmgr view -lu -item -hdev ";
+inline const std::string pathsFilter = " | grep sd |  awk '{print $(NF-11)}' ";
 inline std::string paths(const std::string& bareName) {
-    return "dlnkmgr view -lu -item -hdev " + bareName + " | grep sd |  awk '{print $(NF-11)}' ";
+    return pathsPrefix + bareName + pathsFilter;
 }
 
 }  // namespace plugin_commands
