@@ -25,7 +25,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::write(const std::string& name, const std::string& content) const {
-    const std::string path = file(name);
+    std::string path = file(name);
     std::ofstream out(path, std::ios::binary);
     out << content;
     if (!out.flush()) throw std::runtime_error("cannot write " + path + "; is the disk full?");
