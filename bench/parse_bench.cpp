@@ -19,8 +19,8 @@
 #include "bench_options.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
+#include "plugin_commands.h"
 #include "support/host_doubles.h"
-#include "support/plugin_commands.h"
 #include "support/plugin_instance.h"
 
 namespace {

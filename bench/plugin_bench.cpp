@@ -20,7 +20,7 @@
 #include "bench_options.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
-#include "support/plugin_commands.h"
+#include "plugin_commands.h"
 
 namespace {
 

@@ -13,6 +13,7 @@ set(FUZZ_SUPPORT_SOURCES
   ${FUZZ_ROOT}/fuzz/support/checked_logger.cpp
   ${FUZZ_ROOT}/fuzz/support/guarded_buffers.cpp
   ${FUZZ_ROOT}/fuzz/support/device_nodes.cpp
+  ${FUZZ_ROOT}/tests/support/guarded_memory.cpp
   ${FUZZ_ROOT}/host/tslib/log_line.cpp
   ${FUZZ_ROOT}/host/zoutils/split.cpp
   ${FUZZ_ROOT}/host/kpartx/get_partitions.cpp
@@ -22,6 +23,7 @@ set(FUZZ_SUPPORT_SOURCES
 
 set(FUZZ_INCLUDE_DIRS
   ${FUZZ_ROOT}/fuzz/support
+  ${FUZZ_ROOT}/tests/support
   ${FUZZ_ROOT}/src
   ${FUZZ_ROOT}/include
   ${FUZZ_ROOT}/host/include

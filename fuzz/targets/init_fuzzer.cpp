@@ -13,13 +13,14 @@
 #include "checked_logger.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
+#include "plugin_commands.h"
 #include "plugin_module.h"
 #include "scripted_runner.h"
 
 namespace {
 
 constexpr int kUntouchedCode = 0x5EED;
-const std::string kMajorsCommand = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
+const std::string& kMajorsCommand = plugin_commands::majors;
 
 // A line holds a major when it is 1 to 10 decimal digits whose value fits an int.
 bool plainMajor(const std::string& line, int& major) {

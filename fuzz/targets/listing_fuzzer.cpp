@@ -12,6 +12,7 @@
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_buffers.h"
+#include "plugin_commands.h"
 #include "plugin_module.h"
 #include "scripted_runner.h"
 
@@ -19,11 +20,7 @@ namespace {
 
 constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
-const std::string kListingCommand =
-    "out=$(dlnkmgr view -lu) || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; "
-    "}; "
-    "printf '%s\\n' \"$out\" | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print "
-    "$2}';";
+const std::string& kListingCommand = plugin_commands::luns;
 
 // The devices of the output: its non-empty lines, nothing trimmed.
 std::vector<std::string> devicesOf(const std::string& output) {

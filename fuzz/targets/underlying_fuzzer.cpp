@@ -20,6 +20,7 @@
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_buffers.h"
+#include "plugin_commands.h"
 #include "plugin_module.h"
 #include "scripted_runner.h"
 
@@ -27,10 +28,8 @@ namespace {
 
 constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
-const std::string kPathsPrefix = "out=$(dlnkmgr view -lu -item -hdev ";
-const std::string kPathsFilter =
-    ") || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; }; printf '%s\\n' "
-    "\"$out\" | grep sd |  awk '{print $(NF-11)}' ";
+const std::string& kPathsPrefix = plugin_commands::pathsPrefix;
+const std::string& kPathsFilter = plugin_commands::pathsFilter;
 const std::string kPlainCharacters =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.";
 

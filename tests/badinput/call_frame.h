@@ -10,8 +10,8 @@
 
 #include "TsMPIO_HDLM.h"
 #include "bad_input_row.h"
+#include "guarded_memory.h"
 #include "plugin_instance.h"
-#include "support/guarded_memory.h"
 
 namespace bad_input {
 

@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "call_frame.h"
+#include "census.h"
 #include "support/fifo_watchdog.h"
-#include "support/leak_watch.h"
 #include "support/plugin_fixture.h"
 
 namespace bad_input {
@@ -25,7 +25,7 @@ protected:
     long long call(Entry entry, const std::string& name) {
         const Row r = row(entry);
         frame = std::make_unique<CallFrame>(r);
-        const leak_watch::Snapshot before;
+        const census::Snapshot before;
         long long result = 0;
         {
             FifoWatchdog watchdog(name, 2000);

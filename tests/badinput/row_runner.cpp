@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "call_frame.h"
+#include "census.h"
 #include "host_script.h"
 #include "support/fifo_watchdog.h"
-#include "support/leak_watch.h"
 #include "support/plugin_fixture.h"
 #include "support/working_folder.h"
 
@@ -119,7 +119,7 @@ void runRow(PluginInstance& plugin, const Row& row, const bad_names::Scratch& sc
         const WorkingFolder inScratch(scratch.dir());
         ASSERT_TRUE(inScratch.entered()) << "cannot enter " << scratch.dir();
         // The folder's own descriptor is open before the snapshot and closed after it.
-        const leak_watch::Snapshot before;
+        const census::Snapshot before;
         FifoWatchdog watchdog(scratch.fifo(), 2000);
         result = invoke(plugin, row, name, frame);
         blocked = watchdog.stopAndReportBlocked();

@@ -14,9 +14,9 @@
 
 #include "TsProcess.h"
 #include "call_frame.h"
+#include "census.h"
 #include "plugin_instance.h"
 #include "support/bad_names.h"
-#include "support/leak_watch.h"
 #include "support/working_folder.h"
 
 namespace bad_input {
@@ -40,7 +40,7 @@ void writeScript(const std::string& path, const std::string& body) {
 class ShellMetacharacters : public ::testing::Test {
 protected:
     void SetUp() override {
-        leak_watch::adoptOrphans();
+        census::adoptOrphans();
         scratch_ = std::make_unique<bad_names::Scratch>();
         ASSERT_EQ(scratch_->error(), "");
         dir_ = scratch_->dir();
@@ -101,7 +101,7 @@ protected:
             SCOPED_TRACE(std::string(entryName(entry)) + " on [" + name + "]");
             const Row r = row(entry);
             CallFrame frame(r);
-            const leak_watch::Snapshot before;
+            const census::Snapshot before;
             invoke(*plugin_, r, name.c_str(), frame);
             EXPECT_EQ(before.leftBehind(), "");
             EXPECT_EQ(frame.damage(), "");
@@ -172,7 +172,7 @@ TEST_F(ShellMetacharacters, InventoryNamesWithShellCodeAreRefused) {
         setInventoryName(name);
         Row r = row(Entry::getUnderlyingDevices);
         CallFrame frame(r);
-        const leak_watch::Snapshot before;
+        const census::Snapshot before;
         EXPECT_EQ(invoke(*plugin_, r, (dir_ + "/plain-link").c_str(), frame), -6);
         EXPECT_EQ(before.leftBehind(), "");
         EXPECT_EQ(frame.damage(), "");

@@ -1,21 +1,15 @@
 // The stand-ins export exactly the host's symbols and carry the library names the plug-in needs.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 #include <string>
+
+#include "process_runner.h"
 
 namespace {
 
 std::string run(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
+    return testsupport::runShell(command).out;
 }
 
 // Demangled names of the defined dynamic symbols, one per entry.

@@ -10,6 +10,7 @@
 
 #include "EvDebug.h"
 #include "log_file_reader.h"
+#include "temp_dir.h"
 #include "test_fixtures.h"
 
 namespace {
@@ -18,7 +19,7 @@ using testlog::LogLine;
 
 class LoggerFormat : public ::testing::Test {
 protected:
-    testlog::TempDir dir;
+    testsupport::TempDir dir;
     std::string path = dir.path() + "/debug.log";
     testlog::ScopedEnv env{"TS_DEBUG_LOG", path.c_str()};
 

@@ -14,12 +14,13 @@
 
 #include "EvDebug.h"
 #include "log_file_reader.h"
+#include "temp_dir.h"
 #include "test_fixtures.h"
 
 namespace {
 
 TEST(LoggerSink, CreatesTheFileAndAppendsToExistingContent) {
-    testlog::TempDir dir;
+    testsupport::TempDir dir;
     const std::string path = dir.path() + "/new.log";
     testlog::ScopedEnv env("TS_DEBUG_LOG", path.c_str());
     EvDebug(nullptr).DebugLvl("L", 0, "first");
@@ -36,7 +37,7 @@ TEST(LoggerSink, CreatesTheFileAndAppendsToExistingContent) {
 }
 
 TEST(LoggerSink, KeepsTheCallersErrno) {
-    testlog::TempDir dir;
+    testsupport::TempDir dir;
     testlog::ScopedEnv env("TS_DEBUG_LOG", (dir.path() + "/missing-dir/x.log").c_str());
     int saved_stderr = ::dup(STDERR_FILENO);
     int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -52,7 +53,7 @@ TEST(LoggerSink, KeepsTheCallersErrno) {
 
 // Runs `write` with standard error sent to a file; returns what arrived there.
 template <typename Write>
-std::vector<std::string> capture_stderr(const testlog::TempDir& dir, Write write) {
+std::vector<std::string> capture_stderr(const testsupport::TempDir& dir, Write write) {
     const std::string path = dir.path() + "/stderr.txt";
     const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const int saved = ::dup(STDERR_FILENO);
@@ -72,7 +73,7 @@ struct FallbackCase {
 class LoggerStderrFallback : public ::testing::TestWithParam<FallbackCase> {};
 
 TEST_P(LoggerStderrFallback, LineGoesToStandardError) {
-    testlog::TempDir dir;
+    testsupport::TempDir dir;
     const std::string unopenable = dir.path() + "/no/such/dir/log";
     const char* value = GetParam().value;
     if (value && std::string(value) == "@") value = unopenable.c_str();
@@ -124,7 +125,7 @@ void expect_whole_lines(const std::string& path, int writers, int per_writer) {
 }
 
 TEST(LoggerSink, ConcurrentThreadsWriteWholeLines) {
-    testlog::TempDir dir;
+    testsupport::TempDir dir;
     const std::string path = dir.path() + "/threads.log";
     testlog::ScopedEnv env("TS_DEBUG_LOG", path.c_str());
     constexpr int kThreads = 8;
@@ -139,7 +140,7 @@ TEST(LoggerSink, ConcurrentThreadsWriteWholeLines) {
 }
 
 TEST(LoggerSink, ConcurrentProcessesWriteWholeLines) {
-    testlog::TempDir dir;
+    testsupport::TempDir dir;
     const std::string path = dir.path() + "/processes.log";
     testlog::ScopedEnv env("TS_DEBUG_LOG", path.c_str());
     constexpr int kProcesses = 4;

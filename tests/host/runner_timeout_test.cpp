@@ -8,6 +8,7 @@
 
 #include "TsProcess.h"
 #include "process_probe.h"
+#include "temp_dir.h"
 #include "test_fixtures.h"
 
 namespace {
@@ -21,7 +22,7 @@ std::vector<pid_t> pids_in(const std::string& path) {
 }
 
 TEST(RunnerTimeout, KillsThePipelineWithItsGrandchildren) {
-    testlog::TempDir dir;
+    testsupport::TempDir dir;
     const std::string pids = dir.path() + "/pids";
     // The shell, a background child with a grandchild of its own, and a foreground pipeline.
     const std::string command = "echo $$ >> " + pids + "; sh -c 'sleep 100 & echo $! >> " + pids +

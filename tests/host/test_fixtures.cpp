@@ -2,21 +2,7 @@
 
 #include <stdlib.h>
 
-#include <filesystem>
-#include <stdexcept>
-
 namespace testlog {
-
-TempDir::TempDir() {
-    char pattern[] = "/tmp/tslib-test-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = ::getenv(name)) old_ = old;

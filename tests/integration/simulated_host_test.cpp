@@ -1,7 +1,6 @@
 #include "simulated_host_test.h"
 
 #include <signal.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -65,20 +64,11 @@ std::set<unsigned> loopMinorsIn(const std::string& report) {
     return minors;
 }
 
-// Which of `minors` `losetup -a` still lists as bound.
+// Which of `minors` still have a backing file.
 std::string stillBound(const std::set<unsigned>& minors) {
-    CommandResult losetup = runCommand({"losetup", "-a"}, {{}, false, 30});
     std::string bound;
-    std::istringstream lines(losetup.out);
-    for (std::string line; std::getline(lines, line);) {
-        const std::string prefix = "/dev/loop";
-        if (line.compare(0, prefix.size(), prefix) != 0) continue;
-        const char* digits = line.c_str() + prefix.size();
-        char* end = nullptr;
-        const unsigned long index = std::strtoul(digits, &end, 10);
-        if (end != digits && *end == ':' && minors.count(static_cast<unsigned>(index)))
-            bound += line + "\n";
-    }
+    for (unsigned minor : minors)
+        if (census::loopBound(minor)) bound += "/dev/loop" + std::to_string(minor) + "\n";
     return bound;
 }
 
@@ -87,9 +77,9 @@ std::string stillBound(const std::set<unsigned>& minors) {
 void SimulatedHostTest::SetUp() {
     if (!skipReason().empty()) GTEST_SKIP() << skipReason();
     // Whatever the simulated host leaves running is re-parented here, where it can be seen.
-    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    ASSERT_TRUE(census::adoptOrphans());
     scratch_.emplace();
-    mountsBefore_ = readFile("/proc/self/mountinfo");
+    mountsBefore_ = census::mounts();
 }
 
 nlohmann::json demoTopology() {
@@ -139,7 +129,7 @@ void SimulatedHostTest::expectNothingLeftBehind(pid_t session, const std::string
             << "loop devices of the simulated host still bound:\n"
             << bound;
     }
-    EXPECT_EQ(readFile("/proc/self/mountinfo"), mountsBefore_) << "this process's mounts changed";
+    EXPECT_EQ(census::mounts(), mountsBefore_) << "this process's mounts changed";
 }
 
 void SimulatedHostTest::runHostTests(const std::string& topologyFile, const std::string& filter,

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "command_runner.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace integ {
 
@@ -39,10 +39,10 @@ protected:
                       const std::vector<std::string>& environment = {});
 
     // A directory of this test's own, made once the test is known to run.
-    ScratchDir& scratch() { return *scratch_; }
+    testsupport::TempDir& scratch() { return *scratch_; }
 
 private:
-    std::optional<ScratchDir> scratch_;
+    std::optional<testsupport::TempDir> scratch_;
     void expectNothingLeftBehind(pid_t session, const std::string& loopReport);
     std::string mountsBefore_;
 };

@@ -11,8 +11,8 @@
 
 #include "disk_image.h"
 #include "kpartx.h"
-#include "scratch_dir.h"
 #include "slice_testing.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept {
 namespace {
 
 TEST(AllocationFailure, EachFailedAllocationGivesEnomemAndKeepsTheList) {
-    ScratchDir dir;
+    testsupport::TempDir dir;
     DiskImage image(dir / "disk.img", 32ULL << 20);
     writeTable(image.str(),
                "label: dos\nstart=2048,size=8192,type=83\nstart=10240,size=40960,type=5\n"

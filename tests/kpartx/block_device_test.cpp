@@ -17,8 +17,8 @@
 #include "disk_image.h"
 #include "kpartx.h"
 #include "loop_device.h"
-#include "scratch_dir.h"
 #include "slice_testing.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ const DeviceCase kCases[] = {
 
 class BlockDevice : public ::testing::TestWithParam<DeviceCase> {
 protected:
-    ScratchDir dir_;
+    testsupport::TempDir dir_;
 };
 
 TEST_P(BlockDevice, ListsPartitionsIn512ByteUnits) {
@@ -130,7 +130,7 @@ int unregisteredBlockMajor() {
 TEST(BlockDeviceNode, WithoutADriverIsEnxio) {
     const int major = unregisteredBlockMajor();
     if (major == 0) GTEST_SKIP() << "every local-use block major is taken";
-    ScratchDir dir;
+    testsupport::TempDir dir;
     const std::string node = (dir / "orphan").string();
     if (mknod(node.c_str(), S_IFBLK | 0600, makedev(major, 0)) != 0)
         GTEST_SKIP() << "mknod needs root (CAP_MKNOD): " << std::strerror(errno);

@@ -8,9 +8,9 @@
 
 #include "disk_image.h"
 #include "kpartx.h"
-#include "scratch_dir.h"
-#include "shell_command.h"
+#include "process_runner.h"
 #include "slice_testing.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ const std::vector<slice> kTwoSlices = {makeSlice(1, 2048, 4096), makeSlice(2, 81
 class CallContract : public ::testing::Test {
 protected:
     void SetUp() override { writeTable(image_.str(), kTwoPrimaries); }
-    ScratchDir dir_;
+    testsupport::TempDir dir_;
     DiskImage image_{dir_ / "disk.img", 8ULL << 20};
 };
 
@@ -43,7 +43,7 @@ size_t openDescriptors() {
 }
 
 TEST_F(CallContract, LeavesNoDescriptorOpen) {
-    const std::string directory = dir_.path().string();
+    const std::string directory = dir_.path();
     const size_t before = openDescriptors();
     for (int i = 0; i < 200; ++i) {
         std::list<slice> slices;
@@ -76,15 +76,16 @@ TEST_F(CallContract, ConcurrentCallersAgree) {
 // library would not have.
 TEST(LibraryInterface, SonameAndExports) {
     const std::string library = KPARTX_LIBRARY;
-    const CommandResult soname = runShell("readelf -d " + shellQuote(library));
-    ASSERT_EQ(soname.status, 0) << "readelf failed (is binutils installed?)";
-    EXPECT_NE(soname.output.find("Library soname: [libkpartx.so]"), std::string::npos)
-        << soname.output;
+    const testsupport::CommandResult soname =
+        testsupport::runShell("readelf -d " + testsupport::shellQuote(library));
+    ASSERT_EQ(soname.status, 0) << "readelf failed (is binutils installed?): " << soname.describe();
+    EXPECT_NE(soname.out.find("Library soname: [libkpartx.so]"), std::string::npos) << soname.out;
 
-    const CommandResult symbols =
-        runShell("nm -D --defined-only --format=posix " + shellQuote(library) + " | cut -d' ' -f1");
-    ASSERT_EQ(symbols.status, 0);
-    EXPECT_EQ(symbols.output, "_Z13getPartitionsPKcRNSt7__cxx114listI5sliceSaIS3_EEE\n");
+    const testsupport::CommandResult symbols =
+        testsupport::runShell("nm -D --defined-only --format=posix " +
+                              testsupport::shellQuote(library) + " | cut -d' ' -f1");
+    ASSERT_EQ(symbols.status, 0) << symbols.describe();
+    EXPECT_EQ(symbols.out, "_Z13getPartitionsPKcRNSt7__cxx114listI5sliceSaIS3_EEE\n");
 }
 
 }  // namespace

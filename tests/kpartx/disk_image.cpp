@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "shell_command.h"
+#include "process_runner.h"
 
 namespace {
 
@@ -55,10 +55,11 @@ uint32_t DiskImage::readLe32(uint64_t offset) const {
 }
 
 void writeTable(const std::string& device, const std::string& sfdiskScript) {
-    const CommandResult r =
-        runShell("printf '%s' " + shellQuote(sfdiskScript) +
-                 " | sfdisk --quiet --no-reread --no-tell-kernel " + shellQuote(device) + " 2>&1");
+    const testsupport::CommandResult r =
+        testsupport::runShell("printf '%s' " + testsupport::shellQuote(sfdiskScript) +
+                              " | sfdisk --quiet --no-reread --no-tell-kernel " +
+                              testsupport::shellQuote(device) + " 2>&1");
     if (r.status != 0)
         throw std::runtime_error("sfdisk could not write the table onto " + device + ": " +
-                                 r.output + " (is the fdisk package installed?)");
+                                 r.output() + " (is the fdisk package installed?)");
 }

@@ -9,8 +9,8 @@
 
 #include "disk_image.h"
 #include "kpartx.h"
-#include "scratch_dir.h"
 #include "slice_testing.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ const LoopCase kCases[] = {
 
 class EbrLoop : public ::testing::TestWithParam<LoopCase> {
 protected:
-    ScratchDir dir_;
+    testsupport::TempDir dir_;
 };
 
 TEST_P(EbrLoop, EndsAndReportsEachLogicalOnce) {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "shell_command.h"
+#include "process_runner.h"
 
 LoopDevice::LoopDevice(const std::string& image, unsigned sectorSize, uint64_t sizeLimitBytes) {
     if (geteuid() != 0) {
@@ -13,11 +13,12 @@ LoopDevice::LoopDevice(const std::string& image, unsigned sectorSize, uint64_t s
     }
     std::string command = "losetup --find --show --sector-size " + std::to_string(sectorSize);
     if (sizeLimitBytes) command += " --sizelimit " + std::to_string(sizeLimitBytes);
-    const CommandResult r = runShell(command + " " + shellQuote(image));
-    std::string device = r.output.substr(0, r.output.find('\n'));
+    const testsupport::CommandResult r =
+        testsupport::runShell(command + " " + testsupport::shellQuote(image));
+    std::string device = r.out.substr(0, r.out.find('\n'));
     if (r.status != 0 || device.rfind("/dev/loop", 0) != 0) {
         failure_ = "losetup could not attach " + image + " (exit status " +
-                   std::to_string(r.status) + "); the kernel may lack loop devices";
+                   std::to_string(r.status) + ": " + r.err + "); the kernel may lack loop devices";
         return;
     }
     path_ = device;
@@ -25,8 +26,9 @@ LoopDevice::LoopDevice(const std::string& image, unsigned sectorSize, uint64_t s
 
 LoopDevice::~LoopDevice() {
     if (!attached()) return;
-    const CommandResult r = runShell("losetup --detach " + shellQuote(path_));
+    const testsupport::CommandResult r =
+        testsupport::runShell("losetup --detach " + testsupport::shellQuote(path_));
     if (r.status != 0)
-        std::fprintf(stderr, "losetup --detach %s failed (status %d); detach it by hand\n",
-                     path_.c_str(), r.status);
+        std::fprintf(stderr, "losetup --detach %s failed (status %d: %s); detach it by hand\n",
+                     path_.c_str(), r.status, r.err.c_str());
 }

@@ -12,15 +12,15 @@
 
 #include "disk_image.h"
 #include "kpartx.h"
-#include "scratch_dir.h"
 #include "slice_testing.h"
+#include "temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 // Makes the object under test inside the scratch directory; returns the path to pass.
-using MakePath = std::function<std::string(const ScratchDir&)>;
+using MakePath = std::function<std::string(const testsupport::TempDir&)>;
 
 struct ErrorCase {
     const char* name;
@@ -33,38 +33,40 @@ void PrintTo(const ErrorCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-std::string imageWithOnePartition(const ScratchDir& dir) {
+std::string imageWithOnePartition(const testsupport::TempDir& dir) {
     DiskImage image(dir / "disk.img", 8ULL << 20);
     writeTable(image.str(), "label: dos\nstart=2048,size=4096,type=83\n");
     return image.str();
 }
 
 const ErrorCase kCases[] = {
-    {"MissingFile", [](const ScratchDir& d) { return (d / "missing.img").string(); }, -ENOENT},
-    {"EmptyPath", [](const ScratchDir&) { return std::string(); }, -ENOENT},
+    {"MissingFile", [](const testsupport::TempDir& d) { return (d / "missing.img").string(); },
+     -ENOENT},
+    {"EmptyPath", [](const testsupport::TempDir&) { return std::string(); }, -ENOENT},
     {"DanglingSymlink",
-     [](const ScratchDir& d) {
+     [](const testsupport::TempDir& d) {
          fs::create_symlink(d / "missing.img", d / "link");
          return (d / "link").string();
      },
      -ENOENT},
-    {"PathThroughARegularFile", [](const ScratchDir& d) { return imageWithOnePartition(d) + "/1"; },
-     -ENOTDIR},
-    {"Directory", [](const ScratchDir& d) { return d.path().string(); }, -EISDIR},
+    {"PathThroughARegularFile",
+     [](const testsupport::TempDir& d) { return imageWithOnePartition(d) + "/1"; }, -ENOTDIR},
+    {"Directory", [](const testsupport::TempDir& d) { return d.path(); }, -EISDIR},
     // Opening must not wait for a writer: a FIFO is refused at once.
     {"FifoWithoutWriter",
-     [](const ScratchDir& d) {
+     [](const testsupport::TempDir& d) {
          const fs::path fifo = d / "fifo";
          if (mkfifo(fifo.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
          return fifo.string();
      },
      -ENOTBLK},
-    {"CharacterDevice", [](const ScratchDir&) { return std::string("/dev/null"); }, -ENOTBLK},
+    {"CharacterDevice", [](const testsupport::TempDir&) { return std::string("/dev/null"); },
+     -ENOTBLK},
 };
 
 class OpenErrors : public ::testing::TestWithParam<ErrorCase> {
 protected:
-    ScratchDir dir_;
+    testsupport::TempDir dir_;
 };
 
 TEST_P(OpenErrors, ReturnsNegativeErrnoAndKeepsTheList) {
@@ -95,7 +97,7 @@ TEST(OpenErrorsNull, NullPathIsInvalid) {
 
 // A symlink to an image is followed like the kernel's own device links in /dev.
 TEST(OpenErrorsSymlink, SymlinkToAnImageIsRead) {
-    ScratchDir dir;
+    testsupport::TempDir dir;
     const std::string image = imageWithOnePartition(dir);
     fs::create_symlink(image, dir / "link");
     std::list<slice> slices;

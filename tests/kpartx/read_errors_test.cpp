@@ -12,8 +12,8 @@
 #include "disk_image.h"
 #include "kpartx.h"
 #include "read_fault.h"
-#include "scratch_dir.h"
 #include "slice_testing.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ const FaultCase kCases[] = {
 
 class ReadErrors : public ::testing::TestWithParam<FaultCase> {
 protected:
-    ScratchDir dir_;
+    testsupport::TempDir dir_;
 };
 
 TEST_P(ReadErrors, ReturnNegativeErrno) {

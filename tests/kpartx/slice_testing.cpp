@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "shell_command.h"
+#include "process_runner.h"
 
 bool operator==(const slice& a, const slice& b) {
     return a.start == b.start && a.size == b.size && a.container == b.container &&
@@ -42,9 +42,11 @@ int trailingNumber(const std::string& node) {
 }  // namespace
 
 std::vector<SfdiskPartition> sfdiskPartitions(const std::string& device) {
-    const CommandResult r = runShell("sfdisk --json " + shellQuote(device));
-    if (r.status != 0) throw std::runtime_error("sfdisk --json " + device + " failed: " + r.output);
-    const nlohmann::json table = nlohmann::json::parse(r.output).at("partitiontable");
+    const testsupport::CommandResult r =
+        testsupport::runShell("sfdisk --json " + testsupport::shellQuote(device));
+    if (r.status != 0)
+        throw std::runtime_error("sfdisk --json " + device + " failed: " + r.describe());
+    const nlohmann::json table = nlohmann::json::parse(r.out).at("partitiontable");
     const uint64_t unit = table.value("sectorsize", 512ULL) / 512;
     const bool dos = table.value("label", "") == "dos";
 

@@ -9,8 +9,8 @@
 
 #include "disk_image.h"
 #include "kpartx.h"
-#include "scratch_dir.h"
 #include "slice_testing.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -161,7 +161,7 @@ std::string caseName(const ::testing::TestParamInfo<LayoutCase>& info) {
 
 class TableLayout : public ::testing::TestWithParam<LayoutCase> {
 protected:
-    ScratchDir dir_;
+    testsupport::TempDir dir_;
 };
 class TableLayoutVsSfdisk : public TableLayout {};
 

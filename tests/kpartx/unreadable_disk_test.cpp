@@ -14,7 +14,7 @@
 
 #include "disk_image.h"
 #include "kpartx.h"
-#include "scratch_dir.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ class UnreadableDisk : public ::testing::TestWithParam<PermissionCase> {};
 
 TEST_P(UnreadableDisk, ReturnsEacces) {
     const PermissionCase& c = GetParam();
-    ScratchDir dir;
+    testsupport::TempDir dir;
     DiskImage image(dir / "disk.img", 8ULL << 20);
     writeTable(image.str(), "label: dos\nstart=2048,size=4096,type=83\n");
     ASSERT_EQ(chmod(image.path().c_str(), c.imageMode), 0);

@@ -16,10 +16,10 @@
 #include <sstream>
 #include <thread>
 
+#include "census.h"
 #include "host_snapshot.h"
 #include "loaded_plugin.h"
 #include "plugin_calls.h"
-#include "resource_census.h"
 #include "stress_operations.h"
 #include "topology_model.h"
 
@@ -110,11 +110,11 @@ int runStress(const Options& options) {
     // ThreadSanitizer starts a thread of its own with the process's first thread; one thread
     // started and joined first keeps it out of the comparison.
     std::thread([] {}).join();
-    const stress::ResourceCensus before = stress::takeCensus();
+    const census::Snapshot before(/*watchThreads=*/true);
     int exitStatus = 0;
     {
-        stress::LoadedPlugin plugin(options.plugin);
-        const stress::PluginApi& api = plugin.api();
+        testsupport::PluginLibrary plugin(options.plugin);
+        const stress::PluginApi& api = plugin.exports();
 
         int errorCode = 0;
         char errorMessage[MAXMPIOERRORLEN] = {};
@@ -183,7 +183,7 @@ int runStress(const Options& options) {
                       << " threads, every answer as the snapshot" << std::endl;
         }
     }
-    const std::vector<std::string> leaks = stress::leaksBetween(before, stress::takeCensus());
+    const std::vector<std::string> leaks = before.leaks();
     if (!reportProblems("left behind", leaks)) return 1;
     if (exitStatus == 0)
         std::cout << "plugin-stress: OK: no descriptor, thread or child process left" << std::endl;

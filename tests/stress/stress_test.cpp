@@ -1,15 +1,9 @@
 // Runs plugin-stress inside the simulator: 8 threads calling every entry point but init for
 // several seconds (PLUGIN_STRESS_SECONDS, default 5), every answer checked against the demo
 // topology, nothing left behind. Needs root, as hdlm-sim run does.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -18,89 +12,16 @@
 
 #include <gtest/gtest.h>
 
-extern char** environ;
+#include "process_runner.h"
+#include "temp_dir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Finished {
-    int status = -1;     // exit status, or 128 + signal
-    std::string output;  // standard output and standard error together
-};
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
-
-// Runs argv with the current environment plus `extraEnv`, stdin from /dev/null.
-Finished run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return {-1, std::string("pipe: ") + std::strerror(errno)};
-    Fd readEnd(ends[0]);
-    Fd writeEnd(ends[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 1);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 2);
-    std::vector<std::string> env(extraEnv);
-    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-    std::vector<char*> argv;
-    std::vector<char*> envp;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    writeEnd.reset();
-    if (spawned != 0) return {-1, "cannot start " + args[0] + ": " + std::strerror(spawned)};
-    Finished finished;
-    char buffer[4096];
-    for (ssize_t n; (n = read(readEnd.get(), buffer, sizeof(buffer))) != 0;) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        finished.output.append(buffer, size_t(n));
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    finished.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return finished;
+// Runs argv with the current environment plus `extraEnv`, within the test's own time limit.
+testsupport::CommandResult run(const std::vector<std::string>& args,
+                               const std::vector<std::string>& extraEnv) {
+    return testsupport::runCommand(args, {extraEnv, false, 280});
 }
-
-// A scratch directory, removed with its content.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "plugin-stress-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 std::vector<std::string> stressCommand(const std::string& topology, const std::string& seconds) {
     std::vector<std::string> command = {
@@ -116,17 +37,17 @@ protected:
         if (geteuid() != 0)
             GTEST_SKIP() << "needs root: hdlm-sim run builds the simulated host with a mount "
                             "namespace, device nodes and loop devices";
-        ASSERT_FALSE(scratch_.path().empty()) << "cannot create a scratch directory";
     }
-    ScratchDir scratch_;
+    testsupport::TempDir scratch_{"plugin-stress"};
 };
 
 TEST_F(PluginStress, EveryEntryPointButInitFromEightThreadsAnswersAsTheTopologySays) {
     const std::string log = scratch_.path() + "/plugin.log";
-    const Finished finished = run(stressCommand(DEMO_TOPOLOGY, ""), {"TS_DEBUG_LOG=" + log});
-    ASSERT_EQ(finished.status, 0) << finished.output;
-    EXPECT_NE(finished.output.find("plugin-stress: OK"), std::string::npos) << finished.output;
-    std::cout << finished.output;
+    const testsupport::CommandResult finished =
+        run(stressCommand(DEMO_TOPOLOGY, ""), {"TS_DEBUG_LOG=" + log});
+    ASSERT_EQ(finished.status, 0) << finished.output();
+    EXPECT_NE(finished.output().find("plugin-stress: OK"), std::string::npos) << finished.output();
+    std::cout << finished.output();
 
     // The threads logged through the host's logger at once: every line must still be one whole
     // line of its format, and nothing was logged as a failure.
@@ -161,13 +82,13 @@ TEST_F(PluginStress, AnswersThatDisagreeWithTheTopologyFailTheRun) {
     const std::string altered = scratch_.path() + "/altered.json";
     std::ofstream(altered) << topology;
 
-    const Finished finished = run(stressCommand(altered, "0.1"), {});
-    EXPECT_EQ(finished.status, 1) << finished.output;
-    EXPECT_NE(finished.output.find("getUnderlyingDevices(/dev/sddlmaa) = 0 [/dev/sdc /dev/sdg]"),
+    const testsupport::CommandResult finished = run(stressCommand(altered, "0.1"), {});
+    EXPECT_EQ(finished.status, 1) << finished.output();
+    EXPECT_NE(finished.output().find("getUnderlyingDevices(/dev/sddlmaa) = 0 [/dev/sdc /dev/sdg]"),
               std::string::npos)
-        << finished.output;
-    EXPECT_NE(finished.output.find("the topology has 5 partitions"), std::string::npos)
-        << finished.output;
+        << finished.output();
+    EXPECT_NE(finished.output().find("the topology has 5 partitions"), std::string::npos)
+        << finished.output();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// What a simulated host must answer, worked out from its topology file alone: which HDLM devices
-// exist, the SCSI paths beneath each and the partitions each disk carries, before and after the
+// What a simulated host must answer, as the stress compares it: the shared topology model's
+// devices, the paths beneath each and the partitions each disk carries, before and after the
 // refresh takes over attached-later paths and drops gone ones.
 #pragma once
 
@@ -31,7 +31,8 @@ struct ExpectedStates {
     ExpectedHost afterRefresh;
 };
 
-// Throws std::runtime_error naming what it can't model (a recording, an LU beyond sddlmpp).
+// Throws std::runtime_error naming what it can't model (a recording, more LUs than HDLM has
+// names).
 ExpectedStates expectedStatesOf(const std::string& topologyJson);
 
 }  // namespace stress

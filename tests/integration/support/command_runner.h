@@ -1,34 +1,12 @@
-// Runs a program with its own stdout and stderr captured, optionally in a session of its own
-// and under a time limit, and says how it ended.
+// The shared process runner, under the names this suite's tests use.
 #pragma once
-#include <sys/types.h>
-
-#include <string>
-#include <vector>
+#include "process_runner.h"
 
 namespace integ {
 
-struct CommandOptions {
-    std::vector<std::string> extraEnvironment;  // NAME=value, added to this process's
-    bool newSession = false;                    // setsid: everything it starts is findable
-    int timeoutSeconds = 120;                   // then its group is killed
-};
-
-struct CommandResult {
-    pid_t pid = 0;    // also the session id with newSession
-    int status = -1;  // exit status, 128+N when killed by signal N
-    bool timedOut = false;
-    double seconds = 0;
-    std::string out;
-    std::string err;
-    std::string describe() const;  // status, stdout and stderr, for a failure message
-};
-
-// Throws std::runtime_error when the program can't be started.
-CommandResult runCommand(const std::vector<std::string>& argv, const CommandOptions& options = {});
-
-// Reaps ended children of this process that nobody waits for (this process may be their
-// subreaper).
-void reapStrayChildren();
+using testsupport::CommandOptions;
+using testsupport::CommandResult;
+using testsupport::reapStrayChildren;
+using testsupport::runCommand;
 
 }  // namespace integ

@@ -1,13 +1,17 @@
-// HDLM's device names in the order HDLM hands them out: sddlmaa … sddlmpp, then sddlmaaa …
-// sddlmpap.
+// HDLM's device names in the order HDLM hands them out (sddlmaa … sddlmpp, then sddlmaaa …
+// sddlmpap), from the simulator's naming table, under the names this suite's tests use.
 #pragma once
 #include <string>
 
+#include "naming.h"
+
 namespace integ {
 
-constexpr int kMaxHdlmNames = 512;
+constexpr int kMaxHdlmNames = sim::kMaxHdlmDevices;
 
 // The name HDLM gives its index-th device (0-based); empty past the last name.
-std::string hdlmName(int index);
+inline std::string hdlmName(int index) {
+    return index < 0 || index >= kMaxHdlmNames ? std::string() : sim::hdevName(index);
+}
 
 }  // namespace integ

@@ -1,10 +1,7 @@
 #include "plugin_host.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 namespace integ {
 namespace {
@@ -46,45 +43,14 @@ ListCall collect(int result, int count, const EntryArray& array, int errorCode,
     return call;
 }
 
-template <typename Function>
-void resolve(void* handle, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(handle, name));
-    if (!function)
-        throw std::runtime_error(std::string("the plug-in lacks the entry point ") + name);
-}
-
 }  // namespace
-
-PluginHost::PluginHost(const std::string& path) {
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) throw std::runtime_error("cannot load the plug-in " + path + ": " + dlerror());
-    try {
-        resolve(handle_, "getVendorName", getVendorName_);
-        resolve(handle_, "init", init_);
-        resolve(handle_, "getMPIODevices", getMPIODevices_);
-        resolve(handle_, "isMPIODevice", isMPIODevice_);
-        resolve(handle_, "getUnderlyingDevices", getUnderlyingDevices_);
-        resolve(handle_, "refreshMPIO", refreshMPIO_);
-        resolve(handle_, "deleteMPIODevice", deleteMPIODevice_);
-        resolve(handle_, "isPartitionDevice", isPartitionDevice_);
-        resolve(handle_, "getPartitionDevices", getPartitionDevices_);
-        resolve(handle_, "_VendorName", vendorNameData_);
-    } catch (...) {
-        dlclose(handle_);
-        throw;
-    }
-}
-
-PluginHost::~PluginHost() {
-    dlclose(handle_);
-}
 
 // The host's context is an opaque pointer the plug-in never reads; a distinct value shows that.
 static void* const kContext = reinterpret_cast<void*>(0x5eed);
 
 const char* PluginHost::init(ErrorOutputs& error) {
     MessageBuffer message(error);
-    const char* vendor = init_(kContext, &error.code, message.text);
+    const char* vendor = plugin_.exports().init(kContext, &error.code, message.text);
     error.message = message.read();
     return vendor;
 }
@@ -93,7 +59,8 @@ ListCall PluginHost::devices(int capacity) {
     EntryArray array(capacity);
     int count = capacity, code = ErrorOutputs::kUntouchedCode;
     MessageBuffer message{ErrorOutputs{}};
-    int result = getMPIODevices_(kContext, array.pointers.data(), &count, &code, message.text);
+    int result = plugin_.exports().getMPIODevices(kContext, array.pointers.data(), &count, &code,
+                                                  message.text);
     return collect(result, count, array, code, message);
 }
 
@@ -109,7 +76,8 @@ ListCall PluginHost::devicesWithRetry(int capacity, std::vector<ListCall>* attem
 
 int PluginHost::isMpio(const std::string& device, ErrorOutputs& error) {
     MessageBuffer message(error);
-    int result = isMPIODevice_(kContext, device.c_str(), &error.code, message.text);
+    int result =
+        plugin_.exports().isMPIODevice(kContext, device.c_str(), &error.code, message.text);
     error.message = message.read();
     return result;
 }
@@ -118,8 +86,8 @@ ListCall PluginHost::underlying(const std::string& device, int capacity) {
     EntryArray array(capacity);
     int count = capacity, code = ErrorOutputs::kUntouchedCode;
     MessageBuffer message{ErrorOutputs{}};
-    int result = getUnderlyingDevices_(kContext, device.c_str(), array.pointers.data(), &count,
-                                       &code, message.text);
+    int result = plugin_.exports().getUnderlyingDevices(
+        kContext, device.c_str(), array.pointers.data(), &count, &code, message.text);
     return collect(result, count, array, code, message);
 }
 
@@ -128,8 +96,8 @@ PartitionCheck PluginHost::isPartition(const std::string& device) {
     char parent[MAXMPIOPATHLEN];
     std::strcpy(parent, kParentSentinel);
     MessageBuffer message(check.error);
-    check.result =
-        isPartitionDevice_(kContext, device.c_str(), parent, &check.error.code, message.text);
+    check.result = plugin_.exports().isPartitionDevice(kContext, device.c_str(), parent,
+                                                       &check.error.code, message.text);
     check.parent.assign(parent, strnlen(parent, sizeof parent));
     check.error.message = message.read();
     return check;
@@ -140,22 +108,24 @@ PartitionsCall PluginHost::partitions(const std::string& device, int capacity, i
     call.entries.assign(size_t(std::max({arraySize, capacity, 0})), partitionSentinel());
     call.count = capacity;
     MessageBuffer message(call.error);
-    call.result = getPartitionDevices_(kContext, device.c_str(), call.entries.data(), &call.count,
-                                       0, &call.error.code, message.text);
+    call.result =
+        plugin_.exports().getPartitionDevices(kContext, device.c_str(), call.entries.data(),
+                                              &call.count, 0, &call.error.code, message.text);
     call.error.message = message.read();
     return call;
 }
 
 int PluginHost::refresh(ErrorOutputs& error) {
     MessageBuffer message(error);
-    int result = refreshMPIO_(kContext, &error.code, message.text);
+    int result = plugin_.exports().refreshMPIO(kContext, &error.code, message.text);
     error.message = message.read();
     return result;
 }
 
 int PluginHost::deleteDevice(const std::string& device, ErrorOutputs& error) {
     MessageBuffer message(error);
-    int result = deleteMPIODevice_(kContext, device.c_str(), &error.code, message.text);
+    int result =
+        plugin_.exports().deleteMPIODevice(kContext, device.c_str(), &error.code, message.text);
     error.message = message.read();
     return result;
 }

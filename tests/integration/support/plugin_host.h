@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "TsMPIO_HDLM.h"
+#include "plugin_library.h"
 
 namespace integ {
 
@@ -43,12 +44,9 @@ class PluginHost {
 public:
     static constexpr const char* kParentSentinel = "parent not written";
 
-    explicit PluginHost(const std::string& path);
-    ~PluginHost();
-    PluginHost(const PluginHost&) = delete;
-    PluginHost& operator=(const PluginHost&) = delete;
+    explicit PluginHost(const std::string& path) : plugin_(path) {}
 
-    const char* vendorName() const { return getVendorName_(); }
+    const char* vendorName() const { return plugin_.exports().getVendorName(); }
     const char* init(ErrorOutputs& error);
     ListCall devices(int capacity);
     int isMpio(const std::string& device, ErrorOutputs& error);
@@ -58,24 +56,14 @@ public:
     PartitionsCall partitions(const std::string& device, int capacity, int arraySize = -1);
     int refresh(ErrorOutputs& error);
     int deleteDevice(const std::string& device, ErrorOutputs& error);
-    const char* exportedVendorName() const { return *vendorNameData_; }
+    const char* exportedVendorName() const { return *plugin_.exports().vendorName; }
 
     // A list call as a host makes it: once with `capacity`, and once more with the size the
     // plug-in asked for when it returned a positive result.
     ListCall devicesWithRetry(int capacity, std::vector<ListCall>* attempts = nullptr);
 
 private:
-    void* handle_ = nullptr;
-    decltype(&::getVendorName) getVendorName_ = nullptr;
-    decltype(&::init) init_ = nullptr;
-    decltype(&::getMPIODevices) getMPIODevices_ = nullptr;
-    decltype(&::isMPIODevice) isMPIODevice_ = nullptr;
-    decltype(&::getUnderlyingDevices) getUnderlyingDevices_ = nullptr;
-    decltype(&::refreshMPIO) refreshMPIO_ = nullptr;
-    decltype(&::deleteMPIODevice) deleteMPIODevice_ = nullptr;
-    decltype(&::isPartitionDevice) isPartitionDevice_ = nullptr;
-    decltype(&::getPartitionDevices) getPartitionDevices_ = nullptr;
-    const char* const* vendorNameData_ = nullptr;
+    testsupport::PluginLibrary plugin_;
 };
 
 // The sentinel every TsPartInfo entry holds before a call: an entry the plug-in did not fill

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device_namespace.h"
+#include "guarded_memory.h"
 #include "host_doubles.h"
 #include "plugin_commands.h"
 #include "plugin_instance.h"
@@ -17,58 +18,14 @@
 namespace cmd = plugin_commands;
 
 // A caller buffer of `size` bytes with guard bytes on both sides, to catch any overrun.
-class GuardedBuffer {
+class GuardedBuffer : public guarded::Text {
 public:
-    explicit GuardedBuffer(size_t size = 1024, char fill = '\x5a')
-        : bytes_(kGuard + size + kGuard, kGuardByte), size_(size) {
-        std::fill(bytes_.begin() + kGuard, bytes_.begin() + kGuard + size, fill);
-    }
-    char* data() { return bytes_.data() + kGuard; }
-    std::string text() const { return std::string(bytes_.data() + kGuard); }
-    char at(size_t i) const { return bytes_[kGuard + i]; }
-    bool guardsIntact() const {
-        for (size_t i = 0; i < kGuard; ++i)
-            if (bytes_[i] != kGuardByte || bytes_[kGuard + size_ + i] != kGuardByte) return false;
-        return true;
-    }
-    // True when every byte from `from` to the end of the buffer is zero.
-    bool zeroFrom(size_t from) const {
-        for (size_t i = from; i < size_; ++i)
-            if (bytes_[kGuard + i] != '\0') return false;
-        return true;
-    }
-    // True when the buffer still holds nothing but its initial fill.
-    bool untouched(char fill = '\x5a') const {
-        for (size_t i = 0; i < size_; ++i)
-            if (bytes_[kGuard + i] != fill) return false;
-        return true;
-    }
-
-private:
-    static constexpr size_t kGuard = 32;
-    static constexpr char kGuardByte = '\x7e';
-    std::vector<char> bytes_;
-    size_t size_;
+    explicit GuardedBuffer(size_t size = 1024) : Text("caller buffer", size) {}
+    char* data() { return chars(); }
 };
 
 // An array of `n` guarded 1024-byte entries, as getMPIODevices/getUnderlyingDevices take.
-class EntryArray {
-public:
-    explicit EntryArray(size_t n) : buffers_(n) {
-        for (GuardedBuffer& b : buffers_) pointers_.push_back(b.data());
-    }
-    char** data() { return pointers_.data(); }
-    GuardedBuffer& operator[](size_t i) { return buffers_[i]; }
-    bool guardsIntact() const {
-        for (const GuardedBuffer& b : buffers_)
-            if (!b.guardsIntact()) return false;
-        return true;
-    }
-
-private:
-    std::vector<GuardedBuffer> buffers_;
-    std::vector<char*> pointers_;
-};
+using EntryArray = guarded::TextArray;
 
 class PluginTest : public ::testing::Test {
 protected:

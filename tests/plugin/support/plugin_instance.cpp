@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <type_traits>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -62,33 +63,8 @@ std::unique_ptr<PluginInstance> loadFreshPlugin() {
         ADD_FAILURE() << "dlopen of a copy of " << PLUGIN_PATH << " failed: " << why;
         return nullptr;
     }
-    void* h = plugin->handle;
-    bool complete = true;
-    auto take = [&](const char* symbol, auto& target) {
-        target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(dlsym(h, symbol));
-        if (target == nullptr) {
-            ADD_FAILURE() << "plug-in does not export " << symbol;
-            complete = false;
-        }
-    };
-    take("getVendorName", plugin->getVendorName);
-    take("init", plugin->init);
-    take("getMPIODevices", plugin->getMPIODevices);
-    take("isMPIODevice", plugin->isMPIODevice);
-    take("getUnderlyingDevices", plugin->getUnderlyingDevices);
-    take("refreshMPIO", plugin->refreshMPIO);
-    take("deleteMPIODevice", plugin->deleteMPIODevice);
-    take("isPartitionDevice", plugin->isPartitionDevice);
-    take("getPartitionDevices", plugin->getPartitionDevices);
-    take(
-        "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
-        "St4lessIS5_ESaISt4pairIKS5_S5_EEE",
-        plugin->listMPIODevices);
-    take("_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
-         plugin->FindMpDeviceName);
-    take("_Z15compareDevMajori", plugin->compareDevMajor);
-    take("bVerboseLogging", plugin->bVerboseLogging);
-    take("_VendorName", plugin->vendorName);
-    if (!complete) return nullptr;
+    const std::vector<std::string> missing = testsupport::resolveExports(plugin->handle, *plugin);
+    for (const std::string& symbol : missing) ADD_FAILURE() << "plug-in does not export " << symbol;
+    if (!missing.empty()) return nullptr;
     return plugin;
 }

@@ -3,31 +3,12 @@
 // binary run in one process or each in its own.
 #pragma once
 
-#include <map>
 #include <memory>
-#include <string>
 
-#include "TsMPIO_HDLM.h"
+#include "plugin_library.h"
 
-struct PluginInstance {
+struct PluginInstance : testsupport::PluginExports {
     void* handle = nullptr;
-
-    decltype(&::getVendorName) getVendorName = nullptr;
-    decltype(&::init) init = nullptr;
-    decltype(&::getMPIODevices) getMPIODevices = nullptr;
-    decltype(&::isMPIODevice) isMPIODevice = nullptr;
-    decltype(&::getUnderlyingDevices) getUnderlyingDevices = nullptr;
-    decltype(&::refreshMPIO) refreshMPIO = nullptr;
-    decltype(&::deleteMPIODevice) deleteMPIODevice = nullptr;
-    decltype(&::isPartitionDevice) isPartitionDevice = nullptr;
-    decltype(&::getPartitionDevices) getPartitionDevices = nullptr;
-
-    int (*listMPIODevices)(std::map<std::string, std::string>&) = nullptr;
-    int (*FindMpDeviceName)(const char*, std::string&) = nullptr;
-    bool (*compareDevMajor)(int) = nullptr;
-
-    bool* bVerboseLogging = nullptr;
-    const char** vendorName = nullptr;
 
     PluginInstance() = default;
     PluginInstance(const PluginInstance&) = delete;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 namespace guarded {
 
@@ -19,13 +20,18 @@ public:
     Bytes(size_t size, std::string label);
     Bytes(const Bytes&) = delete;
     Bytes& operator=(const Bytes&) = delete;
+    Bytes(Bytes&&) = default;
+    Bytes& operator=(Bytes&&) = default;
+    ~Bytes() = default;
 
     unsigned char* data() { return storage_.get() + kGuardBytes; }
     const unsigned char* data() const { return storage_.get() + kGuardBytes; }
     size_t size() const { return size_; }
+    char at(size_t i) const { return static_cast<char>(data()[i]); }
 
     // "" when both guards hold their pattern, else which bytes were overwritten.
     std::string damage() const;
+    bool guardsIntact() const { return damage().empty(); }
     // True when every byte of the body still holds kFill.
     bool untouched() const;
     // True when every byte from `from` to the end of the body is zero.
@@ -72,14 +78,39 @@ class Text : public Bytes {
 public:
     explicit Text(std::string label, size_t size = 1024) : Bytes(size, std::move(label)) {}
     char* chars() { return reinterpret_cast<char*>(data()); }
+    const char* chars() const { return reinterpret_cast<const char*>(data()); }
     // True when a NUL lies inside the buffer.
     bool terminated() const { return std::memchr(data(), '\0', size()) != nullptr; }
+    // The text up to its NUL, or the whole buffer when it has none.
     std::string text() const {
         const void* nul = std::memchr(data(), '\0', size());
         const size_t length =
             nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - data()) : size();
-        return std::string(reinterpret_cast<const char*>(data()), length);
+        return std::string(chars(), length);
     }
+};
+
+// An array of `n` pointers to guarded text buffers, as getMPIODevices and getUnderlyingDevices
+// take it, with guard slots before and after the pointers: the plug-in must change no pointer
+// and write nothing outside a buffer.
+class TextArray {
+public:
+    explicit TextArray(size_t n, size_t size = 1024);
+    char** data() { return pointers_.data() + kGuardSlots; }
+    size_t size() const { return texts_.size(); }
+    Text& operator[](size_t i) { return texts_[i]; }
+    const Text& operator[](size_t i) const { return texts_[i]; }
+    // True when no pointer and no guard slot changed.
+    bool pointersIntact() const { return pointers_ == original_; }
+    // "" when pointers and every buffer's guards are intact, else what was overwritten.
+    std::string damage() const;
+    bool guardsIntact() const { return damage().empty(); }
+
+private:
+    static constexpr size_t kGuardSlots = 2;
+    std::vector<Text> texts_;
+    std::vector<char*> pointers_;
+    std::vector<char*> original_;
 };
 
 }  // namespace guarded

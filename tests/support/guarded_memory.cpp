@@ -10,6 +10,9 @@ unsigned char guardByte(size_t i) {
     return static_cast<unsigned char>(0xa5 ^ (i * 29));
 }
 
+// Guard slots of a pointer array point here; the plug-in must neither read nor change them.
+char guardSlotTarget;
+
 }  // namespace
 
 Bytes::Bytes(size_t size, std::string label)
@@ -45,6 +48,23 @@ bool Bytes::zeroFrom(size_t from) const {
     for (size_t i = from; i < size_; ++i)
         if (data()[i] != 0) return false;
     return true;
+}
+
+TextArray::TextArray(size_t n, size_t size) {
+    texts_.reserve(n);
+    for (size_t i = 0; i < n; ++i) texts_.emplace_back("entry " + std::to_string(i), size);
+    pointers_.assign(n + 2 * kGuardSlots, &guardSlotTarget);
+    for (size_t i = 0; i < n; ++i) pointers_[kGuardSlots + i] = texts_[i].chars();
+    original_ = pointers_;
+}
+
+std::string TextArray::damage() const {
+    std::string found = pointersIntact() ? "" : "the caller's pointer array was changed";
+    for (const Text& text : texts_) {
+        const std::string one = text.damage();
+        if (!one.empty()) found += (found.empty() ? "" : "; ") + one;
+    }
+    return found;
 }
 
 }  // namespace guarded

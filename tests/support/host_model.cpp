@@ -1,13 +1,13 @@
-#include "topology_model.h"
+#include "host_model.h"
 
 #include <algorithm>
 #include <fstream>
 #include <set>
 #include <stdexcept>
 
-#include "hdlm_names.h"
+#include "naming.h"
 
-namespace integ {
+namespace topology {
 
 using nlohmann::json;
 
@@ -72,9 +72,10 @@ void HostModel::nameNewlyVisible() {
             s.name = s.lu.fixedName;
             continue;
         }
-        while (next < kMaxHdlmNames && taken.count(hdlmName(next))) ++next;
-        if (next == kMaxHdlmNames) throw std::runtime_error("more LUs than HDLM has names");
-        s.name = hdlmName(next);
+        // The simulator's naming is HDLM's order of names (sddlmaa … sddlmpp, sddlmaaa …).
+        while (next < sim::kMaxHdlmDevices && taken.count(sim::hdevName(next))) ++next;
+        if (next == sim::kMaxHdlmDevices) throw std::runtime_error("more LUs than HDLM has names");
+        s.name = sim::hdevName(next);
         taken.insert(s.name);
     }
 }
@@ -158,4 +159,4 @@ std::vector<std::string> HostModel::pathDevices() const {
     return devices;
 }
 
-}  // namespace integ
+}  // namespace topology

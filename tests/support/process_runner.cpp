@@ -1,4 +1,4 @@
-#include "command_runner.h"
+#include "process_runner.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace integ {
+namespace testsupport {
 namespace {
 
 class MemoryFile {
@@ -104,9 +104,16 @@ CommandResult runCommand(const std::vector<std::string>& argv, const CommandOpti
     }
     posix_spawnattr_setflags(attributes.get(), flags);
 
-    std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e) environment.emplace_back(*e);
-    for (const std::string& extra : options.extraEnvironment) environment.push_back(extra);
+    // An extra NAME=value replaces this process's NAME, which would otherwise be found first.
+    std::vector<std::string> environment = options.extraEnvironment;
+    for (char** e = environ; *e; ++e) {
+        const std::string inherited(*e);
+        const std::string name = inherited.substr(0, inherited.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& extra : options.extraEnvironment)
+            replaced = replaced || extra.compare(0, name.size(), name) == 0;
+        if (!replaced) environment.push_back(inherited);
+    }
     std::vector<char*> envp, args;
     for (std::string& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -141,10 +148,20 @@ CommandResult runCommand(const std::vector<std::string>& argv, const CommandOpti
     return result;
 }
 
+CommandResult runShell(const std::string& script, const CommandOptions& options) {
+    return runCommand({"/bin/sh", "-c", script}, options);
+}
+
+std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 void reapStrayChildren() {
     int status;
     while (waitpid(-1, &status, WNOHANG) > 0) {
     }
 }
 
-}  // namespace integ
+}  // namespace testsupport

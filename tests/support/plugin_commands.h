@@ -1,6 +1,7 @@
 // The shell command lines the plug-in runs, character for character: the scripted host of the
-// tests answers exactly these, and the benchmarks' floors run exactly these, so a plug-in that ran
-// anything else fails the tests instead of being measured against the wrong floor.
+// tests and the fuzzers answers exactly these, and the benchmarks' floors run exactly these, so
+// a plug-in that ran anything else fails the tests instead of being measured against the wrong
+// floor.
 #pragma once
 
 #include <string>
@@ -27,10 +28,13 @@ inline const std::string luns =
 inline const std::string deletePaths = "dlnkmgr delete -path -s";
 inline const std::string addPaths = "dlnkmgr add -path -s";
 
-// The path listing of one disk, by its bare name (sddlmaa).
+// The path listing of one disk, by its bare name (sddlmaa): the name between these two.
+inline const std::string pathsPrefix = "out=$(dlnkmgr view -lu -item -hdev ";
+inline const std::string pathsFilter =
+    ") || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; }; printf '%s\\n' "
+    "\"$out\" | grep sd |  awk '{print $(NF-11)}' ";
 inline std::string paths(const std::string& bareName) {
-    return dlnkmgrFirst("dlnkmgr view -lu -item -hdev " + bareName,
-                        " | grep sd |  awk '{print $(NF-11)}' ");
+    return pathsPrefix + bareName + pathsFilter;
 }
 
 }  // namespace plugin_commands

@@ -1,0 +1,78 @@
+// What a simulated host must show, worked out from its topology JSON alone: which LUs HDLM lists
+// under which names, which SCSI paths lie beneath each, and the partitions of each table, before
+// and after a refresh. The expectations of the integration and stress tests come from here, never
+// from what the plug-in printed.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace topology {
+
+struct TopologyPath {
+    std::string device;  // sdc
+    std::string state;   // managed, attachedLater or gone
+};
+
+struct TopologyPartition {
+    int number = 0;
+    std::string kind;  // primary, extended or logical (dos); primary for gpt
+    uint64_t start = 0;
+    uint64_t size = 0;
+};
+
+struct TopologyLu {
+    std::string ilu;
+    std::string fixedName;  // the topology's hdev, empty when HDLM picks the name
+    bool hasTable = false;
+    std::string label;  // dos or gpt
+    std::vector<TopologyPartition> partitions;
+    std::vector<TopologyPath> paths;
+};
+
+// A partition as the kernel (and so the partition reader) shows it: an extended partition is
+// 2 sectors long.
+struct ExpectedPartition {
+    int number = 0;
+    uint64_t start = 0;
+    uint64_t sectors = 0;
+};
+
+class HostModel {
+public:
+    static HostModel fromFile(const std::string& path);
+    static HostModel fromJson(const nlohmann::json& topology);
+
+    // What `dlnkmgr delete -path -s` and `add -path -s` do to the host.
+    void deleteGonePaths();
+    void addAttachedPaths();
+
+    // HDLM's devices as getMPIODevices reports them (/dev/sddlmaa …), in `view -lu` order.
+    std::vector<std::string> devices() const;
+    // The bare names of those devices.
+    std::vector<std::string> deviceNames() const;
+    // What getUnderlyingDevices reports for the device `name`, sorted: the lines the plug-in's
+    // pipeline picks out of `view -lu -item -hdev`.
+    std::vector<std::string> underlying(const std::string& name) const;
+    // The partitions of the LU named `name`, by number.
+    std::vector<ExpectedPartition> partitions(const std::string& name) const;
+    const TopologyLu& lu(const std::string& name) const;
+    // SCSI devices that have a node on the host (every path not gone), sorted.
+    std::vector<std::string> pathDevices() const;
+
+private:
+    struct LuState {
+        TopologyLu lu;
+        std::string name;  // empty while HDLM does not list the LU
+    };
+    bool visible(const LuState& s) const;
+    void nameNewlyVisible();
+    const LuState& find(const std::string& name) const;
+
+    std::vector<LuState> lus_;
+    bool goneShowsName_ = false;
+};
+
+}  // namespace topology

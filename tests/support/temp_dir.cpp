@@ -1,0 +1,35 @@
+#include "temp_dir.h"
+
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+namespace testsupport {
+
+TempDir::TempDir(const std::string& prefix) {
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory from " + pattern + ": " +
+                                 std::strerror(errno) + "; check that TMPDIR is writable");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& content) const {
+    std::string path = file(name);
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+    if (!out.flush()) throw std::runtime_error("cannot write " + path + "; is the disk full?");
+    return path;
+}
+
+}  // namespace testsupport

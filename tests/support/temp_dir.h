@@ -1,0 +1,29 @@
+// A private directory for one test under $TMPDIR (or /tmp), removed with everything in it at the
+// end.
+#pragma once
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+class TempDir {
+public:
+    // `prefix` names the directory after its user, so that a leftover tells whose it was.
+    explicit TempDir(const std::string& prefix = "test");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::filesystem::path operator/(const std::string& name) const {
+        return std::filesystem::path(path_) / name;
+    }
+    // Writes `content` to the file `name` in the directory; returns its path.
+    std::string write(const std::string& name, const std::string& content) const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace testsupport
