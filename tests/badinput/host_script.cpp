@@ -64,7 +64,7 @@ std::string scriptHost(PluginInstance& plugin, Script script) {
     host_double::answer(cmd::luns, fails ? 1 : 0, fails ? "" : luns, fails ? kLongError : "");
 
     const std::string paths =
-        script == Script::LongPathLine ? std::string(5000, 'p') + "\n" : "sdc\nsdd\n";
+        script == Script::LongPathLine ? "sd" + std::string(4998, 'p') + "\n" : "sdc\nsdd\n";
     host_double::answer(cmd::paths("sddlmab"), fails ? 1 : 0, fails ? "" : paths,
                         fails ? kLongError : "");
 

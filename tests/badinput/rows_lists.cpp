@@ -145,7 +145,7 @@ std::vector<Row> underlyingRows() {
             .gives(0)
             .count(1)
             .fills(1)
-            .entries({std::string(1023, 'p')}),
+            .entries({"sd" + std::string(1021, 'p')}),
         row(e)
             .with(Name::HdlmDisk)
             .script(Script::LongErrorText)

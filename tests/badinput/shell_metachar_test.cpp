@@ -179,8 +179,8 @@ TEST_F(ShellMetacharacters, InventoryNamesWithShellCodeAreRefused) {
         EXPECT_NE(access(scratch_->canary().c_str(), F_OK), 0);
         callEverything(dir_ + "/plain-link");
     }
+    // The inventory's filter takes only HDLM's own names, so these never reach the plug-in.
     EXPECT_TRUE(hdevQueries().empty());
-    EXPECT_NE(readFile(dir_ + "/host.log").find("Refusing device name"), std::string::npos);
 }
 
 }  // namespace
