@@ -5,7 +5,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "naming.h"
+#include "topology/device_names.h"
 
 namespace topology {
 

@@ -73,6 +73,7 @@ private:
 
     std::vector<LuState> lus_;
     bool goneShowsName_ = false;
+    bool defaultItemLayout_ = true;
 };
 
 }  // namespace topology

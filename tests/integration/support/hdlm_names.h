@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "naming.h"
+#include "topology/device_names.h"
 
 namespace integ {
 
