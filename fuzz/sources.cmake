@@ -27,6 +27,7 @@ set(FUZZ_INCLUDE_DIRS
   ${FUZZ_ROOT}/src
   ${FUZZ_ROOT}/include
   ${FUZZ_ROOT}/host/include
+  ${FUZZ_ROOT}/common
   ${FUZZ_ROOT}/host/tslib)
 
 # One harness per target: fuzz/targets/<name>_fuzzer.cpp, seeds in fuzz/corpus/<name>/.
