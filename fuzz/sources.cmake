@@ -14,21 +14,21 @@ set(FUZZ_SUPPORT_SOURCES
   ${FUZZ_ROOT}/fuzz/support/guarded_buffers.cpp
   ${FUZZ_ROOT}/fuzz/support/device_nodes.cpp
   ${FUZZ_ROOT}/tests/support/guarded_memory.cpp
-  ${FUZZ_ROOT}/host/tslib/log_line.cpp
-  ${FUZZ_ROOT}/host/zoutils/split.cpp
-  ${FUZZ_ROOT}/host/kpartx/get_partitions.cpp
-  ${FUZZ_ROOT}/host/kpartx/open_disk.cpp
-  ${FUZZ_ROOT}/host/kpartx/read_table.cpp
-  ${FUZZ_ROOT}/host/kpartx/kernel_layout.cpp)
+  ${FUZZ_ROOT}/standins/tslib/log_line.cpp
+  ${FUZZ_ROOT}/standins/zoutils/split.cpp
+  ${FUZZ_ROOT}/standins/kpartx/get_partitions.cpp
+  ${FUZZ_ROOT}/standins/kpartx/open_disk.cpp
+  ${FUZZ_ROOT}/standins/kpartx/read_table.cpp
+  ${FUZZ_ROOT}/standins/kpartx/kernel_layout.cpp)
 
 set(FUZZ_INCLUDE_DIRS
   ${FUZZ_ROOT}/fuzz/support
   ${FUZZ_ROOT}/tests/support
   ${FUZZ_ROOT}/src
   ${FUZZ_ROOT}/include
-  ${FUZZ_ROOT}/host/include
+  ${FUZZ_ROOT}/standins/include
   ${FUZZ_ROOT}/common
-  ${FUZZ_ROOT}/host/tslib)
+  ${FUZZ_ROOT}/standins/tslib)
 
 # One harness per target: fuzz/targets/<name>_fuzzer.cpp, seeds in fuzz/corpus/<name>/.
 function(fuzz_target_source out name)

@@ -5,7 +5,7 @@ Reads a build tree: each object's dependency file (every header the compiler ope
 and each target's link line. Exit 0 when every rule holds; exit 1 naming each violation.
 
   the plug-in      src/, include/TsMPIO_HDLM.h   never includes or links the simulator or the tools
-  the stand-ins    host/                         never include or link the plug-in
+  the stand-ins    standins/                      never include or link the plug-in
   the probe        tools/mpio-probe/             knows the plug-in only through its header and dlopen
   the simulator    sim/                          never links (or includes) the plug-in
 
@@ -23,7 +23,7 @@ def layer_of(rel):
     """The layer a source file belongs to, by where it lies in the tree (None: tests, bench, ...)."""
     if rel.startswith("src/") or rel == PLUGIN_HEADER:
         return "plug-in"
-    if rel.startswith("host/"):
+    if rel.startswith("standins/"):
         return "stand-ins"
     if rel.startswith("tools/mpio-probe/"):
         return "probe"
