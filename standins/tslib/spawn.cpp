@@ -77,6 +77,12 @@ private:
 // so commands started by other threads at the same moment never leak into this one; a descriptor
 // closed meanwhile by another thread is skipped by the child (glibc ignores EBADF there).
 int add_close_inheritable_from(posix_spawn_file_actions_t* fa, int first) {
+    // A close action for `fd` when the command would inherit it; 0 or the action's error.
+    const auto close_if_inheritable = [fa](int fd) {
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (flags < 0 || (flags & FD_CLOEXEC) != 0) return 0;
+        return posix_spawn_file_actions_addclose(fa, fd);
+    };
     DIR* dir = ::opendir("/proc/self/fd");
     if (dir == nullptr) {
         // No /proc (a bare chroot): try every number the descriptor limit allows.
@@ -84,11 +90,8 @@ int add_close_inheritable_from(posix_spawn_file_actions_t* fa, int first) {
         const rlim_t top = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536
                                ? limit.rlim_cur
                                : 65536;
-        for (int fd = first; fd < static_cast<int>(top); ++fd) {
-            const int flags = ::fcntl(fd, F_GETFD);
-            if (flags < 0 || (flags & FD_CLOEXEC) != 0) continue;
-            if (const int rc = posix_spawn_file_actions_addclose(fa, fd); rc != 0) return rc;
-        }
+        for (int fd = first; fd < static_cast<int>(top); ++fd)
+            if (const int rc = close_if_inheritable(fd); rc != 0) return rc;
         return 0;
     }
     int rc = 0;
@@ -97,9 +100,7 @@ int add_close_inheritable_from(posix_spawn_file_actions_t* fa, int first) {
         char* end = nullptr;
         const long fd = std::strtol(entry->d_name, &end, 10);
         if (end == entry->d_name || *end != '\0' || fd < first || fd == own) continue;
-        const int flags = ::fcntl(static_cast<int>(fd), F_GETFD);
-        if (flags < 0 || (flags & FD_CLOEXEC) != 0) continue;
-        rc = posix_spawn_file_actions_addclose(fa, static_cast<int>(fd));
+        rc = close_if_inheritable(static_cast<int>(fd));
         if (rc != 0) break;
     }
     ::closedir(dir);
