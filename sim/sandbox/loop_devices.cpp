@@ -96,6 +96,9 @@ bool LoopDevices::tryBlock(unsigned base, int file, const std::string& image,
             }
         }
         UniqueFd dev = openIndex(index);
+        // Another simulator removing the indices it added may take this one away between the
+        // look at /sys and the open: not ours then, like a bound one.
+        if (!dev.valid() && (errno == ENXIO || errno == ENODEV)) return false;
         if (!dev.valid())
             throw std::runtime_error("cannot open loop" + std::to_string(index) + ": " +
                                      std::strerror(errno));
@@ -108,7 +111,7 @@ bool LoopDevices::tryBlock(unsigned base, int file, const std::string& image,
         config.info.lo_flags = LO_FLAGS_AUTOCLEAR;
         strncpy(reinterpret_cast<char*>(config.info.lo_file_name), image.c_str(), LO_NAME_SIZE - 1);
         if (ioctl(dev.get(), LOOP_CONFIGURE, &config) < 0) {
-            if (errno == EBUSY) {  // bound meanwhile by someone else: theirs now
+            if (errno == EBUSY || errno == ENXIO) {  // bound or removed meanwhile by someone else
                 if (!added_.empty() && added_.back() == index) added_.pop_back();
                 return false;  // what we bound detaches as `fds` closes (autoclear)
             }

@@ -238,6 +238,15 @@ TEST_F(SimRun, NoLoopFallsBackToFakeMajorsCleanly) {
     EXPECT_EQ(verdict, "unreadable");
 }
 
+// Simulators started together (as ctest -j starts them) take and give back loop indices side
+// by side: one removing the indices it added must not leave another without loop devices.
+TEST_F(SimRun, SimulatorsSideBySideEachGetTheirLoopDevices) {
+    const std::string one = kSim + " run " + kDemo + " -- true";
+    auto r = sh("for round in 1 2 3 4 5; do for sim in 1 2 3; do " + one +
+                " >/dev/null & done; wait; done 2>&1");
+    EXPECT_EQ(r.out.find("no loop device"), std::string::npos) << r.out;
+}
+
 // The loop indices behind the HDLM nodes, as the command inside sees them.
 const char* const kPrintLoopIndices = "for f in /dev/sddlm*; do stat -c %T $f; done";
 
