@@ -74,8 +74,8 @@ json demoWithGptPartition17() {
 
 // 8 paths per LU make 4096 SCSI disks: the 3029th is named sddlm, with its partition sddlm1.
 json generated512() {
-    CommandResult r =
-        runCommand({HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "8", "--partitions", "1"});
+    testsupport::CommandResult r = testsupport::runCommand(
+        {HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "8", "--partitions", "1"});
     if (r.status != 0) throw std::runtime_error("hdlm-sim generate failed: " + r.describe());
     return json::parse(r.out);
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "host_model.h"
 #include "simulated_host_test.h"
-#include "topology_model.h"
 
 namespace integ {
 namespace {
@@ -24,10 +24,11 @@ std::vector<std::string> probeRecordingLoops(const std::string& loops) {
 
 TEST_F(ProbeInSimulatedHost, JsonReportShowsEveryLuPathAndPartitionOfTheTopology) {
     const json topology = demoTopology();
-    const HostModel model = HostModel::fromJson(topology);
+    const topology::HostModel model = topology::HostModel::fromJson(topology);
     const std::string loops = scratch().file("loops.txt");
-    CommandResult r = runInSimulatedHost(writeTopology(topology), probeRecordingLoops(loops),
-                                         {"TS_DEBUG_LOG=" + scratch().file("plugin.log")}, loops);
+    testsupport::CommandResult r =
+        runInSimulatedHost(writeTopology(topology), probeRecordingLoops(loops),
+                           {"TS_DEBUG_LOG=" + scratch().file("plugin.log")}, loops);
     ASSERT_EQ(r.status, 0) << r.describe();
     json doc = json::parse(r.out);
     EXPECT_EQ(doc.at("exitStatus"), 0);
@@ -49,7 +50,7 @@ TEST_F(ProbeInSimulatedHost, JsonReportShowsEveryLuPathAndPartitionOfTheTopology
         std::sort(paths.begin(), paths.end());
         EXPECT_EQ(paths, model.underlying(names[d]));
 
-        const std::vector<ExpectedPartition> expected = model.partitions(names[d]);
+        const std::vector<topology::ExpectedPartition> expected = model.partitions(names[d]);
         const json& parts = disk.at("partitions").at("partitions");
         ASSERT_EQ(parts.size(), expected.size());
         std::set<long> diskMinors, majors;
@@ -76,11 +77,11 @@ TEST_F(ProbeInSimulatedHost, JsonReportShowsEveryLuPathAndPartitionOfTheTopology
 }
 
 TEST_F(ProbeInSimulatedHost, LargestHostIsBuiltAndRemovedInSeconds) {
-    CommandResult generated =
-        runCommand({HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "2", "--partitions", "2"});
+    testsupport::CommandResult generated = testsupport::runCommand(
+        {HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "2", "--partitions", "2"});
     ASSERT_EQ(generated.status, 0) << generated.describe();
     const std::string topology = scratch().write("topology-512.json", generated.out);
-    CommandResult r = runInSimulatedHost(topology, {"true"});
+    testsupport::CommandResult r = runInSimulatedHost(topology, {"true"});
     std::cout << "[  TIMING  ] a simulated host of 512 LUs built and removed in " << r.seconds
               << " s\n";
     RecordProperty("setup_seconds_512_lus", std::to_string(r.seconds));

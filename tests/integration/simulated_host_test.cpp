@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "process_table.h"
+#include "census.h"
 
 namespace integ {
 namespace {
@@ -29,11 +29,12 @@ std::string readFile(const std::string& path) {
 std::string whyNoSimulatedHost() {
     if (geteuid() != 0)
         return "needs root: hdlm-sim makes a mount namespace, device nodes and loop devices";
-    CommandResult unshare = runCommand({"unshare", "-m", "true"}, {{}, false, 30});
+    testsupport::CommandResult unshare =
+        testsupport::runCommand({"unshare", "-m", "true"}, {{}, false, 30});
     if (unshare.status != 0)
         return "this machine refuses new mount namespaces (unshare -m: " + unshare.err + ")";
-    CommandResult probe =
-        runCommand({HDLM_SIM_BIN, "run", DEMO_TOPOLOGY, "--", "true"}, {{}, true, 60});
+    testsupport::CommandResult probe =
+        testsupport::runCommand({HDLM_SIM_BIN, "run", DEMO_TOPOLOGY, "--", "true"}, {{}, true, 60});
     if (probe.status != 0)
         return "hdlm-sim cannot build a simulated host here: " + probe.describe();
     if (probe.err.find("no loop device") != std::string::npos)
@@ -91,34 +92,36 @@ std::string SimulatedHostTest::writeTopology(const nlohmann::json& topology) {
     return scratch().write("topology.json", topology.dump(2));
 }
 
-CommandResult SimulatedHostTest::runInSimulatedHost(const std::string& topologyFile,
-                                                    const std::vector<std::string>& command,
-                                                    const std::vector<std::string>& environment,
-                                                    const std::string& loopReport) {
+testsupport::CommandResult SimulatedHostTest::runInSimulatedHost(
+    const std::string& topologyFile, const std::vector<std::string>& command,
+    const std::vector<std::string>& environment, const std::string& loopReport) {
     std::vector<std::string> argv = {HDLM_SIM_BIN, "run", topologyFile, "--"};
     argv.insert(argv.end(), command.begin(), command.end());
-    CommandResult result = runCommand(argv, {environment, true, 90});
+    testsupport::CommandResult result = testsupport::runCommand(argv, {environment, true, 90});
     expectNothingLeftBehind(result.pid, loopReport);
     return result;
 }
 
 void SimulatedHostTest::expectNothingLeftBehind(pid_t session, const std::string& loopReport) {
-    std::vector<ProcessInfo> inSession, orphans;
-    bool quiet = settles([&] { return (inSession = runningInSession(session, getpid())).empty(); });
+    std::vector<census::Process> inSession, orphans;
+    bool quiet =
+        settles([&] { return (inSession = census::runningInSession(session, getpid())).empty(); });
     EXPECT_TRUE(quiet) << "processes of the simulated host's session still run:\n"
-                       << describe(inSession);
-    bool orphansGone = settles([&] { return (orphans = liveChildren(getpid())).empty(); });
-    EXPECT_TRUE(orphansGone) << "processes the simulated host left behind:\n" << describe(orphans);
+                       << census::describe(inSession);
+    bool orphansGone = settles([&] { return (orphans = census::liveChildren(getpid())).empty(); });
+    EXPECT_TRUE(orphansGone) << "processes the simulated host left behind:\n"
+                             << census::describe(orphans);
     // They were started by this test: end them, so that one failure does not spill into the next.
     if (!quiet || !orphansGone) {
-        for (const ProcessInfo& p : runningInSession(session, getpid())) kill(p.pid, SIGKILL);
-        for (const ProcessInfo& p : liveChildren(getpid())) kill(p.pid, SIGKILL);
+        for (const census::Process& p : census::runningInSession(session, getpid()))
+            kill(p.pid, SIGKILL);
+        for (const census::Process& p : census::liveChildren(getpid())) kill(p.pid, SIGKILL);
     }
     settles([&] {
-        reapStrayChildren();
-        return liveChildren(getpid()).empty();
+        testsupport::reapStrayChildren();
+        return census::liveChildren(getpid()).empty();
     });
-    reapStrayChildren();
+    testsupport::reapStrayChildren();
 
     if (!loopReport.empty()) {
         std::set<unsigned> ours = loopMinorsIn(loopReport);
@@ -140,10 +143,11 @@ void SimulatedHostTest::runHostTests(const std::string& topologyFile, const std:
                                     "INTEGRATION_LOOP_REPORT=" + loops,
                                     "TS_DEBUG_LOG=" + scratch().file("plugin.log")};
     env.insert(env.end(), environment.begin(), environment.end());
-    CommandResult r = runInSimulatedHost(topologyFile,
-                                         {INTEGRATION_HOST_BIN, "--gtest_filter=" + filter,
-                                          "--gtest_output=json:" + report, "--gtest_color=no"},
-                                         env, loops);
+    testsupport::CommandResult r =
+        runInSimulatedHost(topologyFile,
+                           {INTEGRATION_HOST_BIN, "--gtest_filter=" + filter,
+                            "--gtest_output=json:" + report, "--gtest_color=no"},
+                           env, loops);
     std::cout << "[  TIMING  ] " << filter << " in the simulated host: " << r.seconds << " s\n";
     RecordProperty("simulated_host_seconds", std::to_string(r.seconds));
     EXPECT_EQ(r.status, 0) << "integration_host " << filter << " failed in the simulated host\n"

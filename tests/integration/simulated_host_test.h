@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "command_runner.h"
+#include "process_runner.h"
 #include "temp_dir.h"
 
 namespace integ {
@@ -28,10 +28,10 @@ protected:
     // Runs `command` in the simulated host of `topologyFile`; `environment` is added to this
     // process's. The host's loop devices are those integration_host records in `loopReport`
     // (empty: the command records none).
-    CommandResult runInSimulatedHost(const std::string& topologyFile,
-                                     const std::vector<std::string>& command,
-                                     const std::vector<std::string>& environment = {},
-                                     const std::string& loopReport = "");
+    testsupport::CommandResult runInSimulatedHost(const std::string& topologyFile,
+                                                  const std::vector<std::string>& command,
+                                                  const std::vector<std::string>& environment = {},
+                                                  const std::string& loopReport = "");
 
     // Runs integration_host's tests matching `filter` in the simulated host, and requires each
     // of them to have run and passed.

@@ -24,8 +24,8 @@ std::string bareName(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
 
-void checkPartitions(const PluginApi& api, DiskAnswers& disk, const ExpectedDevice& expected,
-                     std::vector<std::string>& problems) {
+void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
+                     const ExpectedDevice& expected, std::vector<std::string>& problems) {
     const PartitionsAnswer answer = callGetPartitionDevices(api, disk.path, kCapacity);
     const std::string call = "getPartitionDevices(" + disk.path + ")";
     if (!answer.guardsIntact) problems.push_back(call + " wrote past a caller buffer");
@@ -85,7 +85,7 @@ std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expecte
     return difference;
 }
 
-HostSnapshot takeSnapshot(const PluginApi& api, const ExpectedHost& model,
+HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedHost& model,
                           std::vector<std::string>& problems) {
     HostSnapshot snapshot;
     const ListAnswer devices = callGetMPIODevices(api, kCapacity);

@@ -69,7 +69,7 @@ struct ErrorOutputs {
 
 }  // namespace
 
-ListAnswer callGetMPIODevices(const PluginApi& api, int capacity) {
+ListAnswer callGetMPIODevices(const testsupport::PluginExports& api, int capacity) {
     PathArray devices(capacity);
     ErrorOutputs error;
     ListAnswer answer;
@@ -82,7 +82,8 @@ ListAnswer callGetMPIODevices(const PluginApi& api, int capacity) {
     return answer;
 }
 
-ListAnswer callGetUnderlyingDevices(const PluginApi& api, const std::string& device, int capacity) {
+ListAnswer callGetUnderlyingDevices(const testsupport::PluginExports& api,
+                                    const std::string& device, int capacity) {
     PathArray paths(capacity);
     ErrorOutputs error;
     ListAnswer answer;
@@ -95,8 +96,8 @@ ListAnswer callGetUnderlyingDevices(const PluginApi& api, const std::string& dev
     return answer;
 }
 
-PartitionsAnswer callGetPartitionDevices(const PluginApi& api, const std::string& device,
-                                         int capacity) {
+PartitionsAnswer callGetPartitionDevices(const testsupport::PluginExports& api,
+                                         const std::string& device, int capacity) {
     // TsPartInfo records with a guard record on each side, filled with a recognisable pattern.
     TsPartInfo pattern;
     std::memset(static_cast<void*>(&pattern), kGuardByte, sizeof(pattern));
@@ -114,7 +115,8 @@ PartitionsAnswer callGetPartitionDevices(const PluginApi& api, const std::string
     return answer;
 }
 
-PartitionCheck callIsPartitionDevice(const PluginApi& api, const std::string& device) {
+PartitionCheck callIsPartitionDevice(const testsupport::PluginExports& api,
+                                     const std::string& device) {
     GuardedBuffer parent(MAXMPIOPATHLEN);
     parent.data()[0] = '\0';
     ErrorOutputs error;
@@ -127,7 +129,7 @@ PartitionCheck callIsPartitionDevice(const PluginApi& api, const std::string& de
     return answer;
 }
 
-CallOutcome callIsMPIODevice(const PluginApi& api, const std::string& device) {
+CallOutcome callIsMPIODevice(const testsupport::PluginExports& api, const std::string& device) {
     ErrorOutputs error;
     CallOutcome answer;
     answer.result = api.isMPIODevice(nullptr, device.c_str(), &error.code, error.message.data());
@@ -135,7 +137,7 @@ CallOutcome callIsMPIODevice(const PluginApi& api, const std::string& device) {
     return answer;
 }
 
-CallOutcome callRefreshMPIO(const PluginApi& api) {
+CallOutcome callRefreshMPIO(const testsupport::PluginExports& api) {
     ErrorOutputs error;
     CallOutcome answer;
     answer.result = api.refreshMPIO(nullptr, &error.code, error.message.data());
@@ -143,7 +145,7 @@ CallOutcome callRefreshMPIO(const PluginApi& api) {
     return answer;
 }
 
-CallOutcome callDeleteMPIODevice(const PluginApi& api, const std::string& device) {
+CallOutcome callDeleteMPIODevice(const testsupport::PluginExports& api, const std::string& device) {
     ErrorOutputs error;
     CallOutcome answer;
     answer.result =

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "loaded_plugin.h"
+#include "plugin_library.h"
 
 namespace stress {
 
@@ -34,13 +34,15 @@ struct PartitionCheck : CallOutcome {
     std::string parent;
 };
 
-ListAnswer callGetMPIODevices(const PluginApi& api, int capacity);
-ListAnswer callGetUnderlyingDevices(const PluginApi& api, const std::string& device, int capacity);
-PartitionsAnswer callGetPartitionDevices(const PluginApi& api, const std::string& device,
-                                         int capacity);
-PartitionCheck callIsPartitionDevice(const PluginApi& api, const std::string& device);
-CallOutcome callIsMPIODevice(const PluginApi& api, const std::string& device);
-CallOutcome callRefreshMPIO(const PluginApi& api);
-CallOutcome callDeleteMPIODevice(const PluginApi& api, const std::string& device);
+ListAnswer callGetMPIODevices(const testsupport::PluginExports& api, int capacity);
+ListAnswer callGetUnderlyingDevices(const testsupport::PluginExports& api,
+                                    const std::string& device, int capacity);
+PartitionsAnswer callGetPartitionDevices(const testsupport::PluginExports& api,
+                                         const std::string& device, int capacity);
+PartitionCheck callIsPartitionDevice(const testsupport::PluginExports& api,
+                                     const std::string& device);
+CallOutcome callIsMPIODevice(const testsupport::PluginExports& api, const std::string& device);
+CallOutcome callRefreshMPIO(const testsupport::PluginExports& api);
+CallOutcome callDeleteMPIODevice(const testsupport::PluginExports& api, const std::string& device);
 
 }  // namespace stress

@@ -18,8 +18,8 @@
 
 #include "census.h"
 #include "host_snapshot.h"
-#include "loaded_plugin.h"
 #include "plugin_calls.h"
+#include "plugin_library.h"
 #include "stress_operations.h"
 #include "topology_model.h"
 
@@ -114,7 +114,7 @@ int runStress(const Options& options) {
     int exitStatus = 0;
     {
         testsupport::PluginLibrary plugin(options.plugin);
-        const stress::PluginApi& api = plugin.exports();
+        const testsupport::PluginExports& api = plugin.exports();
 
         int errorCode = 0;
         char errorMessage[MAXMPIOERRORLEN] = {};

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host_snapshot.h"
-#include "loaded_plugin.h"
+#include "plugin_library.h"
 
 namespace stress {
 
@@ -22,7 +22,7 @@ struct Target {
 };
 
 struct StressContext {
-    const PluginApi& api;
+    const testsupport::PluginExports& api;
     const HostSnapshot& snapshot;
     std::string vendor;  // what init returned
 };

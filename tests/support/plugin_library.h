@@ -1,34 +1,16 @@
-// The plug-in as a host loads it: dlopen by path, then every export resolved from the handle
-// into one struct (the nine entry points, the three C++ helpers and the two data symbols).
+// The plug-in as a host loads it, for the tests: the probe's loader (dlopen by path, every
+// export resolved from the handle), with all fourteen exports required — the nine entry points,
+// the three C++ helpers and the two data symbols — and reachable under one struct.
 #pragma once
 
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "TsMPIO_HDLM.h"
+#include "plugin_abi_loader.h"
 
 namespace testsupport {
 
-struct PluginExports {
-    decltype(&::getVendorName) getVendorName = nullptr;
-    decltype(&::init) init = nullptr;
-    decltype(&::getMPIODevices) getMPIODevices = nullptr;
-    decltype(&::isMPIODevice) isMPIODevice = nullptr;
-    decltype(&::getUnderlyingDevices) getUnderlyingDevices = nullptr;
-    decltype(&::refreshMPIO) refreshMPIO = nullptr;
-    decltype(&::deleteMPIODevice) deleteMPIODevice = nullptr;
-    decltype(&::isPartitionDevice) isPartitionDevice = nullptr;
-    decltype(&::getPartitionDevices) getPartitionDevices = nullptr;
-
-    decltype(&::listMPIODevices) listMPIODevices = nullptr;
-    decltype(&::FindMpDeviceName) FindMpDeviceName = nullptr;
-    decltype(&::compareDevMajor) compareDevMajor = nullptr;
-
-    bool* bVerboseLogging = nullptr;
-    const char** vendorName = nullptr;  // _VendorName
-};
+struct PluginExports : plugin_abi::EntryPoints, plugin_abi::OptionalExports {};
 
 // Resolves every export of the plug-in loaded as `handle` into `exports`; returns the names of
 // those it lacks (empty: all there).
@@ -41,13 +23,10 @@ public:
     explicit PluginLibrary(const std::string& path);
 
     const PluginExports& exports() const { return exports_; }
-    void* handle() const { return handle_.get(); }
+    void* handle() const { return plugin_.handle(); }
 
 private:
-    struct Closer {
-        void operator()(void* handle) const;
-    };
-    std::unique_ptr<void, Closer> handle_;
+    plugin_abi::LoadedPlugin plugin_;
     PluginExports exports_;
 };
 

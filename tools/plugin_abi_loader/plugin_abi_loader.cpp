@@ -27,6 +27,31 @@ void require(void* handle, const char* name, Fn& slot, std::vector<std::string>&
 
 }  // namespace
 
+std::vector<std::string> resolveExports(void* handle, EntryPoints& e, OptionalExports& o) {
+    std::vector<std::string> missing;
+    require(handle, "getVendorName", e.getVendorName, missing);
+    require(handle, "init", e.init, missing);
+    require(handle, "getMPIODevices", e.getMPIODevices, missing);
+    require(handle, "isMPIODevice", e.isMPIODevice, missing);
+    require(handle, "getUnderlyingDevices", e.getUnderlyingDevices, missing);
+    require(handle, "refreshMPIO", e.refreshMPIO, missing);
+    require(handle, "deleteMPIODevice", e.deleteMPIODevice, missing);
+    require(handle, "isPartitionDevice", e.isPartitionDevice, missing);
+    require(handle, "getPartitionDevices", e.getPartitionDevices, missing);
+
+    resolve(handle, "bVerboseLogging", o.bVerboseLogging);
+    resolve(handle, "_VendorName", o.vendorName);
+    // The C++ helpers under their mangled names (the C++11 std::string ABI).
+    resolve(handle,
+            "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
+            "St4lessIS5_ESaISt4pairIKS5_S5_EEE",
+            o.listMPIODevices);
+    resolve(handle, "_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
+            o.FindMpDeviceName);
+    resolve(handle, "_Z15compareDevMajori", o.compareDevMajor);
+    return missing;
+}
+
 void LoadedPlugin::Closer::operator()(void* handle) const {
     if (handle) dlclose(handle);
 }
@@ -43,18 +68,8 @@ LoadedPlugin LoadedPlugin::open(const std::string& path, int dlopenFlags) {
         throw LoadError("cannot load the plug-in " + path + ": " + lastDlError());
     }
 
-    void* handle = plugin.handle_.get();
-    EntryPoints& e = plugin.entry_;
-    std::vector<std::string> missing;
-    require(handle, "getVendorName", e.getVendorName, missing);
-    require(handle, "init", e.init, missing);
-    require(handle, "getMPIODevices", e.getMPIODevices, missing);
-    require(handle, "isMPIODevice", e.isMPIODevice, missing);
-    require(handle, "getUnderlyingDevices", e.getUnderlyingDevices, missing);
-    require(handle, "refreshMPIO", e.refreshMPIO, missing);
-    require(handle, "deleteMPIODevice", e.deleteMPIODevice, missing);
-    require(handle, "isPartitionDevice", e.isPartitionDevice, missing);
-    require(handle, "getPartitionDevices", e.getPartitionDevices, missing);
+    std::vector<std::string> missing =
+        resolveExports(plugin.handle_.get(), plugin.entry_, plugin.optional_);
     if (!missing.empty()) {
         std::string names;
         for (const auto& name : missing) names += (names.empty() ? "" : ", ") + name;
@@ -62,18 +77,6 @@ LoadedPlugin LoadedPlugin::open(const std::string& path, int dlopenFlags) {
                             (missing.size() > 1 ? "s " : " ") + names,
                         std::move(missing));
     }
-
-    OptionalExports& o = plugin.optional_;
-    resolve(handle, "bVerboseLogging", o.bVerboseLogging);
-    resolve(handle, "_VendorName", o.vendorName);
-    // The C++ helpers under their mangled names (the C++11 std::string ABI).
-    resolve(handle,
-            "_Z15listMPIODevicesRSt3mapINSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES5_"
-            "St4lessIS5_ESaISt4pairIKS5_S5_EEE",
-            o.listMPIODevices);
-    resolve(handle, "_Z16FindMpDeviceNamePKcRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
-            o.FindMpDeviceName);
-    resolve(handle, "_Z15compareDevMajori", o.compareDevMajor);
     return plugin;
 }
 

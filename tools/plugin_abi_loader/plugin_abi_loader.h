@@ -46,6 +46,11 @@ struct OptionalExports {
     bool (*compareDevMajor)(int) = nullptr;
 };
 
+// Resolves the entry points and the optional exports of the library loaded as `handle`; returns
+// the names of the entry points it lacks (empty: all there).
+std::vector<std::string> resolveExports(void* handle, EntryPoints& entry,
+                                        OptionalExports& optional);
+
 // A loaded plug-in; the library stays loaded as long as this object lives.
 class LoadedPlugin {
 public:

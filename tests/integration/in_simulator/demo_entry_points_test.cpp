@@ -21,7 +21,7 @@ protected:
     }
     static HostUnderTest& host() { return hostUnderTest(); }
     static PluginHost& plugin() { return hostUnderTest().plugin; }
-    static const HostModel& model() { return hostUnderTest().model; }
+    static const topology::HostModel& model() { return hostUnderTest().model; }
     static unsigned loopMajor() {
         std::vector<unsigned> loop = blockMajorsOf("loop");
         return loop.empty() ? ~0u : loop.front();
@@ -83,7 +83,7 @@ TEST_F(DemoHost, MembershipCoversHdlmDisksAndTheirPartitionsOnly) {
     for (const std::string& name : model().deviceNames()) {
         cases.push_back({devPath(name), 1});
         cases.push_back({name, 1});  // a bare name means the node under /dev
-        for (const ExpectedPartition& p : model().partitions(name))
+        for (const topology::ExpectedPartition& p : model().partitions(name))
             cases.push_back({devPath(name) + std::to_string(p.number), 1});
     }
     for (const std::string& scsi : model().pathDevices()) cases.push_back({devPath(scsi), 0});
@@ -100,7 +100,7 @@ TEST_F(DemoHost, UnderlyingDevicesAreTheLusPresentPaths) {
     for (const std::string& name : model().deviceNames()) {
         const std::vector<std::string> expected = model().underlying(name);
         std::vector<std::string> asked = {devPath(name)};
-        for (const ExpectedPartition& p :
+        for (const topology::ExpectedPartition& p :
              model().partitions(name))  // a partition stands for its disk
             asked.push_back(devPath(name) + std::to_string(p.number));
         for (const std::string& device : asked) {
@@ -133,7 +133,7 @@ TEST_F(DemoHost, PartitionsAreTheTopologysTablesOnTheLoopDevices) {
     size_t partitionsSeen = 0;
     for (const std::string& name : model().deviceNames()) {
         SCOPED_TRACE(name);
-        const std::vector<ExpectedPartition> expected = model().partitions(name);
+        const std::vector<topology::ExpectedPartition> expected = model().partitions(name);
         NodeNumbers disk = nodeNumbers(devPath(name));
         ASSERT_TRUE(disk.exists && disk.block);
         ASSERT_EQ(disk.major, loopMajor()) << "every LU of this host is a loop device";
@@ -148,7 +148,7 @@ TEST_F(DemoHost, PartitionsAreTheTopologysTablesOnTheLoopDevices) {
         EXPECT_TRUE(call.error.untouched());
         for (size_t i = 0; i < expected.size(); ++i) {
             const TsPartInfo& e = call.entries[i];
-            const ExpectedPartition& p = expected[i];
+            const topology::ExpectedPartition& p = expected[i];
             SCOPED_TRACE("partition " + std::to_string(p.number));
             EXPECT_STREQ(e.devName, (devPath(name) + std::to_string(p.number)).c_str());
             EXPECT_EQ(e.partNum, unsigned(p.number));
@@ -182,7 +182,7 @@ TEST_F(DemoHost, ShortPartitionArrayGetsTheFirstEntriesAndTheTotal) {
         names.begin(), names.end(), [](const std::string& a, const std::string& b) {
             return model().partitions(a).size() < model().partitions(b).size();
         });
-    const std::vector<ExpectedPartition> expected = model().partitions(widest);
+    const std::vector<topology::ExpectedPartition> expected = model().partitions(widest);
     ASSERT_GE(expected.size(), 3u) << "needs an LU with three partitions or more";
     PartitionsCall call = plugin().partitions(devPath(widest), 2, 4);
     EXPECT_EQ(call.result, int(expected.size()));
@@ -197,7 +197,7 @@ TEST_F(DemoHost, PartitionEnumerationRefusesPartitionsAndOtherDevices) {
     std::vector<std::string> refused = {devPath(model().pathDevices().front()), "/dev/null",
                                         "/dev/sddlmzz"};
     for (const std::string& name : model().deviceNames())
-        for (const ExpectedPartition& p : model().partitions(name))
+        for (const topology::ExpectedPartition& p : model().partitions(name))
             refused.push_back(devPath(name) + std::to_string(p.number));
     for (const std::string& device : refused) {
         SCOPED_TRACE(device);
@@ -216,7 +216,7 @@ TEST_F(DemoHost, PartitionTestNamesTheParentDisk) {
         EXPECT_EQ(disk.result, 0) << name << " is a whole disk";
         EXPECT_EQ(disk.parent, PluginHost::kParentSentinel);
         EXPECT_TRUE(disk.error.untouched());
-        for (const ExpectedPartition& p : model().partitions(name)) {
+        for (const topology::ExpectedPartition& p : model().partitions(name)) {
             std::string device = devPath(name) + std::to_string(p.number);
             PartitionCheck check = plugin().isPartition(device);
             EXPECT_EQ(check.result, 1) << device;

@@ -16,7 +16,7 @@ std::vector<std::string> sorted(std::vector<std::string> v) {
     return v;
 }
 
-void expectHostShows(PluginHost& plugin, const HostModel& model) {
+void expectHostShows(PluginHost& plugin, const topology::HostModel& model) {
     EXPECT_EQ(plugin.devices(64).items, model.devices());
     for (const std::string& name : model.deviceNames())
         EXPECT_EQ(sorted(plugin.underlying(devPath(name), 64).items), model.underlying(name))
@@ -36,7 +36,7 @@ TEST(AddPathFails, RefreshReturnsTheAdditionsStatusAndText) {
         << "refreshMPIO returns the status itself, not negated";
     EXPECT_EQ(error.code, status);
     EXPECT_EQ(error.message, fault.at("stderr").get<std::string>());
-    HostModel model = host.model;
+    topology::HostModel model = host.model;
     model.deleteGonePaths();  // the deletion ran; the failed addition changed nothing
     {
         SCOPED_TRACE("after the failed addition");
@@ -62,7 +62,7 @@ TEST(DeletePathFails, RefreshReportsOnlyTheAddition) {
     EXPECT_EQ(host.plugin.refresh(error), 0);
     EXPECT_EQ(error.code, 0) << "the deletion's failure never reaches the host";
     EXPECT_EQ(error.message, "");
-    HostModel model = host.model;
+    topology::HostModel model = host.model;
     model.addAttachedPaths();  // gone paths stay listed: nothing was deleted
     expectHostShows(host.plugin, model);
 }

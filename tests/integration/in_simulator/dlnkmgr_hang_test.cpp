@@ -8,8 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "census.h"
 #include "host_under_test.h"
-#include "process_table.h"
 
 namespace integ {
 namespace {
@@ -37,8 +37,9 @@ protected:
         EXPECT_LT(seconds_, 6.0) << "the runner let the hanging command run on";
         EXPECT_EQ(error.code, 124);
         EXPECT_EQ(error.message.rfind("timed out after 2 s", 0), 0u) << error.message;
-        std::vector<ProcessInfo> left = runningInSession(getsid(0), getpid());
-        EXPECT_TRUE(left.empty()) << "still running after the call returned:\n" << describe(left);
+        std::vector<census::Process> left = census::runningInSession(getsid(0), getpid());
+        EXPECT_TRUE(left.empty()) << "still running after the call returned:\n"
+                                  << census::describe(left);
     }
 
     double seconds_ = 0;
@@ -67,7 +68,7 @@ TEST_F(DlnkmgrHangs, RefreshEndsAtTheTimeLimitWithTheRunnersStatus) {
     EXPECT_EQ(result, 124) << "refreshMPIO returns the status itself";
     expectTimedOut(error);
     // The deletion ran; the addition was killed before it changed anything.
-    HostModel model = host.model;
+    topology::HostModel model = host.model;
     model.deleteGonePaths();
     for (const std::string& name : model.deviceNames()) {
         ListCall paths = host.plugin.underlying(devPath(name), 64);

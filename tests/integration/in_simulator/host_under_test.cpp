@@ -22,7 +22,7 @@ HostUnderTest& hostUnderTest() {
     static std::unique_ptr<HostUnderTest> host;
     if (!host) {
         nlohmann::json topology = readTopology();
-        HostModel model = HostModel::fromJson(topology);
+        topology::HostModel model = topology::HostModel::fromJson(topology);
         // INTEGRATION_PLUGIN tries another build of the plug-in (the agent's own, a patched one).
         const char* plugin = std::getenv("INTEGRATION_PLUGIN");
         host.reset(new HostUnderTest{PluginHost(plugin && *plugin ? plugin : TSMPIO_PLUGIN),

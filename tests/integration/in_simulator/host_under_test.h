@@ -4,15 +4,15 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "host_model.h"
 #include "plugin_host.h"
-#include "topology_model.h"
 
 namespace integ {
 
 struct HostUnderTest {
     PluginHost plugin;
     nlohmann::json topology;
-    HostModel model;  // the host as built; tests that change it work on a copy
+    topology::HostModel model;  // the host as built; tests that change it work on a copy
     const char* initResult;
     ErrorOutputs initError;
 };

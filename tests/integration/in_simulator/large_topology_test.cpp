@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "device_nodes.h"
-#include "hdlm_names.h"
 #include "host_under_test.h"
+#include "topology/device_names.h"
 
 namespace integ {
 namespace {
@@ -16,13 +16,14 @@ class LargeHost : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(hostUnderTest().initResult, nullptr);
-        ASSERT_EQ(hostUnderTest().model.deviceNames().size(), size_t(kMaxHdlmNames));
+        ASSERT_EQ(hostUnderTest().model.deviceNames().size(), size_t(sim::kMaxHdlmDevices));
     }
 };
 
 TEST_F(LargeHost, NamesRunThroughHdlmsWholeRange) {
     std::vector<std::string> names = hostUnderTest().model.deviceNames();
-    for (int i = 0; i < kMaxHdlmNames; ++i) EXPECT_EQ(names[size_t(i)], hdlmName(i)) << "LU " << i;
+    for (int i = 0; i < sim::kMaxHdlmDevices; ++i)
+        EXPECT_EQ(names[size_t(i)], sim::hdevName(i)) << "LU " << i;
     EXPECT_EQ(names.back(), "sddlmpap");
 }
 
@@ -32,12 +33,12 @@ TEST_F(LargeHost, ListingIsCompleteAfterTheHostsRetry) {
     std::vector<ListCall> attempts;
     ListCall call = host.plugin.devicesWithRetry(64, &attempts);
     ASSERT_EQ(attempts.size(), 2u);
-    EXPECT_EQ(attempts[0].result, kMaxHdlmNames)
+    EXPECT_EQ(attempts[0].result, sim::kMaxHdlmDevices)
         << "the first call asks for an array of every device";
     EXPECT_EQ(attempts[0].count, 64);
     EXPECT_EQ(attempts[0].items, std::vector<std::string>(expected.begin(), expected.begin() + 64));
     EXPECT_EQ(call.result, 0);
-    EXPECT_EQ(call.count, kMaxHdlmNames);
+    EXPECT_EQ(call.count, sim::kMaxHdlmDevices);
     EXPECT_EQ(call.items, expected);
     EXPECT_TRUE(call.entriesTerminated);
 }
@@ -49,8 +50,8 @@ TEST_F(LargeHost, LastNamesAreHdlmDevicesWithTheirPathsAndPartitions) {
     const std::vector<unsigned> hdlmMajors = blockMajorsOf("sddlmfdrv");
     const std::vector<unsigned> loop = blockMajorsOf("loop");
     bool sawLoopBacked = false, sawUnbacked = false;
-    for (const std::string& name :
-         {hdlmName(0), hdlmName(255), hdlmName(256), hdlmName(510), hdlmName(511)}) {
+    for (const std::string& name : {sim::hdevName(0), sim::hdevName(255), sim::hdevName(256),
+                                    sim::hdevName(510), sim::hdevName(511)}) {
         SCOPED_TRACE(name);
         const std::string disk = devPath(name);
         NodeNumbers node = nodeNumbers(disk);
@@ -60,7 +61,7 @@ TEST_F(LargeHost, LastNamesAreHdlmDevicesWithTheirPathsAndPartitions) {
         ErrorOutputs error;
         EXPECT_EQ(host.plugin.isMpio(disk, error), 1);
 
-        const std::vector<ExpectedPartition> parts = host.model.partitions(name);
+        const std::vector<topology::ExpectedPartition> parts = host.model.partitions(name);
         ASSERT_FALSE(parts.empty()) << "the generated LUs carry partition tables";
         const std::string partition = disk + std::to_string(parts.back().number);
         EXPECT_EQ(host.plugin.isMpio(partition, error), 1);

@@ -16,7 +16,7 @@ std::vector<std::string> sorted(std::vector<std::string> v) {
 
 // The plug-in's picture of the host matches the model: the device list, each device's paths,
 // and isMPIODevice for every name HDLM has used or will use.
-void expectHostShows(PluginHost& plugin, const HostModel& model,
+void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
                      const std::vector<std::string>& allNames) {
     ListCall devices = plugin.devices(64);
     EXPECT_EQ(devices.result, 0);
@@ -44,8 +44,8 @@ std::vector<std::string> unionOf(std::vector<std::string> a, const std::vector<s
 TEST(Refresh, GonePathsDisappearAndPathsAttachedLaterAppear) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_NE(host.initResult, nullptr) << "init failed on the simulated host";
-    HostModel before = host.model;
-    HostModel after = host.model;
+    topology::HostModel before = host.model;
+    topology::HostModel after = host.model;
     after.deleteGonePaths();
     after.addAttachedPaths();
     // The topology must give the refresh something to do, or this test proves nothing.

@@ -4,9 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "command_runner.h"
 #include "device_nodes.h"
 #include "host_under_test.h"
+#include "process_runner.h"
 
 namespace integ {
 namespace {
@@ -25,7 +25,7 @@ bool isExtendedType(const std::string& type) {
 // The table as sfdisk reads it, in the kernel's terms. Empty `label` when there is no table.
 std::vector<SfdiskPartition> readWithSfdisk(const std::string& device, std::string& label,
                                             uint64_t& sectorSize) {
-    CommandResult r = runCommand({"sfdisk", "--json", device});
+    testsupport::CommandResult r = testsupport::runCommand({"sfdisk", "--json", device});
     label.clear();
     if (r.status != 0) {
         EXPECT_NE(r.err.find("does not contain a recognized partition table"), std::string::npos)
@@ -78,7 +78,7 @@ TEST(PartitionTables, PluginAndSfdiskReadTheSameTablesFromTheLoopDevices) {
             EXPECT_EQ(e.devMajor, node.exists ? node.major : 0u);
             EXPECT_EQ(e.devMinor, node.exists ? node.minor : 0u);
         }
-        for (const ExpectedPartition& p : host.model.partitions(name))
+        for (const topology::ExpectedPartition& p : host.model.partitions(name))
             if (p.number > 15) ++numberedAbove15;
         if (!label.empty()) ++tables;
     }
