@@ -18,19 +18,15 @@
 #include "plugin_instance.h"
 #include "support/bad_names.h"
 #include "support/working_folder.h"
+#include "temp_dir.h"
 
 namespace bad_input {
 namespace {
 
+using testsupport::readFile;
+
 const char* const kShellTexts[] = {"$(touch canary)", "`touch canary`",       ";touch canary",
                                    "x;touch canary",  "a b\n$(touch canary)", "'\";touch canary"};
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 void writeScript(const std::string& path, const std::string& body) {
     std::ofstream(path) << "#!/bin/sh\n" << body;

@@ -14,16 +14,12 @@
 #include <thread>
 
 #include "census.h"
+#include "temp_dir.h"
 
 namespace integ {
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::readFile;
 
 // Empty when hdlm-sim can build a host here with loop devices; else why not.
 std::string whyNoSimulatedHost() {

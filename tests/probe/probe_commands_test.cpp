@@ -31,7 +31,7 @@ TEST_P(ProbeCommand, ShowsTheResultAndExitsAccordingly) {
     sandbox.writeScenario(scenario);
 
     ProbeRun r = sandbox.run(c.args);
-    EXPECT_EQ(r.exitStatus, c.exitStatus) << r.out << r.err;
+    EXPECT_EQ(r.status, c.exitStatus) << r.out << r.err;
     for (const auto& text : c.expectedText) {
         EXPECT_NE(r.out.find(text), std::string::npos) << "missing [" << text << "] in:\n" << r.out;
     }
@@ -155,7 +155,7 @@ TEST(ProbeInit, FailingInitStopsEveryCommandBeforeItsCall) {
     sandbox.writeScenario(scenario);
     for (const char* command : {"vendor", "devices", "refresh", "report"}) {
         ProbeRun r = sandbox.run({command});
-        EXPECT_EQ(r.exitStatus, 1) << command;
+        EXPECT_EQ(r.status, 1) << command;
         EXPECT_NE(r.out.find("nothing else was called"), std::string::npos) << r.out;
     }
     EXPECT_EQ(sandbox.calls(), std::vector<std::string>(4, "init"));
@@ -167,7 +167,7 @@ TEST(ProbeInit, NoInitSkipsItAndTheCommandStillRuns) {
     scenario["init"] = {{"fail", true}};
     sandbox.writeScenario(scenario);
     ProbeRun r = sandbox.run({"--no-init", "devices"});
-    EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("init()                       skipped (--no-init)\n"), std::string::npos)
         << r.out;
     EXPECT_EQ(sandbox.calls(), std::vector<std::string>{"getMPIODevices capacity=64"});
@@ -179,7 +179,7 @@ TEST(ProbeInit, InitCommandCallsInitOnceAlsoWithNoInit) {
         sandbox.writeScenario(twoDiskScenario());
         ProbeRun r = sandbox.run(noInit ? std::vector<std::string>{"init", "--no-init"}
                                         : std::vector<std::string>{"init"});
-        EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_EQ(sandbox.calls(), std::vector<std::string>{"init"});
     }
 }
@@ -212,7 +212,7 @@ TEST_P(ProbeUsage, ExitsTwoAndCallsNothing) {
     ProbeSandbox sandbox;
     sandbox.writeScenario(twoDiskScenario());
     ProbeRun r = sandbox.run(GetParam().args);
-    EXPECT_EQ(r.exitStatus, 2) << r.out << r.err;
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
     EXPECT_NE(r.err.find(GetParam().expectedInStderr), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Try 'mpio-probe --help'"), std::string::npos) << r.err;
     EXPECT_TRUE(sandbox.calls().empty());
@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ProbeUsage, HelpExitsZeroAndListsEveryCommand) {
     ProbeSandbox sandbox;
     ProbeRun r = sandbox.run({"--help"});
-    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.status, 0);
     for (const char* command : {"vendor", "init", "devices", "is-mpio", "underlying",
                                 "is-partition", "partitions", "refresh", "delete", "report"}) {
         EXPECT_NE(r.out.find(std::string("  ") + command + " "), std::string::npos) << command;

@@ -148,7 +148,7 @@ TEST(ProbeList, TextTellsTheRetryAndTheCut) {
     sandbox.writeScenario(scenario);
 
     ProbeRun retried = sandbox.run({"devices"});
-    EXPECT_EQ(retried.exitStatus, 0);
+    EXPECT_EQ(retried.status, 0);
     EXPECT_NE(retried.out.find("getMPIODevices(capacity=64)  = 71  count=64, more entries than the "
                                "array held: retrying with capacity 71\n"
                                "getMPIODevices(capacity=71)  = 0  count=70\n"),
@@ -157,7 +157,7 @@ TEST(ProbeList, TextTellsTheRetryAndTheCut) {
     EXPECT_EQ(lines(retried.out).size(), 1u + 1u + 2u + 70u);
 
     ProbeRun cut = sandbox.run({"devices", "--capacity", "3"});
-    EXPECT_EQ(cut.exitStatus, 0);
+    EXPECT_EQ(cut.status, 0);
     EXPECT_NE(cut.out.find("= 71  count=3, INCOMPLETE: the capacity is fixed by --capacity"),
               std::string::npos)
         << cut.out;

@@ -32,14 +32,14 @@ TEST_P(ProbeLoadFailure, ExitsTwoWithTheReason) {
     std::string plugin = c.plugin[0] == '/' ? c.plugin : sandbox.dir() + "/" + c.plugin;
 
     ProbeRun r = sandbox.run({"devices"}, plugin);
-    EXPECT_EQ(r.exitStatus, 2) << r.out << r.err;
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
     for (const auto& text : c.expectedInStderr) {
         EXPECT_NE(r.err.find(text), std::string::npos) << "missing [" << text << "] in: " << r.err;
     }
     EXPECT_TRUE(sandbox.calls().empty()) << "no entry point may run";
 
     ProbeRun j = sandbox.run({"--json", "devices"}, plugin);
-    EXPECT_EQ(j.exitStatus, 2);
+    EXPECT_EQ(j.status, 2);
     nlohmann::json doc = nlohmann::json::parse(j.out);
     EXPECT_EQ(doc.at("exitStatus"), 2);
     EXPECT_EQ(doc.at("ok"), false);
@@ -63,7 +63,7 @@ TEST(ProbeLoad, MissingEntryPointIsRefusedWhateverTheCommand) {
     ProbeSandbox sandbox;
     sandbox.writeScenario(twoDiskScenario());
     ProbeRun r = sandbox.run({"vendor"}, ProbeSandbox::kFakePluginWithoutRefresh);
-    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("refreshMPIO"), std::string::npos);
     EXPECT_EQ(r.err.find("getVendorName"), std::string::npos) << "only the missing one is named";
 }
@@ -92,7 +92,7 @@ TEST_P(ProbeDefaultPlugin, FindsThePluginFromItsOwnLocation) {
     fs::copy_file(ProbeSandbox::kFakePlugin, pluginDir / "libTsMPIO_HDLM.so");
 
     ProbeRun r = sandbox.run({"vendor"}, "", (prefix / "bin" / "mpio-probe").string());
-    EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("plug-in: " + (pluginDir / "libTsMPIO_HDLM.so").string()),
               std::string::npos)
         << r.out;
@@ -111,7 +111,7 @@ TEST(ProbeDefaultPlugin, NamesEveryPathTriedWhenNoneHolds) {
     fs::copy_file(ProbeSandbox::kProbeBinary, prefix / "bin" / "mpio-probe");
 
     ProbeRun r = sandbox.run({"vendor"}, "", (prefix / "bin" / "mpio-probe").string());
-    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find((prefix / "lib" / "libTsMPIO_HDLM.so").string()), std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find((prefix / "lib" / MPIO_PROBE_MULTIARCH / "libTsMPIO_HDLM.so").string()),

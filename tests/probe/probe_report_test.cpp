@@ -34,7 +34,7 @@ TEST(ProbeReport, TextIsAnAlignedTree) {
     ProbeSandbox sandbox;
     sandbox.writeScenario(twoDiskScenario());
     ProbeRun r = sandbox.run({"report"});
-    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "plug-in: " + ProbeSandbox::kFakePlugin + "\n" + kTwoDiskTree);
 }
 
@@ -44,7 +44,7 @@ TEST(ProbeReport, NoDevicesGivesTheSummaryAlone) {
     scenario["devices"]["items"] = json::array();
     sandbox.writeScenario(scenario);
     ProbeRun r = sandbox.run({"report"});
-    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("count=0\n\n0 devices, 0 paths, 0 partitions; every call succeeded\n"),
               std::string::npos)
         << r.out;
@@ -182,7 +182,7 @@ TEST_P(ProbeReportFailure, MarksTheFailureAndExitsOne) {
     scenario.merge_patch(json::parse(GetParam().scenarioPatch));
     sandbox.writeScenario(scenario);
     ProbeRun r = sandbox.run({"report"});
-    EXPECT_EQ(r.exitStatus, 1) << r.out;
+    EXPECT_EQ(r.status, 1) << r.out;
     for (const auto& text : GetParam().expectedText) {
         EXPECT_NE(r.out.find(text), std::string::npos) << "missing [" << text << "] in:\n" << r.out;
     }
@@ -253,7 +253,7 @@ TEST(ProbeReport, RetriedListsShowBothResults) {
     scenario["underlying"]["/dev/sddlmab"]["items"] = paths;
     sandbox.writeScenario(scenario);
     ProbeRun r = sandbox.run({"report"});
-    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("getUnderlyingDevices=65 then 0 (capacity 65) getPartitionDevices=0"),
               std::string::npos)
         << r.out;

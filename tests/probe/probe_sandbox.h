@@ -5,23 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "process_runner.h"
+#include "temp_dir.h"
+
 namespace probe_test {
 
-struct ProbeRun {
-    int exitStatus = -1;
-    std::string out;
-    std::string err;
-};
+using ProbeRun = testsupport::CommandResult;
 
 // A scratch folder holding the scenario and the call log; removed with everything in it.
 class ProbeSandbox {
 public:
-    ProbeSandbox();
-    ~ProbeSandbox();
-    ProbeSandbox(const ProbeSandbox&) = delete;
-    ProbeSandbox& operator=(const ProbeSandbox&) = delete;
-
-    const std::string& dir() const { return dir_; }
+    const std::string& dir() const { return dir_.path(); }
     void writeScenario(const nlohmann::json& scenario) const;
     // Runs `binary args...` with the fake's environment; `plugin` is passed as --plugin unless
     // empty.
@@ -37,7 +31,7 @@ public:
     static const std::string kFakePluginWithoutRefresh;
 
 private:
-    std::string dir_;
+    testsupport::TempDir dir_{"mpio-probe-test"};
 };
 
 // Two disks: sddlmaa with paths sdc, sdd and partitions 1 and 2; sddlmab with paths sde, sdf, sdg

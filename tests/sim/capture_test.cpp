@@ -7,7 +7,7 @@
 
 #include "dlnkmgr/state_file.h"
 #include "sandbox/partition_image.h"
-#include "test_support.h"
+#include "sim_fixtures.h"
 #include "topology/numbering.h"
 #include "topology_writers/capture.h"
 

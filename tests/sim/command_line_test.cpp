@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "project_version.h"
-#include "test_support.h"
+#include "sim_fixtures.h"
 
 namespace {
 

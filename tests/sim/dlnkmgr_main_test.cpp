@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "dlnkmgr/state_file.h"
-#include "test_support.h"
+#include "sim_fixtures.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dlnkmgr/dlnkmgr_text.h"
-#include "test_support.h"
+#include "sim_fixtures.h"
 #include "topology/numbering.h"
 
 namespace {
@@ -14,7 +14,7 @@ sim::Topology preparedDemo() {
 
 std::string pipe(const simtest::TempDir& dir, const std::string& text,
                  const std::string& pipeline) {
-    std::string f = dir.file("view.txt", text);
+    std::string f = dir.write("view.txt", text);
     return simtest::sh("cat " + f + " | " + pipeline).out;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "test_support.h"
+#include "sim_fixtures.h"
 #include "topology/device_names.h"
 #include "topology_writers/generate.h"
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "sandbox/partition_image.h"
-#include "test_support.h"
+#include "sim_fixtures.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "sim_fixtures.h"
 #include "topology/numbering.h"
 #include "topology/proc_format.h"
 

@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "test_support.h"
+#include "sim_fixtures.h"
 #include "topology/proc_format.h"
 
 namespace {
@@ -192,7 +192,7 @@ TEST_F(SimRun, ExitStatusStdinAndQuietStdout) {
     EXPECT_EQ(missing.status, 127);
     EXPECT_NE(missing.err.find("no-such-command-here"), std::string::npos);
     simtest::TempDir dir;
-    std::string bad = dir.file(
+    std::string bad = dir.write(
         "bad.json", R"({"storageSystems":[{"lus":[{"paths":[{"device":"sdc","status":"Up"}]}]}]})");
     auto b = sh(kSim + " run " + bad + " -- true");
     EXPECT_EQ(b.status, 2);
@@ -209,7 +209,7 @@ TEST_F(SimRun, HangingDlnkmgrEndsWithTheTimeoutAndLeavesNothing) {
         1, std::nullopt,
         std::string("KAPL01012-E Could not connect the HDLM manager. Operation name = view\n")};
     simtest::TempDir dir;
-    std::string topo = dir.file("t.json", sim::toJson(t));
+    std::string topo = dir.write("t.json", sim::toJson(t));
     // Any dlnkmgr still running in this namespace (other simulated hosts may run their own).
     auto r = simRun(
         "timeout 1 dlnkmgr view -lu; echo $?; dlnkmgr view -sys -msrv; echo $?;"

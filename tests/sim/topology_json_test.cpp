@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "test_support.h"
+#include "sim_fixtures.h"
 #include "topology/topology.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #include "census.h"
 
+#include "temp_dir.h"
+
 #include <dirent.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -16,12 +18,7 @@
 namespace census {
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
+using testsupport::readFile;
 
 // The numeric entries of a /proc directory.
 std::vector<std::string> numericEntries(const char* path) {

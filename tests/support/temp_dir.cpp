@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -30,6 +31,11 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
     out << content;
     if (!out.flush()) throw std::runtime_error("cannot write " + path + "; is the disk full?");
     return path;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace testsupport

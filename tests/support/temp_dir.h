@@ -26,4 +26,7 @@ private:
     std::string path_;
 };
 
+// The whole content of the file at `path`; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 }  // namespace testsupport

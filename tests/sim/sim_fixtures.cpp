@@ -1,12 +1,8 @@
-#include "test_support.h"
+#include "sim_fixtures.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 
 #include "dlnkmgr/state_file.h"
@@ -33,43 +29,9 @@ const char* const kMachineDevices =
     "254 virtblk\n"
     "259 blkext\n";
 
-namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
-
 ShellResult sh(const std::string& script, const std::string& env) {
-    TempDir dir;
-    std::string out = dir.path() + "/out", err = dir.path() + "/err";
-    std::string full = env + " /bin/sh -c '";
-    for (char c : script) full += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    full += "' </dev/null >" + out + " 2>" + err;
-    int rc = std::system(full.c_str());
-    ShellResult r;
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
-TempDir::TempDir() {
-    char tmpl[] = "/tmp/hdlm-sim-test.XXXXXX";
-    if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::system(("rm -rf '" + path_ + "'").c_str());
-}
-
-std::string TempDir::file(const std::string& name, const std::string& content) const {
-    std::string p = path_ + "/" + name;
-    std::ofstream(p) << content;
-    return p;
+    if (env.empty()) return testsupport::runShell(script);
+    return testsupport::runShell(env + " /bin/sh -c " + testsupport::shellQuote(script));
 }
 
 std::string prepareSimulatedHost(const TempDir& dir, sim::Topology t) {

@@ -1,33 +1,20 @@
-// Helpers for the simulator's tests: temporary directories, shell pipelines, a state file.
+// Helpers for the simulator's tests: shell pipelines and a prepared state file.
 #pragma once
 #include <string>
 
+#include "process_runner.h"
+#include "temp_dir.h"
 #include "topology/topology.h"
 
 namespace simtest {
 
-struct ShellResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using ShellResult = testsupport::CommandResult;
 
-// Runs `script` with /bin/sh -c, stdin from /dev/null, and collects both streams.
+// Runs `script` with /bin/sh -c, stdin from /dev/null, and collects both streams; `env` is a list
+// of NAME=value words put before the shell.
 ShellResult sh(const std::string& script, const std::string& env = "");
 
-// A directory removed with its content at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name, const std::string& content) const;
-
-private:
-    std::string path_;
-};
+using testsupport::TempDir;
 
 // The /proc text of a small machine: a virtio disk, a loop device and a few majors in use.
 extern const char* const kMachinePartitions;
