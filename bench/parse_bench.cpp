@@ -19,6 +19,7 @@
 #include "bench_options.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
+#include "plugin_call_kit.h"
 #include "plugin_commands.h"
 #include "support/host_doubles.h"
 #include "support/plugin_instance.h"
@@ -90,26 +91,13 @@ std::string captureHost(const bench::Options& options, CannedHost& host) {
     return "";
 }
 
-std::string callFailed(const char* call, long result, int errorCode, const char* errorMessage) {
-    return std::string(call) + " returned " + std::to_string(result) + ", errorCode " +
-           std::to_string(errorCode) + ": " + errorMessage;
-}
-
-struct Arrays {
-    explicit Arrays(size_t entries) : buffers(entries * MAXMPIOPATHLEN), pointers(entries) {
-        for (size_t i = 0; i < entries; ++i) pointers[i] = &buffers[i * MAXMPIOPATHLEN];
-    }
-    std::vector<char> buffers;
-    std::vector<char*> pointers;
-};
-
 void registerAll(const bench::Options& options, const std::shared_ptr<PluginInstance>& plugin,
                  const std::shared_ptr<CannedHost>& host) {
     const bench::Budget budget = options.budget;
     const std::string disk = options.disk;
     const std::string partition = options.partition;
-    auto devices = std::make_shared<Arrays>(4096);
-    auto paths = std::make_shared<Arrays>(256);
+    auto devices = std::make_shared<bench::Arrays>(4096);
+    auto paths = std::make_shared<bench::Arrays>(256);
     auto partitions = std::make_shared<std::vector<TsPartInfo>>(64);
     PluginInstance* p = plugin.get();
 
@@ -118,13 +106,13 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
         int code = 0;
         char message[MAXMPIOERRORLEN] = {};
         if (p->init(nullptr, &code, message) == nullptr)
-            return callFailed("init", 0, code, message);
+            return bench::callFailed("init", 0, code, message);
         return std::string();
     });
     steps.emplace_back("listMPIODevices", [plugin, p] {
         std::map<std::string, std::string> inventory;
         const int rc = p->listMPIODevices(inventory);
-        if (rc != 0 || inventory.empty()) return callFailed("listMPIODevices", rc, 0, "");
+        if (rc != 0 || inventory.empty()) return bench::callFailed("listMPIODevices", rc, 0, "");
         return std::string();
     });
     // The splitter's share of the inventory: the very calls listMPIODevices makes (the output
@@ -150,14 +138,14 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
         char message[MAXMPIOERRORLEN] = {};
         int count = static_cast<int>(devices->pointers.size());
         const int rc = p->getMPIODevices(nullptr, devices->pointers.data(), &count, &code, message);
-        if (rc != 0 || count == 0) return callFailed("getMPIODevices", rc, code, message);
+        if (rc != 0 || count == 0) return bench::callFailed("getMPIODevices", rc, code, message);
         return std::string();
     });
     steps.emplace_back("isMPIODevice/disk", [plugin, p, disk] {
         int code = 0;
         char message[MAXMPIOERRORLEN] = {};
         const int rc = p->isMPIODevice(nullptr, disk.c_str(), &code, message);
-        if (rc != 1) return callFailed("isMPIODevice", rc, code, message);
+        if (rc != 1) return bench::callFailed("isMPIODevice", rc, code, message);
         return std::string();
     });
     for (const auto& [kind, device] :
@@ -171,7 +159,7 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
                 const int rc = p->getUnderlyingDevices(
                     nullptr, device.c_str(), paths->pointers.data(), &count, &code, message);
                 if (rc != 0 || count == 0)
-                    return callFailed("getUnderlyingDevices", rc, code, message);
+                    return bench::callFailed("getUnderlyingDevices", rc, code, message);
                 return std::string();
             });
     }
@@ -181,7 +169,7 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
         int count = static_cast<int>(partitions->size());
         const int rc = p->getPartitionDevices(nullptr, disk.c_str(), partitions->data(), &count, 0,
                                               &code, message);
-        if (rc <= 0) return callFailed("getPartitionDevices", rc, code, message);
+        if (rc <= 0) return bench::callFailed("getPartitionDevices", rc, code, message);
         return std::string();
     });
     steps.emplace_back("isPartitionDevice/partition", [plugin, p, partition] {
@@ -189,14 +177,14 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
         char message[MAXMPIOERRORLEN] = {};
         char parent[MAXMPIOPATHLEN] = {};
         const int rc = p->isPartitionDevice(nullptr, partition.c_str(), parent, &code, message);
-        if (rc != 1) return callFailed("isPartitionDevice", rc, code, message);
+        if (rc != 1) return bench::callFailed("isPartitionDevice", rc, code, message);
         return std::string();
     });
     steps.emplace_back("refreshMPIO", [plugin, p] {
         int code = 0;
         char message[MAXMPIOERRORLEN] = {};
         const int rc = p->refreshMPIO(nullptr, &code, message);
-        if (rc != 0) return callFailed("refreshMPIO", rc, code, message);
+        if (rc != 0) return bench::callFailed("refreshMPIO", rc, code, message);
         return std::string();
     });
 

@@ -20,6 +20,7 @@
 #include "bench_options.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
+#include "plugin_call_kit.h"
 #include "plugin_commands.h"
 
 namespace {
@@ -73,28 +74,14 @@ Step statStep(const std::string& path) {
     return [path] { return statPath(path); };
 }
 
-std::string callFailed(const char* call, long result, int errorCode, const char* errorMessage) {
-    return std::string(call) + " returned " + std::to_string(result) + ", errorCode " +
-           std::to_string(errorCode) + ": " + errorMessage;
-}
-
-// Caller storage for the list calls, made once so that the timed calls only fill it.
-struct Arrays {
-    explicit Arrays(size_t entries) : buffers(entries * MAXMPIOPATHLEN), pointers(entries) {
-        for (size_t i = 0; i < entries; ++i) pointers[i] = &buffers[i * MAXMPIOPATHLEN];
-    }
-    std::vector<char> buffers;
-    std::vector<char*> pointers;
-};
-
 void registerAll(const bench::Options& options) {
     const std::string disk = options.disk;
     const std::string partition = options.partition;
     const std::string diskName = bareName(disk);
     const std::string partitionDisk = bareName(diskOf(partition));
     const bench::Budget budget = options.budget;
-    auto devices = std::make_shared<Arrays>(4096);
-    auto paths = std::make_shared<Arrays>(256);
+    auto devices = std::make_shared<bench::Arrays>(4096);
+    auto paths = std::make_shared<bench::Arrays>(256);
     auto partitions = std::make_shared<std::vector<TsPartInfo>>(64);
 
     std::vector<bench::Pair> pairs;
@@ -104,7 +91,7 @@ void registerAll(const bench::Options& options) {
              int code = 0;
              char message[MAXMPIOERRORLEN] = {};
              if (init(nullptr, &code, message) == nullptr)
-                 return callFailed("init", 0, code, message);
+                 return bench::callFailed("init", 0, code, message);
              return std::string();
          },
          sequence({command(plugin_commands::viewSys), command(plugin_commands::majors)}), true});
@@ -116,7 +103,7 @@ void registerAll(const bench::Options& options) {
                          const int rc = getMPIODevices(nullptr, devices->pointers.data(), &count,
                                                        &code, message);
                          if (rc != 0 || count == 0)
-                             return callFailed("getMPIODevices", rc, code, message);
+                             return bench::callFailed("getMPIODevices", rc, code, message);
                          return std::string();
                      },
                      command(plugin_commands::luns), true});
@@ -125,27 +112,27 @@ void registerAll(const bench::Options& options) {
                          int code = 0;
                          char message[MAXMPIOERRORLEN] = {};
                          const int rc = isMPIODevice(nullptr, disk.c_str(), &code, message);
-                         if (rc != 1) return callFailed("isMPIODevice", rc, code, message);
+                         if (rc != 1) return bench::callFailed("isMPIODevice", rc, code, message);
                          return std::string();
                      },
                      sequence({statStep(disk), command(plugin_commands::inventory)}), true});
     for (const auto& [kind, device, listed] :
          {std::tuple{"disk", disk, diskName}, std::tuple{"partition", partition, partitionDisk}}) {
-        pairs.push_back({std::string("getUnderlyingDevices/") + kind,
-                         [paths, device = device] {
-                             int code = 0;
-                             char message[MAXMPIOERRORLEN] = {};
-                             int count = static_cast<int>(paths->pointers.size());
-                             const int rc = getUnderlyingDevices(nullptr, device.c_str(),
-                                                                 paths->pointers.data(), &count,
-                                                                 &code, message);
-                             if (rc != 0 || count == 0)
-                                 return callFailed("getUnderlyingDevices", rc, code, message);
-                             return std::string();
-                         },
-                         sequence({command(plugin_commands::inventory),
-                                   command(plugin_commands::paths(listed))}),
-                         true});
+        pairs.push_back(
+            {std::string("getUnderlyingDevices/") + kind,
+             [paths, device = device] {
+                 int code = 0;
+                 char message[MAXMPIOERRORLEN] = {};
+                 int count = static_cast<int>(paths->pointers.size());
+                 const int rc = getUnderlyingDevices(
+                     nullptr, device.c_str(), paths->pointers.data(), &count, &code, message);
+                 if (rc != 0 || count == 0)
+                     return bench::callFailed("getUnderlyingDevices", rc, code, message);
+                 return std::string();
+             },
+             sequence(
+                 {command(plugin_commands::inventory), command(plugin_commands::paths(listed))}),
+             true});
     }
     pairs.push_back({"getPartitionDevices/disk",
                      [partitions, disk] {
@@ -154,7 +141,8 @@ void registerAll(const bench::Options& options) {
                          int count = static_cast<int>(partitions->size());
                          const int rc = getPartitionDevices(
                              nullptr, disk.c_str(), partitions->data(), &count, 0, &code, message);
-                         if (rc <= 0) return callFailed("getPartitionDevices", rc, code, message);
+                         if (rc <= 0)
+                             return bench::callFailed("getPartitionDevices", rc, code, message);
                          return std::string();
                      },
                      [disk] {
@@ -173,7 +161,8 @@ void registerAll(const bench::Options& options) {
                          char parentBuffer[MAXMPIOPATHLEN] = {};
                          const int rc = isPartitionDevice(nullptr, partition.c_str(), parentBuffer,
                                                           &code, message);
-                         if (rc != 1) return callFailed("isPartitionDevice", rc, code, message);
+                         if (rc != 1)
+                             return bench::callFailed("isPartitionDevice", rc, code, message);
                          return std::string();
                      },
                      sequence({statStep(partition), statStep(parent)})});
@@ -184,7 +173,7 @@ void registerAll(const bench::Options& options) {
              int code = 0;
              char message[MAXMPIOERRORLEN] = {};
              const int rc = refreshMPIO(nullptr, &code, message);
-             if (rc != 0) return callFailed("refreshMPIO", rc, code, message);
+             if (rc != 0) return bench::callFailed("refreshMPIO", rc, code, message);
              return std::string();
          },
          sequence({command(plugin_commands::deletePaths), command(plugin_commands::addPaths)}),

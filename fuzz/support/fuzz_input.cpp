@@ -39,4 +39,16 @@ std::string FuzzInput::rest() {
     return text;
 }
 
+std::vector<std::string> linesOf(const std::string& output, bool keepEmpty) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        if (keepEmpty || end > start) lines.push_back(output.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 }  // namespace fuzzhost

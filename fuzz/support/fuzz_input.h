@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace fuzzhost {
 
@@ -28,5 +29,9 @@ private:
     size_t size_;
     size_t position_ = 0;
 };
+
+// The lines of a command's output, the last one also without a newline after it; empty lines
+// kept or dropped (where runs of newlines separate like one).
+std::vector<std::string> linesOf(const std::string& output, bool keepEmpty);
 
 }  // namespace fuzzhost

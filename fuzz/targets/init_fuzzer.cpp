@@ -33,19 +33,6 @@ bool plainMajor(const std::string& line, int& major) {
     return true;
 }
 
-// The lines of the output, the last one also without a newline after it.
-std::vector<std::string> linesOf(const std::string& output) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < output.size()) {
-        size_t end = output.find('\n', start);
-        if (end == std::string::npos) end = output.size();
-        lines.push_back(output.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 void checkNoDuplicate() {
     for (size_t i = 0; i < admin_majors.size(); ++i)
         for (size_t j = i + 1; j < admin_majors.size(); ++j)
@@ -78,7 +65,7 @@ void checkOneInit(int checkStatus, int majorsStatus, const std::string& output) 
     std::vector<int> expected = before;
     size_t numbers = 0;
     size_t others = 0;
-    for (const std::string& line : linesOf(output)) {
+    for (const std::string& line : fuzzhost::linesOf(output, true)) {
         int major = 0;
         if (!plainMajor(line, major)) {
             ++others;

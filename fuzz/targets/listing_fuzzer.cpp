@@ -22,19 +22,6 @@ constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
 const std::string& kListingCommand = plugin_commands::luns;
 
-// The devices of the output: its non-empty lines, nothing trimmed.
-std::vector<std::string> devicesOf(const std::string& output) {
-    std::vector<std::string> devices;
-    size_t start = 0;
-    while (start < output.size()) {
-        size_t end = output.find('\n', start);
-        if (end == std::string::npos) end = output.size();
-        if (end > start) devices.push_back(output.substr(start, end - start));
-        start = end + 1;
-    }
-    return devices;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -76,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
-    const std::vector<std::string> devices = devicesOf(reply.output);
+    const std::vector<std::string> devices = fuzzhost::linesOf(reply.output, false);
     const int total = static_cast<int>(devices.size());
     const int filled = capacity > 0 ? std::min(total, capacity) : 0;
     FUZZ_CHECK(rc == (total > capacity ? total : 0),

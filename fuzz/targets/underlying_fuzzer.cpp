@@ -60,19 +60,6 @@ bool namesScsiPath(const std::string& item) {
     return !hdlm;
 }
 
-// The lines the pipeline printed: runs of newlines separate like one.
-std::vector<std::string> linesOf(const std::string& output) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < output.size()) {
-        size_t end = output.find('\n', start);
-        if (end == std::string::npos) end = output.size();
-        if (end > start) lines.push_back(output.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // What the partition test inside the call decides for the inventory name's path: the plug-in's
 // own isPartitionDevice answers (its rules are proven by the plug-in's tests); here only that a
 // partition's parent is the path without its number and that a failed stat is reported.
@@ -145,7 +132,7 @@ void checkCall(const Scenario& s) {
         return;
     }
     // A listing that succeeded with an item that names no SCSI path fails the call.
-    const std::vector<std::string> lines = linesOf(s.paths.output);
+    const std::vector<std::string> lines = fuzzhost::linesOf(s.paths.output, false);
     const auto unexpected = std::find_if_not(lines.begin(), lines.end(), namesScsiPath);
     const bool refusedItem = s.paths.status == 0 && unexpected != lines.end();
     if (partitionTest.statError != 0) {

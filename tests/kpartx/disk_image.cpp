@@ -54,6 +54,14 @@ uint32_t DiskImage::readLe32(uint64_t offset) const {
     return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
 }
 
+const char* const kExtendedChainScript =
+    "label: dos\n"
+    "start=2048,size=8192,type=83\n"
+    "start=10240,size=40960,type=5\n"
+    "start=12288,size=4096\n"
+    "start=18432,size=4096\n"
+    "start=24576,size=8192\n";
+
 void writeTable(const std::string& device, const std::string& sfdiskScript) {
     const testsupport::CommandResult r =
         testsupport::runShell("printf '%s' " + testsupport::shellQuote(sfdiskScript) +

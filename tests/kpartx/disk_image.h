@@ -21,6 +21,10 @@ private:
     std::filesystem::path path_;
 };
 
+// An MBR with a primary partition and an extended one holding three logicals (5, 6, 7) at
+// sectors 12288, 18432 and 24576, as an sfdisk script.
+extern const char* const kExtendedChainScript;
+
 // Writes a partition table onto `device` (an image or a block device) from an sfdisk script.
 // Throws with sfdisk's own message when it refuses the script.
 void writeTable(const std::string& device, const std::string& sfdiskScript);

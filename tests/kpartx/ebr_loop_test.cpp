@@ -21,14 +21,6 @@ constexpr uint64_t kExtendedStart = 10240;
 // relative to the extended partition at +8, size at +12.
 constexpr uint64_t kLinkEntry = 462;
 
-const char* const kChain =
-    "label: dos\n"
-    "start=2048,size=8192,type=83\n"
-    "start=10240,size=40960,type=5\n"
-    "start=12288,size=4096\n"
-    "start=18432,size=4096\n"
-    "start=24576,size=8192\n";
-
 // Sector numbers of the EBRs, found by following the links sfdisk wrote.
 std::vector<uint64_t> ebrSectors(const DiskImage& image) {
     std::vector<uint64_t> sectors{kExtendedStart};
@@ -83,7 +75,7 @@ protected:
 TEST_P(EbrLoop, EndsAndReportsEachLogicalOnce) {
     const LoopCase& c = GetParam();
     DiskImage image(dir_ / "loop.img", 32ULL << 20);
-    writeTable(image.str(), kChain);
+    writeTable(image.str(), kExtendedChainScript);
     const std::vector<uint64_t> ebrs = ebrSectors(image);
     ASSERT_EQ(ebrs.size(), 3u) << "sfdisk laid out the chain differently than expected";
     linkEbr(image, ebrs[c.from], ebrs[c.to]);

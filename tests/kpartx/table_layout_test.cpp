@@ -23,14 +23,6 @@ const char* const kPrimaries =
     "2 : start=10240,size=16384,type=83\n"
     "3 : start=26624,size=4096,type=82\n";
 
-const char* const kExtendedChain =
-    "label: dos\n"
-    "start=2048,size=8192,type=83\n"
-    "start=10240,size=40960,type=5\n"
-    "start=12288,size=4096\n"
-    "start=18432,size=4096\n"
-    "start=24576,size=8192\n";
-
 const char* const kPastEnd =
     "label: dos\n"
     "1 : start=2048,size=8192,type=83\n"
@@ -93,7 +85,7 @@ const LayoutCase kCases[] = {
      true},
     {"ExtendedChainWithLogicals",
      kImageBytes,
-     kExtendedChain,
+     kExtendedChainScript,
      nullptr,
      {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 2), makeSlice(5, 12288, 4096, 2),
       makeSlice(6, 18432, 4096, 2), makeSlice(7, 24576, 8192, 2)},
@@ -135,14 +127,14 @@ const LayoutCase kCases[] = {
      false},
     {"LogicalPastTheEndIsCut",
      kImageBytes,
-     kExtendedChain,
+     kExtendedChainScript,
      shrinkTo(28672),
      {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 2), makeSlice(5, 12288, 4096, 2),
       makeSlice(6, 18432, 4096, 2), makeSlice(7, 24576, 4096, 2)},
      false},
     {"ExtendedContainerCutToTheLastSector",
      kImageBytes,
-     kExtendedChain,
+     kExtendedChainScript,
      shrinkTo(10241),
      {makeSlice(1, 2048, 8192), makeSlice(2, 10240, 1)},
      false},

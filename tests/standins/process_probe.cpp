@@ -1,11 +1,14 @@
 #include "process_probe.h"
 
+#include "temp_dir.h"
+
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace probe {
@@ -14,7 +17,7 @@ namespace {
 
 // The fields after the command name in /proc/PID/stat: state, ppid, pgrp, ...
 bool stat_fields(pid_t pid, char& state, pid_t& pgrp) {
-    const std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = testsupport::readFile("/proc/" + std::to_string(pid) + "/stat");
     const auto close = stat.rfind(')');
     if (close == std::string::npos) return false;
     std::istringstream rest(stat.substr(close + 1));
@@ -68,11 +71,27 @@ bool alive(pid_t pid) {
     return stat_fields(pid, state, group) && state != 'Z';
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
+std::string report_from_forked_child(const std::function<std::string()>& body) {
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return "";
+    const pid_t pid = ::fork();
+    if (pid < 0) return "";
+    if (pid == 0) {
+        const std::string text = body();
+        const ssize_t written = ::write(report[1], text.data(), text.size());
+        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::string text;
+    char buffer[256];
+    ssize_t n;
+    while ((n = ::read(report[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0) text.append(buffer, static_cast<size_t>(n));
+    ::close(report[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return text;
 }
 
 }  // namespace probe

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,9 @@ std::vector<pid_t> live_group_members(pid_t pgid);
 // True when `pid` exists and is not a zombie.
 bool alive(pid_t pid);
 
-// Reads a whole file; "" when it can't.
-std::string read_file(const std::string& path);
+// Runs `body` in a forked child (where it may close or limit this process's descriptors) and
+// returns the text it returned, as the child reported it through a pipe; "" when it reported none.
+std::string report_from_forked_child(const std::function<std::string()>& body);
 
 // Seconds since construction.
 class Stopwatch {

@@ -172,29 +172,16 @@ TEST(RunnerHostState, BlockedAndIgnoredSignalsOfTheHostAreNotInherited) {
 
 TEST(RunnerHostState, HostWithClosedStandardStreamsStillCapturesBoth) {
     // Our pipes then land on descriptors 0, 1 and 2, the very places they must be moved to.
-    int report[2];
-    ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    const std::string report = probe::report_from_forked_child([] {
         ::close(STDIN_FILENO);
         ::close(STDOUT_FILENO);
         ::close(STDERR_FILENO);
         std::string output, error;
         const int result =
             TsProcess::system("echo out; echo err >&2; exit 3", &output, &error, 10, false);
-        const std::string text = std::to_string(result) + "|" + output + "|" + error;
-        const ssize_t written = ::write(report[1], text.data(), text.size());
-        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
-    }
-    ::close(report[1]);
-    char buffer[256];
-    const ssize_t n = ::read(report[0], buffer, sizeof buffer);
-    ::close(report[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_GT(n, 0);
-    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(n)), "3|out\n|err\n");
+        return std::to_string(result) + "|" + output + "|" + error;
+    });
+    EXPECT_EQ(report, "3|out\n|err\n");
 }
 
 TEST(RunnerHostState, CommandLeadsItsOwnProcessGroup) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TsProcess.h"
+#include "process_probe.h"
 
 namespace {
 
@@ -98,28 +99,14 @@ TEST(Runner, NullCommandFails) {
 
 TEST(Runner, ShellThatCannotStartGivesMinusOneAndTheReason) {
     // A forked child with no descriptor left for the pipes: the shell can't be started there.
-    int report[2];
-    ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    const std::string report = probe::report_from_forked_child([] {
         rlimit limit{3, 3};
         ::setrlimit(RLIMIT_NOFILE, &limit);
         std::string error;
         const int result = TsProcess::system("echo never", nullptr, &error, 10, false);
-        const std::string text = std::to_string(result) + " " + error;
-        const ssize_t written = ::write(report[1], text.data(), text.size());
-        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
-    }
-    ::close(report[1]);
-    char buffer[256];
-    const ssize_t n = ::read(report[0], buffer, sizeof buffer);
-    ::close(report[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_GT(n, 0);
-    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(n)),
-              "-1 could not start /bin/sh: Too many open files");
+        return std::to_string(result) + " " + error;
+    });
+    EXPECT_EQ(report, "-1 could not start /bin/sh: Too many open files");
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 namespace {
 
 std::vector<pid_t> pids_in(const std::string& path) {
-    std::istringstream in(probe::read_file(path));
+    std::istringstream in(testsupport::readFile(path));
     std::vector<pid_t> pids;
     long pid = 0;
     while (in >> pid) pids.push_back(static_cast<pid_t>(pid));

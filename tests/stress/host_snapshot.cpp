@@ -12,14 +12,6 @@
 namespace stress {
 namespace {
 
-constexpr int kCapacity = 64;
-
-std::string joined(const std::vector<std::string>& items) {
-    std::string text;
-    for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
-    return "[" + text + "]";
-}
-
 std::string bareName(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }

@@ -69,6 +69,12 @@ struct ErrorOutputs {
 
 }  // namespace
 
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
+    return "[" + text + "]";
+}
+
 ListAnswer callGetMPIODevices(const testsupport::PluginExports& api, int capacity) {
     PathArray devices(capacity);
     ErrorOutputs error;

@@ -34,6 +34,12 @@ struct PartitionCheck : CallOutcome {
     std::string parent;
 };
 
+// Room the calls give for devices, paths and partitions.
+constexpr int kCapacity = 64;
+
+// "[a b c]", a list as failure messages show it.
+std::string joined(const std::vector<std::string>& items);
+
 ListAnswer callGetMPIODevices(const testsupport::PluginExports& api, int capacity);
 ListAnswer callGetUnderlyingDevices(const testsupport::PluginExports& api,
                                     const std::string& device, int capacity);

@@ -10,14 +10,6 @@
 namespace stress {
 namespace {
 
-constexpr int kCapacity = 64;
-
-std::string joined(const std::vector<std::string>& items) {
-    std::string text;
-    for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
-    return "[" + text + "]";
-}
-
 std::string called(const char* function, const Target& target) {
     return std::string(function) + "(" + target.path + ")";
 }
