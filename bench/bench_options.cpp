@@ -1,5 +1,8 @@
 #include "bench_options.h"
 
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
@@ -60,6 +63,15 @@ bool Options::wanted(const std::string& name) const {
     } catch (const std::regex_error&) {
         return true;  // Google Benchmark reports the bad expression itself
     }
+}
+
+bool initialize(const char* program, int& argc, char** argv, Options& options) {
+    if (const std::string why = takeOptions(argc, argv, options); !why.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program, why.c_str());
+        return false;
+    }
+    benchmark::Initialize(&argc, argv);
+    return !benchmark::ReportUnrecognizedArguments(argc, argv);
 }
 
 }  // namespace bench

@@ -22,4 +22,8 @@ struct Options {
 // leaving the rest for benchmark::Initialize. Returns an error text for a malformed value.
 std::string takeOptions(int& argc, char** argv, Options& options);
 
+// takeOptions, then Google Benchmark's own options; false, having said why on stderr under the
+// name `program`, when a value is malformed or an option unknown (exit status 2 then).
+bool initialize(const char* program, int& argc, char** argv, Options& options);
+
 }  // namespace bench

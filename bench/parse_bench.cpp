@@ -197,12 +197,7 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
 
 int main(int argc, char** argv) {
     bench::Options options;
-    if (const std::string why = bench::takeOptions(argc, argv, options); !why.empty()) {
-        std::fprintf(stderr, "parse_bench: %s\n", why.c_str());
-        return 2;
-    }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    if (!bench::initialize("parse_bench", argc, argv, options)) return 2;
 
     auto host = std::make_shared<CannedHost>();
     std::fprintf(stderr, "parse_bench: capturing the simulated host's answers once\n");

@@ -187,12 +187,7 @@ void registerAll(const bench::Options& options) {
 
 int main(int argc, char** argv) {
     bench::Options options;
-    if (const std::string why = bench::takeOptions(argc, argv, options); !why.empty()) {
-        std::fprintf(stderr, "plugin_bench: %s\n", why.c_str());
-        return 2;
-    }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    if (!bench::initialize("plugin_bench", argc, argv, options)) return 2;
 
     int code = 0;
     char message[MAXMPIOERRORLEN] = {};

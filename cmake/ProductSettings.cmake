@@ -23,3 +23,18 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/project_version.h.in
   ${CMAKE_BINARY_DIR}/generated/project_version.h @ONLY)
 add_library(project_version INTERFACE)
 target_include_directories(project_version INTERFACE ${CMAKE_BINARY_DIR}/generated)
+
+# A shared library the host loads by its plain name (no SOVERSION, so the SONAME is exactly
+# lib<target>.so), exporting only what its version script `map` lists, with every symbol resolved
+# at link time rather than at load (a sanitizer build leaves its runtime's symbols to the loader).
+function(host_loaded_library target map)
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME ${target}
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LINK_DEPENDS ${map})
+  target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+  if(NOT SANITIZE)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+endfunction()

@@ -7,30 +7,32 @@ set(FUZZ_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 set(FUZZ_TARGETS inventory listing underlying init names partitions)
 
 set(FUZZ_SUPPORT_SOURCES
-  ${FUZZ_ROOT}/fuzz/support/fuzz_check.cpp
-  ${FUZZ_ROOT}/fuzz/support/fuzz_input.cpp
-  ${FUZZ_ROOT}/fuzz/support/scripted_runner.cpp
-  ${FUZZ_ROOT}/fuzz/support/checked_logger.cpp
-  ${FUZZ_ROOT}/fuzz/support/guarded_buffers.cpp
-  ${FUZZ_ROOT}/fuzz/support/device_nodes.cpp
-  ${FUZZ_ROOT}/tests/support/guarded_memory.cpp
-  ${FUZZ_ROOT}/standins/tslib/log_line.cpp
-  ${FUZZ_ROOT}/standins/zoutils/split.cpp
-  ${FUZZ_ROOT}/standins/kpartx/get_partitions.cpp
-  ${FUZZ_ROOT}/standins/kpartx/open_disk.cpp
-  ${FUZZ_ROOT}/standins/kpartx/read_table.cpp
-  ${FUZZ_ROOT}/standins/kpartx/kernel_layout.cpp)
+  fuzz/support/fuzz_check.cpp
+  fuzz/support/fuzz_input.cpp
+  fuzz/support/scripted_runner.cpp
+  fuzz/support/checked_logger.cpp
+  fuzz/support/guarded_buffers.cpp
+  fuzz/support/device_nodes.cpp
+  tests/support/guarded_memory.cpp
+  standins/tslib/log_line.cpp
+  standins/zoutils/split.cpp
+  standins/kpartx/get_partitions.cpp
+  standins/kpartx/open_disk.cpp
+  standins/kpartx/read_table.cpp
+  standins/kpartx/kernel_layout.cpp)
+list(TRANSFORM FUZZ_SUPPORT_SOURCES PREPEND ${FUZZ_ROOT}/)
 
 set(FUZZ_INCLUDE_DIRS
-  ${FUZZ_ROOT}/fuzz/support
-  ${FUZZ_ROOT}/tests/support
-  ${FUZZ_ROOT}/src
-  ${FUZZ_ROOT}/include
-  ${FUZZ_ROOT}/standins/include
-  ${FUZZ_ROOT}/common
-  ${FUZZ_ROOT}/standins/tslib)
+  fuzz/support tests/support src include standins/include common standins/tslib)
+list(TRANSFORM FUZZ_INCLUDE_DIRS PREPEND ${FUZZ_ROOT}/)
 
-# One harness per target: fuzz/targets/<name>_fuzzer.cpp, seeds in fuzz/corpus/<name>/.
+# One harness per target: fuzz/targets/<name>_fuzzer.cpp, seeds in fuzz/corpus/<name>/; those
+# that stat the scratch device nodes also get libFuzzer's start-up hook for them.
+set(FUZZ_TARGETS_ON_NODES inventory underlying)
 function(fuzz_target_source out name)
-  set(${out} ${FUZZ_ROOT}/fuzz/targets/${name}_fuzzer.cpp PARENT_SCOPE)
+  set(sources ${FUZZ_ROOT}/fuzz/targets/${name}_fuzzer.cpp)
+  if(name IN_LIST FUZZ_TARGETS_ON_NODES)
+    list(APPEND sources ${FUZZ_ROOT}/fuzz/support/scratch_nodes_start.cpp)
+  endif()
+  set(${out} ${sources} PARENT_SCOPE)
 endfunction()

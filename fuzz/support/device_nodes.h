@@ -13,7 +13,8 @@ void enterScratchNodes();
 // Since the working directory changes, libFuzzer must get absolute paths: rewrites relative
 // corpus and artifact paths of the command line against the starting directory, and sends
 // crash inputs there (not into the scratch folder) unless -artifact_prefix says otherwise.
-// Call from LLVMFuzzerInitialize, which runs before libFuzzer reads its arguments.
+// Called from LLVMFuzzerInitialize (scratch_nodes_start.cpp), which runs before libFuzzer reads
+// its arguments.
 void makeFuzzerPathsAbsolute(int* argc, char*** argv);
 
 // A device name chosen by `selector`: one of the nodes above, a relative link, a path that does

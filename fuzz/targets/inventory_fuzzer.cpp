@@ -112,11 +112,6 @@ void checkLookup(const std::string& device, const fuzzhost::Reply& reply) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    fuzzhost::makeFuzzerPathsAbsolute(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::enterScratchNodes();
     fuzzhost::FuzzInput input(data, size);

@@ -197,11 +197,6 @@ void checkCall(const Scenario& s) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    fuzzhost::makeFuzzerPathsAbsolute(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::enterScratchNodes();
     fuzzhost::FuzzInput input(data, size);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "spawn_settings.h"
 #include "unique_fd.h"
 
 namespace tslib {
@@ -38,38 +39,6 @@ int lift_above_targets(int fd, UniqueFd& holder) {
     holder.reset(::fcntl(fd, F_DUPFD_CLOEXEC, kFirstFreeFd));
     return holder.get();
 }
-
-class FileActions {
-public:
-    FileActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
-    ~FileActions() {
-        if (ok_) posix_spawn_file_actions_destroy(&actions_);
-    }
-    FileActions(const FileActions&) = delete;
-    FileActions& operator=(const FileActions&) = delete;
-    bool ok() const { return ok_; }
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-private:
-    posix_spawn_file_actions_t actions_{};
-    bool ok_ = false;
-};
-
-class Attributes {
-public:
-    Attributes() { ok_ = posix_spawnattr_init(&attr_) == 0; }
-    ~Attributes() {
-        if (ok_) posix_spawnattr_destroy(&attr_);
-    }
-    Attributes(const Attributes&) = delete;
-    Attributes& operator=(const Attributes&) = delete;
-    bool ok() const { return ok_; }
-    posix_spawnattr_t* get() { return &attr_; }
-
-private:
-    posix_spawnattr_t attr_{};
-    bool ok_ = false;
-};
 
 // Adds a close action for every descriptor from `first` up that the command would inherit (one
 // without close-on-exec). glibc 2.28, the oldest the library runs on, has no closefrom action, so
@@ -151,8 +120,8 @@ pid_t spawn_shell(const SpawnRequest& request, int& error) noexcept {
         return -1;
     }
 
-    FileActions actions;
-    Attributes attributes;
+    SpawnFileActions actions;
+    SpawnAttributes attributes;
     if (!actions.ok() || !attributes.ok()) {
         error = ENOMEM;
         return -1;

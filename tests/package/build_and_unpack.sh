@@ -48,24 +48,24 @@ else
     fi
 fi
 
-shopt -s nullglob
-debs=("$work"/debs/*.deb)
-if [ ${#debs[@]} -eq 0 ]; then
-    cat "$work/cpack.log"
-    echo "FAIL: cpack reported success but wrote no .deb into $work/debs"
-    exit 1
-fi
-for deb in "${debs[@]}"; do
-    echo "unpacking $(basename "$deb") into $work/root"
-    dpkg -x "$deb" "$work/root"
-done
-rpms=("$work"/debs/*.rpm)
-if [ ${#rpms[@]} -eq 0 ]; then
-    cat "$work/cpack.log"
-    echo "FAIL: cpack wrote no .rpm into $work/debs; is rpmbuild installed (scripts/bootstrap)?"
-    exit 1
-fi
-for rpm in "${rpms[@]}"; do
-    echo "unpacking $(basename "$rpm") into $work/rpm/root"
-    (cd "$work/rpm/root" && rpm2cpio "$rpm" | cpio -idm --quiet)
-done
+# unpack KIND INTO HINT: unpacks every package of that kind that cpack wrote into INTO.
+unpack() {
+    local kind="$1" into="$2" hint="$3" file
+    shopt -s nullglob
+    local files=("$work"/debs/*."$kind")
+    shopt -u nullglob
+    if [ ${#files[@]} -eq 0 ]; then
+        cat "$work/cpack.log"
+        echo "FAIL: cpack wrote no .$kind into $work/debs$hint"
+        exit 1
+    fi
+    for file in "${files[@]}"; do
+        echo "unpacking $(basename "$file") into $into"
+        case "$kind" in
+            deb) dpkg -x "$file" "$into" ;;
+            rpm) (cd "$into" && rpm2cpio "$file" | cpio -idm --quiet) ;;
+        esac
+    done
+}
+unpack deb "$work/root" ""
+unpack rpm "$work/rpm/root" "; is rpmbuild installed (scripts/bootstrap)?"

@@ -42,16 +42,9 @@ TEST_F(PartitionEnumerationTest, FillsOneRecordPerSlice) {
     host_double::scriptPartitions(2, {part(1, 2048, 4096), part(2, 6144, 1 << 20)});
     EXPECT_EQ(enumerate("/dev/sddlmaa", 8), 2);
     EXPECT_EQ(count, 2);
-    EXPECT_STREQ(parts[0].devName, "/dev/sddlmaa1");
-    EXPECT_EQ(parts[0].partNum, 1u);
-    EXPECT_EQ(parts[0].startSector, 2048u);
-    EXPECT_EQ(parts[0].numSectors, 4096u);
-    EXPECT_EQ(parts[0].sectorSize, 512u);
-    EXPECT_EQ(parts[0].devMajor, 253u);
-    EXPECT_EQ(parts[0].devMinor, 17u);
-    EXPECT_STREQ(parts[1].devName, "/dev/sddlmaa2");
-    EXPECT_EQ(parts[1].devMinor, 18u);
-    EXPECT_EQ(parts[1].numSectors, 1u << 20);
+    EXPECT_EQ(recordOf(parts[0]), (PartitionRecord{"/dev/sddlmaa1", 1, 2048, 4096, 512, 253, 17}));
+    EXPECT_EQ(recordOf(parts[1]),
+              (PartitionRecord{"/dev/sddlmaa2", 2, 6144, 1u << 20, 512, 253, 18}));
     // The record is written whole: the name's tail and the alignment gap are zero.
     const unsigned char* record = reinterpret_cast<const unsigned char*>(&parts[0]);
     for (size_t i = std::strlen(parts[0].devName); i < sizeof(parts[0].devName); ++i)

@@ -1,5 +1,7 @@
 #include "process_runner.h"
 
+#include "spawn_settings.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -44,30 +46,6 @@ private:
     int fd_;
 };
 
-class SpawnActions {
-public:
-    SpawnActions() { posix_spawn_file_actions_init(&actions_); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-private:
-    posix_spawn_file_actions_t actions_;
-};
-
-class SpawnAttributes {
-public:
-    SpawnAttributes() { posix_spawnattr_init(&attributes_); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-    posix_spawnattr_t* get() { return &attributes_; }
-
-private:
-    posix_spawnattr_t attributes_;
-};
-
 int decode(int waitStatus) {
     if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
@@ -85,7 +63,7 @@ std::string CommandResult::describe() const {
 
 CommandResult runCommand(const std::vector<std::string>& argv, const CommandOptions& options) {
     MemoryFile out("stdout"), err("stderr");
-    SpawnActions actions;
+    SpawnFileActions actions;
     posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(actions.get(), out.fd(), 1);
     posix_spawn_file_actions_adddup2(actions.get(), err.fd(), 2);

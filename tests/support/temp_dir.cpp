@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -34,8 +34,12 @@ std::string TempDir::write(const std::string& name, const std::string& content) 
 }
 
 std::string readFile(const std::string& path) {
+    // Through operator<<, which stops at a read error (a /proc file of a process that just ended
+    // fails with ESRCH) instead of throwing it as streambuf iterators do.
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace testsupport

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "device_namespace.h"
@@ -26,6 +28,27 @@ public:
 
 // An array of `n` guarded 1024-byte entries, as getMPIODevices/getUnderlyingDevices take.
 using EntryArray = guarded::TextArray;
+
+// A partition record's fields, so that a test compares a whole record in one expectation.
+struct PartitionRecord {
+    std::string name;
+    uint32_t number;
+    uint64_t start, sectors, sectorSize;
+    uint32_t major, minor;
+    bool operator==(const PartitionRecord& o) const {
+        return std::tie(name, number, start, sectors, sectorSize, major, minor) ==
+               std::tie(o.name, o.number, o.start, o.sectors, o.sectorSize, o.major, o.minor);
+    }
+    friend std::ostream& operator<<(std::ostream& out, const PartitionRecord& r) {
+        return out << r.name << " #" << r.number << " start " << r.start << " sectors " << r.sectors
+                   << " of " << r.sectorSize << " at " << r.major << ":" << r.minor;
+    }
+};
+
+inline PartitionRecord recordOf(const TsPartInfo& p) {
+    return {p.devName,    p.partNum,  p.startSector, p.numSectors,
+            p.sectorSize, p.devMajor, p.devMinor};
+}
 
 class PluginTest : public ::testing::Test {
 protected:
