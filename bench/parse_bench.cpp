@@ -44,17 +44,6 @@ std::string capture(const std::string& command, std::string& output) {
     return "";
 }
 
-std::string bareName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string diskOf(const std::string& partition) {
-    size_t end = partition.size();
-    while (end > 1 && partition[end - 1] >= '0' && partition[end - 1] <= '9') --end;
-    return partition.substr(0, end);
-}
-
 // What the simulated host answered, replayed by the scripted runner and partition reader.
 struct CannedHost {
     std::map<std::string, std::string> outputs;
@@ -77,8 +66,8 @@ std::string captureHost(const bench::Options& options, CannedHost& host) {
         plugin_commands::majors,
         plugin_commands::inventory,
         plugin_commands::luns,
-        plugin_commands::paths(bareName(options.disk)),
-        plugin_commands::paths(bareName(diskOf(options.partition)))};
+        plugin_commands::paths(bench::bareName(options.disk)),
+        plugin_commands::paths(bench::bareName(bench::diskOf(options.partition)))};
     for (const std::string& command : commands)
         if (std::string why = capture(command, host.outputs[command]); !why.empty()) return why;
 

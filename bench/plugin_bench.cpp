@@ -27,19 +27,6 @@ namespace {
 
 using bench::Step;
 
-// The bare name of a device path: /dev/sddlmaa1 -> sddlmaa1.
-std::string bareName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A partition's disk: the name without its trailing partition number.
-std::string diskOf(const std::string& partition) {
-    size_t end = partition.size();
-    while (end > 1 && partition[end - 1] >= '0' && partition[end - 1] <= '9') --end;
-    return partition.substr(0, end);
-}
-
 // One command through the host's runner, as the plug-in runs it (fresh strings, no timeout of
 // its own, stderr apart).
 std::string run(const std::string& command) {
@@ -77,8 +64,8 @@ Step statStep(const std::string& path) {
 void registerAll(const bench::Options& options) {
     const std::string disk = options.disk;
     const std::string partition = options.partition;
-    const std::string diskName = bareName(disk);
-    const std::string partitionDisk = bareName(diskOf(partition));
+    const std::string diskName = bench::bareName(disk);
+    const std::string partitionDisk = bench::bareName(bench::diskOf(partition));
     const bench::Budget budget = options.budget;
     auto devices = std::make_shared<bench::Arrays>(4096);
     auto paths = std::make_shared<bench::Arrays>(256);
@@ -153,7 +140,7 @@ void registerAll(const bench::Options& options) {
                              return "getPartitions(" + disk + ") returned " + std::to_string(found);
                          return std::string();
                      }});
-    const std::string parent = diskOf(partition);
+    const std::string parent = bench::diskOf(partition);
     pairs.push_back({"isPartitionDevice/partition",
                      [partition] {
                          int code = 0;

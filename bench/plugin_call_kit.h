@@ -1,4 +1,5 @@
-// What both plug-in benchmarks hand the entry points and say when one fails.
+// What both plug-in benchmarks share: the storage they hand the entry points, what they say when
+// one fails, and how they take device names apart.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,19 @@ inline std::string callFailed(const char* call, long result, int errorCode,
                               const char* errorMessage) {
     return std::string(call) + " returned " + std::to_string(result) + ", errorCode " +
            std::to_string(errorCode) + ": " + errorMessage;
+}
+
+// The bare name of a device path: /dev/sddlmaa1 -> sddlmaa1.
+inline std::string bareName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A partition's disk: the name without its trailing partition number.
+inline std::string diskOf(const std::string& partition) {
+    size_t end = partition.size();
+    while (end > 1 && partition[end - 1] >= '0' && partition[end - 1] <= '9') --end;
+    return partition.substr(0, end);
 }
 
 }  // namespace bench

@@ -9,6 +9,12 @@ uint8_t FuzzInput::byte() {
     return position_ < size_ ? data_[position_++] : 0;
 }
 
+uint8_t FuzzInput::flags(bool& verboseLogging) {
+    const uint8_t b = byte();
+    verboseLogging = (b & 1) != 0;
+    return b;
+}
+
 int FuzzInput::status() {
     static const int unusual[] = {1, 2, -1, 124, 127, -5, INT_MIN, INT_MAX};
     const uint8_t b = byte();

@@ -14,6 +14,9 @@ public:
     FuzzInput(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
     uint8_t byte();
+    // A run's first byte, its flags: the lowest bit sets `verboseLogging` (the plug-in's
+    // bVerboseLogging), the others are the target's own.
+    uint8_t flags(bool& verboseLogging);
     // A runner status: 0 for three bytes in four, else one of the statuses a real runner gives
     // (1, 2, 124, 127, -1) or an extreme (-5, INT_MIN, INT_MAX).
     int status();

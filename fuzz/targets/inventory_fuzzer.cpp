@@ -115,8 +115,7 @@ void checkLookup(const std::string& device, const fuzzhost::Reply& reply) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::enterScratchNodes();
     fuzzhost::FuzzInput input(data, size);
-    const uint8_t flags = input.byte();
-    bVerboseLogging = (flags & 1) != 0;
+    const uint8_t flags = input.flags(bVerboseLogging);
     fuzzhost::Reply reply;
     reply.status = input.status();
     reply.error = input.field();

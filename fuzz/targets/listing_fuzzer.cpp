@@ -26,8 +26,7 @@ const std::string& kListingCommand = plugin_commands::luns;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::FuzzInput input(data, size);
-    const uint8_t flags = input.byte();
-    bVerboseLogging = (flags & 1) != 0;
+    const uint8_t flags = input.flags(bVerboseLogging);
     const int capacity = input.capacity(kMaxEntries);
     fuzzhost::Reply reply;
     reply.status = input.status();

@@ -108,7 +108,7 @@ void checkPlainName(const std::string& name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::FuzzInput input(data, size);
-    bVerboseLogging = (input.byte() & 1) != 0;
+    input.flags(bVerboseLogging);
     fuzzhost::resetLog();
     const std::string name = input.rest();
 

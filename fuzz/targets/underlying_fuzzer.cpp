@@ -200,8 +200,7 @@ void checkCall(const Scenario& s) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::enterScratchNodes();
     fuzzhost::FuzzInput input(data, size);
-    const uint8_t flags = input.byte();
-    bVerboseLogging = (flags & 1) != 0;
+    const uint8_t flags = input.flags(bVerboseLogging);
     admin_majors.clear();
     if ((flags & 2) != 0) admin_majors.push_back(fuzzhost::kMemoryMajor);
 

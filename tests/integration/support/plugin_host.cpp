@@ -26,6 +26,16 @@ struct MessageBuffer {
     std::string read() const { return std::string(text, strnlen(text, sizeof text)); }
 };
 
+// Calls `call` with the error outputs as the plug-in takes them (code, message buffer), and
+// brings the message back into `error`.
+template <typename Call>
+auto withErrorOutputs(ErrorOutputs& error, Call call) {
+    MessageBuffer message(error);
+    auto result = call(&error.code, message.text);
+    error.message = message.read();
+    return result;
+}
+
 ListCall collect(int result, int count, const EntryArray& array, int errorCode,
                  const MessageBuffer& message) {
     ListCall call;
@@ -49,10 +59,9 @@ ListCall collect(int result, int count, const EntryArray& array, int errorCode,
 static void* const kContext = reinterpret_cast<void*>(0x5eed);
 
 const char* PluginHost::init(ErrorOutputs& error) {
-    MessageBuffer message(error);
-    const char* vendor = plugin_.exports().init(kContext, &error.code, message.text);
-    error.message = message.read();
-    return vendor;
+    return withErrorOutputs(error, [&](int* code, char* message) {
+        return plugin_.exports().init(kContext, code, message);
+    });
 }
 
 ListCall PluginHost::devices(int capacity) {
@@ -75,11 +84,9 @@ ListCall PluginHost::devicesWithRetry(int capacity, std::vector<ListCall>* attem
 }
 
 int PluginHost::isMpio(const std::string& device, ErrorOutputs& error) {
-    MessageBuffer message(error);
-    int result =
-        plugin_.exports().isMPIODevice(kContext, device.c_str(), &error.code, message.text);
-    error.message = message.read();
-    return result;
+    return withErrorOutputs(error, [&](int* code, char* message) {
+        return plugin_.exports().isMPIODevice(kContext, device.c_str(), code, message);
+    });
 }
 
 ListCall PluginHost::underlying(const std::string& device, int capacity) {
@@ -116,18 +123,15 @@ PartitionsCall PluginHost::partitions(const std::string& device, int capacity, i
 }
 
 int PluginHost::refresh(ErrorOutputs& error) {
-    MessageBuffer message(error);
-    int result = plugin_.exports().refreshMPIO(kContext, &error.code, message.text);
-    error.message = message.read();
-    return result;
+    return withErrorOutputs(error, [&](int* code, char* message) {
+        return plugin_.exports().refreshMPIO(kContext, code, message);
+    });
 }
 
 int PluginHost::deleteDevice(const std::string& device, ErrorOutputs& error) {
-    MessageBuffer message(error);
-    int result =
-        plugin_.exports().deleteMPIODevice(kContext, device.c_str(), &error.code, message.text);
-    error.message = message.read();
-    return result;
+    return withErrorOutputs(error, [&](int* code, char* message) {
+        return plugin_.exports().deleteMPIODevice(kContext, device.c_str(), code, message);
+    });
 }
 
 TsPartInfo partitionSentinel() {
