@@ -2,105 +2,71 @@
 
 #include <cerrno>
 
+#include "support/facts.h"
+
 namespace bad_input {
 namespace {
 
-std::string nameToken(Name name) {
-    switch (name) {
-        case Name::None:
-            return "";
-        case Name::Null:
-            return "NullName";
-        case Name::WildPointer:
-            return "WildName";
-        case Name::Empty:
-            return "EmptyName";
-        case Name::Length1023:
-            return "Path1023";
-        case Name::Length1024:
-            return "Path1024";
-        case Name::Length4096:
-            return "Path4096";
-        case Name::LongerThanPathMax:
-            return "Path5000";
-        case Name::LongHdlmLikeName:
-            return "LongHdlmLikeName";
-        case Name::Blanks:
-            return "Blanks";
-        case Name::Newline:
-            return "Newline";
-        case Name::Quotes:
-            return "Quotes";
-        case Name::DollarParen:
-            return "DollarParen";
-        case Name::Backticks:
-            return "Backticks";
-        case Name::Semicolon:
-            return "Semicolon";
-        case Name::Percent:
-            return "Percent";
-        case Name::Missing:
-            return "Missing";
-        case Name::RegularFile:
-            return "RegularFile";
-        case Name::Directory:
-            return "Directory";
-        case Name::CharDevice:
-            return "CharDevice";
-        case Name::Fifo:
-            return "Fifo";
-        case Name::SymlinkLoop:
-            return "SymlinkLoop";
-        case Name::HdlmDisk:
-            return "HdlmDisk";
-        case Name::HdlmPartition:
-            return "HdlmPartition";
-        case Name::ShellTextAfterNewline:
-            return "ShellTextAfterNewline";
-        case Name::ShellNamedLinkToHdlmDisk:
-            return "ShellNamedLink";
-        case Name::CharDeviceWithHdlmNumber:
-            return "CharDeviceWithHdlmNumber";
-        case Name::LongPathToHdlmDisk:
-            return "LongPathToHdlmDisk";
-        case Name::LongPathToHdlmPartition:
-            return "LongPathToHdlmPartition";
-    }
-    return "Unknown";
+struct ScriptFacts {
+    Script key;
+    const char* token;     // its part of a test's name
+    const char* describe;  // how the documentation shows it
+};
+
+const ScriptFacts kScripts[] = {
+    {Script::Standard, "", ""},
+    {Script::NoInit, "NoInit", "before any init"},
+    {Script::MajorsGarbage, "MajorsGarbage", "/proc/devices pipeline prints 5000 letters"},
+    {Script::LongDeviceLine, "LongDeviceLine", "`dlnkmgr view -lu` prints a name of 5000 letters"},
+    {Script::DeviceLineWithNul, "DeviceLineWithNul", "`dlnkmgr view -lu` prints `sddl\\0mab`"},
+    {Script::LongErrorText, "LongErrorText",
+     "the command fails: status 1, 5000 letters of error text"},
+    {Script::InventoryShellName, "InventoryShellName",
+     "inventory names 253:16 `sddlmab;touch${IFS}canary`"},
+    {Script::InventoryMalformed, "InventoryMalformed",
+     "inventory lines of 2 and 4 fields and one of 5000 letters, beside `253 16 sddlmab`"},
+    {Script::InventoryFails, "InventoryFails", "inventory pipeline exits 1"},
+    {Script::InventoryEmpty, "InventoryEmpty", "inventory pipeline prints nothing"},
+    {Script::LongPathLine, "LongPathLine", "`-hdev` query prints a path name of 5000 letters"},
+    {Script::ManySlices, "ManySlices", "the disk carries 40 partitions"},
+    {Script::SliceMinorIntMax, "SliceMinorIntMax", "the reader reports partition number INT_MAX"},
+    {Script::ReaderFails, "ReaderFails", "the partition reader fails with -EIO"},
+};
+
+const ScriptFacts& factsOf(Script script) {
+    static const ScriptFacts unknown{Script::Standard, "Unknown", "?"};
+    return facts::of(kScripts, script, unknown);
 }
 
-std::string scriptToken(Script script) {
-    switch (script) {
-        case Script::Standard:
-            return "";
-        case Script::NoInit:
-            return "NoInit";
-        case Script::MajorsGarbage:
-            return "MajorsGarbage";
-        case Script::LongDeviceLine:
-            return "LongDeviceLine";
-        case Script::DeviceLineWithNul:
-            return "DeviceLineWithNul";
-        case Script::LongErrorText:
-            return "LongErrorText";
-        case Script::InventoryShellName:
-            return "InventoryShellName";
-        case Script::InventoryMalformed:
-            return "InventoryMalformed";
-        case Script::InventoryFails:
-            return "InventoryFails";
-        case Script::InventoryEmpty:
-            return "InventoryEmpty";
-        case Script::LongPathLine:
-            return "LongPathLine";
-        case Script::ManySlices:
-            return "ManySlices";
-        case Script::SliceMinorIntMax:
-            return "SliceMinorIntMax";
-        case Script::ReaderFails:
-            return "ReaderFails";
-    }
-    return "Unknown";
+struct EntryFacts {
+    Entry key;
+    const char* name;
+    const char* array;  // the caller's array it fills; nullptr for none
+    bool errorOutputs;  // whether it takes errorCode and errorMessage
+};
+
+const EntryFacts kEntries[] = {
+    {Entry::getVendorName, "getVendorName", nullptr, false},
+    {Entry::init, "init", nullptr, true},
+    {Entry::getMPIODevices, "getMPIODevices", "mpioDevices", true},
+    {Entry::isMPIODevice, "isMPIODevice", nullptr, true},
+    {Entry::getUnderlyingDevices, "getUnderlyingDevices", "underlyingDevices", true},
+    {Entry::refreshMPIO, "refreshMPIO", nullptr, true},
+    {Entry::deleteMPIODevice, "deleteMPIODevice", nullptr, true},
+    {Entry::isPartitionDevice, "isPartitionDevice", nullptr, true},
+    {Entry::getPartitionDevices, "getPartitionDevices", "partInfo", true},
+    {Entry::FindMpDeviceName, "FindMpDeviceName", nullptr, false},
+    {Entry::listMPIODevices, "listMPIODevices", nullptr, false},
+    {Entry::compareDevMajor, "compareDevMajor", nullptr, false},
+};
+
+const EntryFacts& factsOf(Entry entry) {
+    static const EntryFacts unknown{Entry::getVendorName, "?", nullptr, false};
+    return facts::of(kEntries, entry, unknown);
+}
+
+bool usesArray(Entry entry) {
+    return factsOf(entry).array != nullptr;
 }
 
 std::string numberToken(long long value) {
@@ -125,22 +91,6 @@ std::string errnoText(int value) {
                                                      : nullptr;
     if (symbol == nullptr || value == -1 || value == 1) return std::to_string(value);
     return std::string(value < 0 ? "-" : "") + symbol + " (" + std::to_string(value) + ")";
-}
-
-bool usesArray(Entry entry) {
-    return entry == Entry::getMPIODevices || entry == Entry::getUnderlyingDevices ||
-           entry == Entry::getPartitionDevices;
-}
-
-const char* arrayName(Entry entry) {
-    switch (entry) {
-        case Entry::getMPIODevices:
-            return "mpioDevices";
-        case Entry::getUnderlyingDevices:
-            return "underlyingDevices";
-        default:
-            return "partInfo";
-    }
 }
 
 // A text as the documentation shows it: control characters visible, long runs abbreviated,
@@ -175,68 +125,11 @@ std::string templateShown(const std::string& text) {
 }  // namespace
 
 const char* entryName(Entry entry) {
-    switch (entry) {
-        case Entry::getVendorName:
-            return "getVendorName";
-        case Entry::init:
-            return "init";
-        case Entry::getMPIODevices:
-            return "getMPIODevices";
-        case Entry::isMPIODevice:
-            return "isMPIODevice";
-        case Entry::getUnderlyingDevices:
-            return "getUnderlyingDevices";
-        case Entry::refreshMPIO:
-            return "refreshMPIO";
-        case Entry::deleteMPIODevice:
-            return "deleteMPIODevice";
-        case Entry::isPartitionDevice:
-            return "isPartitionDevice";
-        case Entry::getPartitionDevices:
-            return "getPartitionDevices";
-        case Entry::FindMpDeviceName:
-            return "FindMpDeviceName";
-        case Entry::listMPIODevices:
-            return "listMPIODevices";
-        case Entry::compareDevMajor:
-            return "compareDevMajor";
-    }
-    return "?";
+    return factsOf(entry).name;
 }
 
 std::string describe(Script script) {
-    switch (script) {
-        case Script::Standard:
-            return "";
-        case Script::NoInit:
-            return "before any init";
-        case Script::MajorsGarbage:
-            return "/proc/devices pipeline prints 5000 letters";
-        case Script::LongDeviceLine:
-            return "`dlnkmgr view -lu` prints a name of 5000 letters";
-        case Script::DeviceLineWithNul:
-            return "`dlnkmgr view -lu` prints `sddl\\0mab`";
-        case Script::LongErrorText:
-            return "the command fails: status 1, 5000 letters of error text";
-        case Script::InventoryShellName:
-            return "inventory names 253:16 `sddlmab;touch${IFS}canary`";
-        case Script::InventoryMalformed:
-            return "inventory lines of 2 and 4 fields and one of 5000 letters, beside `253 16 "
-                   "sddlmab`";
-        case Script::InventoryFails:
-            return "inventory pipeline exits 1";
-        case Script::InventoryEmpty:
-            return "inventory pipeline prints nothing";
-        case Script::LongPathLine:
-            return "`-hdev` query prints a path name of 5000 letters";
-        case Script::ManySlices:
-            return "the disk carries 40 partitions";
-        case Script::SliceMinorIntMax:
-            return "the reader reports partition number INT_MAX";
-        case Script::ReaderFails:
-            return "the partition reader fails with -EIO";
-    }
-    return "?";
+    return factsOf(script).describe;
 }
 
 bool Row::needsDeviceNodes() const {
@@ -248,7 +141,7 @@ std::string Row::label() const {
     auto add = [&label](const std::string& part) {
         if (!part.empty()) label += "_" + part;
     };
-    add(nameToken(name));
+    add(bad_names::token(name));
     if (nulls & kNullErrorCode) add("NullErrorCode");
     if (nulls & kNullErrorMessage) add("NullErrorMessage");
     if (nulls & kNullCount) add("NullCount");
@@ -259,7 +152,7 @@ std::string Row::label() const {
     if (usesArray(entry) && (capacity || arrayLength != 4))
         add("Capacity" + numberToken(capacityIn()) + "Array" + std::to_string(arrayLength));
     if (entry == Entry::compareDevMajor) add(numberToken(number));
-    add(scriptToken(script));
+    add(factsOf(script).token);
     return label;
 }
 
@@ -272,7 +165,7 @@ std::string Row::inputText() const {
     if (nulls & kNullParent) parts.push_back("parent null");
     if (nulls & kNullContext) parts.push_back("context null");
     if (usesArray(entry) && !(nulls & kNullCount)) {
-        std::string array = (nulls & kNullArray) ? std::string(arrayName(entry)) + " null"
+        std::string array = (nulls & kNullArray) ? std::string(factsOf(entry).array) + " null"
                                                  : "array of " + std::to_string(arrayLength);
         if (nulls & kNullSecondEntry) array += " with entry [1] null";
         parts.push_back("capacity " + numberText(capacityIn()) + ", " + array);
@@ -298,17 +191,13 @@ std::string Row::resultText() const {
 }
 
 std::string Row::codeText() const {
-    if (entry == Entry::getVendorName || entry == Entry::FindMpDeviceName ||
-        entry == Entry::listMPIODevices || entry == Entry::compareDevMajor)
-        return "-";
+    if (!factsOf(entry).errorOutputs) return "-";
     if (nulls & kNullErrorCode) return "(null)";
     return code.written ? "= " + errnoText(code.value) : "untouched";
 }
 
 std::string Row::messageText() const {
-    if (entry == Entry::getVendorName || entry == Entry::FindMpDeviceName ||
-        entry == Entry::listMPIODevices || entry == Entry::compareDevMajor)
-        return "-";
+    if (!factsOf(entry).errorOutputs) return "-";
     if (nulls & kNullErrorMessage) return "(null)";
     switch (message.kind) {
         case TextEffect::Untouched:
@@ -385,13 +274,26 @@ std::string markdownTable(const std::vector<Row>& rows) {
     return table;
 }
 
-std::vector<Row> allRows() {
+std::vector<Row> nullOutputRows(RowBuilder call, long long failure) {
+    RowBuilder withoutMessage = call;
+    return {call.nulls(kNullErrorCode).gives(failure).runs(Runs::Nothing),
+            withoutMessage.nulls(kNullErrorMessage).gives(failure).code(-1).runs(Runs::Nothing)};
+}
+
+std::vector<Row> withEachCapacity(const RowBuilder& call, std::initializer_list<int> capacities) {
     std::vector<Row> rows;
-    for (auto part : {frameRows, listRows, lookupRows, partitionRows}) {
-        const std::vector<Row> some = part();
-        rows.insert(rows.end(), some.begin(), some.end());
-    }
+    for (int capacity : capacities) rows.push_back(RowBuilder(call).capacity(capacity));
     return rows;
+}
+
+std::vector<Row> joined(std::initializer_list<std::vector<Row>> parts) {
+    std::vector<Row> rows;
+    for (const std::vector<Row>& part : parts) rows.insert(rows.end(), part.begin(), part.end());
+    return rows;
+}
+
+std::vector<Row> allRows() {
+    return joined({frameRows(), listRows(), lookupRows(), partitionRows()});
 }
 
 }  // namespace bad_input

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/bad_names.h"
@@ -127,100 +129,72 @@ constexpr long long kNullResult = 0;
 class RowBuilder {
 public:
     explicit RowBuilder(Entry entry) { row_.entry = entry; }
-    RowBuilder& with(Name name) {
-        row_.name = name;
-        return *this;
-    }
-    RowBuilder& nulls(unsigned mask) {
-        row_.nulls |= mask;
-        return *this;
-    }
-    RowBuilder& array(int length) {
-        row_.arrayLength = length;
-        return *this;
-    }
-    RowBuilder& capacity(int value) {
-        row_.capacity = value;
-        return *this;
-    }
-    RowBuilder& number(int value) {
-        row_.number = value;
-        return *this;
-    }
-    RowBuilder& script(Script value) {
-        row_.script = value;
-        return *this;
-    }
-    RowBuilder& gives(long long result) {
-        row_.result = result;
-        return *this;
-    }
-    RowBuilder& code(int value) {
-        row_.code = {true, value};
-        return *this;
-    }
+    RowBuilder& with(Name name) { return set(&Row::name, name); }
+    RowBuilder& nulls(unsigned mask) { return set(&Row::nulls, row_.nulls | mask); }
+    RowBuilder& array(int length) { return set(&Row::arrayLength, length); }
+    RowBuilder& capacity(int value) { return set(&Row::capacity, value); }
+    RowBuilder& number(int value) { return set(&Row::number, value); }
+    RowBuilder& script(Script value) { return set(&Row::script, value); }
+    RowBuilder& gives(long long result) { return set(&Row::result, result); }
+    RowBuilder& code(int value) { return set(&Row::code, CodeEffect{true, value}); }
     RowBuilder& message(std::string text) {
-        row_.message = {TextEffect::Text, std::move(text)};
-        return *this;
+        return set(&Row::message, TextEffect{TextEffect::Text, std::move(text)});
     }
-    RowBuilder& messageZeroed() {
-        row_.message = {TextEffect::Zeroed, ""};
-        return *this;
-    }
+    RowBuilder& messageZeroed() { return set(&Row::message, TextEffect{TextEffect::Zeroed, ""}); }
     RowBuilder& parent(std::string text) {
-        row_.parent = {TextEffect::Text, std::move(text)};
-        return *this;
+        return set(&Row::parent, TextEffect{TextEffect::Text, std::move(text)});
     }
-    RowBuilder& nameOut(std::string text) {
-        row_.nameOut = std::move(text);
-        return *this;
-    }
-    RowBuilder& count(int value) {
-        row_.countOut = value;
-        return *this;
-    }
-    RowBuilder& fills(int entries) {
-        row_.filled = entries;
-        return *this;
-    }
+    RowBuilder& nameOut(std::string text) { return set(&Row::nameOut, std::move(text)); }
+    RowBuilder& count(int value) { return set(&Row::countOut, value); }
+    RowBuilder& fills(int entries) { return set(&Row::filled, entries); }
     RowBuilder& entries(std::vector<std::string> texts) {
-        row_.entryTexts = std::move(texts);
-        return *this;
+        return set(&Row::entryTexts, std::move(texts));
     }
     RowBuilder& map(std::map<std::string, std::string> content) {
-        row_.mapOut = std::move(content);
-        return *this;
+        return set(&Row::mapOut, std::move(content));
     }
     RowBuilder& runs(Runs runs, std::string hdevName = "") {
-        row_.runs = runs;
         row_.hdevName = std::move(hdevName);
-        return *this;
+        return set(&Row::runs, runs);
     }
-    RowBuilder& logsRefusal(std::string text) {
-        row_.refusalLogged = std::move(text);
-        return *this;
-    }
-    RowBuilder& firstDevMinor(uint32_t value) {
-        row_.firstDevMinor = value;
-        return *this;
-    }
-    RowBuilder& readsTable(bool read) {
-        row_.tableRead = read;
-        return *this;
-    }
-    RowBuilder& note(std::string text) {
-        row_.note = std::move(text);
-        return *this;
+    RowBuilder& logsRefusal(std::string text) { return set(&Row::refusalLogged, std::move(text)); }
+    RowBuilder& firstDevMinor(uint32_t value) { return set(&Row::firstDevMinor, value); }
+    RowBuilder& readsTable(bool read) { return set(&Row::tableRead, read); }
+    RowBuilder& note(std::string text) { return set(&Row::note, std::move(text)); }
+    // A null argument refused before anything runs: -1, errorCode -1 and the message naming it.
+    RowBuilder& refusesNull(const std::string& argument) {
+        return gives(-1)
+            .code(-1)
+            .message("Invalid argument: " + argument + " is null")
+            .runs(Runs::Nothing);
     }
     operator Row() const { return row_; }  // NOLINT: rows read best without a build() call
 
 private:
+    // Every setter is this one assignment; returning the builder lets the calls chain.
+    template <typename Field, typename Value>
+    RowBuilder& set(Field Row::*field, Value&& value) {
+        row_.*field = std::forward<Value>(value);
+        return *this;
+    }
+
     Row row_;
 };
 
 inline RowBuilder row(Entry entry) {
     return RowBuilder(entry);
 }
+
+// The two rows of an entry point's error outputs passed as null: without errorCode it can
+// report nothing, so it just gives `failure` and runs nothing; without errorMessage it also
+// sets errorCode -1.
+std::vector<Row> nullOutputRows(RowBuilder call, long long failure);
+
+// The `call` once with each capacity (*count on entry).
+std::vector<Row> withEachCapacity(const RowBuilder& call, std::initializer_list<int> capacities);
+
+// The parts, one after the other.
+std::vector<Row> joined(std::initializer_list<std::vector<Row>> parts);
 
 // The whole table, in documentation order, and its parts by entry point family.
 std::vector<Row> allRows();

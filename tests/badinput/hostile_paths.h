@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "bad_input_row.h"
 #include "support/bad_names.h"
 
 namespace bad_input {
@@ -37,6 +38,20 @@ inline std::vector<HostilePath> hostilePaths() {
         {Name::Fifo, 0},
         {Name::SymlinkLoop, ELOOP},
     };
+}
+
+// One row for each hostile path, as `rowFor` makes it.
+template <typename RowFor>
+std::vector<Row> forEachHostilePath(RowFor rowFor) {
+    std::vector<Row> rows;
+    for (const HostilePath& path : hostilePaths()) rows.push_back(rowFor(path));
+    return rows;
+}
+
+// The `call` with each hostile path as its name.
+inline std::vector<Row> withEachHostilePath(const RowBuilder& call) {
+    return forEachHostilePath(
+        [&call](const HostilePath& path) { return RowBuilder(call).with(path.name); });
 }
 
 }  // namespace bad_input

@@ -6,13 +6,11 @@
 namespace bad_input {
 
 std::vector<Row> frameRows() {
-    const std::string longError(5000, 'e');
-    return {
+    const std::vector<Row> vendor = {
         row(Entry::getVendorName).script(Script::NoInit).gives(kVendor),
         row(Entry::getVendorName).gives(kVendor),
-
-        row(Entry::init).nulls(kNullErrorCode).gives(kNullResult).runs(Runs::Nothing),
-        row(Entry::init).nulls(kNullErrorMessage).gives(kNullResult).code(-1).runs(Runs::Nothing),
+    };
+    const std::vector<Row> init = {
         row(Entry::init)
             .nulls(kNullErrorCode | kNullErrorMessage)
             .gives(kNullResult)
@@ -26,23 +24,13 @@ std::vector<Row> frameRows() {
             .script(Script::LongErrorText)
             .gives(kNullResult)
             .note("init reports a failure by its result alone"),
-
-        row(Entry::refreshMPIO).nulls(kNullErrorCode).gives(-1).runs(Runs::Nothing),
-        row(Entry::refreshMPIO).nulls(kNullErrorMessage).gives(-1).code(-1).runs(Runs::Nothing),
+    };
+    const std::string longError(5000, 'e');
+    const std::vector<Row> refresh = {
         row(Entry::refreshMPIO).nulls(kNullContext).gives(0).code(0).messageZeroed(),
         row(Entry::refreshMPIO).script(Script::LongErrorText).gives(1).code(1).message(longError),
-
-        row(Entry::deleteMPIODevice)
-            .with(Name::Missing)
-            .nulls(kNullErrorCode)
-            .gives(-1)
-            .runs(Runs::Nothing),
-        row(Entry::deleteMPIODevice)
-            .with(Name::Missing)
-            .nulls(kNullErrorMessage)
-            .gives(-1)
-            .code(-1)
-            .runs(Runs::Nothing),
+    };
+    const std::vector<Row> remove = {
         row(Entry::deleteMPIODevice).with(Name::Null).gives(0).runs(Runs::Nothing),
         row(Entry::deleteMPIODevice).with(Name::WildPointer).gives(0).runs(Runs::Nothing),
         row(Entry::deleteMPIODevice).with(Name::LongerThanPathMax).gives(0).runs(Runs::Nothing),
@@ -52,6 +40,9 @@ std::vector<Row> frameRows() {
             .gives(0)
             .runs(Runs::Nothing),
     };
+    return joined({vendor, nullOutputRows(row(Entry::init), kNullResult), init,
+                   nullOutputRows(row(Entry::refreshMPIO), -1), refresh,
+                   nullOutputRows(row(Entry::deleteMPIODevice).with(Name::Missing), -1), remove});
 }
 
 }  // namespace bad_input

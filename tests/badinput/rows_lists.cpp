@@ -11,27 +11,16 @@ namespace bad_input {
 namespace {
 
 std::vector<Row> mpioDevicesRows() {
-    const Entry e = Entry::getMPIODevices;
-    return {
-        row(e).nulls(kNullErrorCode).gives(-1).runs(Runs::Nothing),
-        row(e).nulls(kNullErrorMessage).gives(-1).code(-1).runs(Runs::Nothing),
-        row(e)
-            .nulls(kNullCount)
-            .gives(-1)
-            .code(-1)
-            .message("Invalid argument: count is null")
-            .runs(Runs::Nothing),
-        row(e)
-            .nulls(kNullArray)
-            .gives(-1)
-            .code(-1)
-            .message("Invalid argument: mpioDevices is null")
-            .runs(Runs::Nothing),
-        row(e).nulls(kNullArray).capacity(0).gives(2).count(0),
-        row(e).nulls(kNullArray).capacity(-1).gives(2).count(0),
-        row(e).capacity(0).gives(2).count(0),
-        row(e).capacity(-1).gives(2).count(0),
-        row(e).capacity(INT_MIN).gives(2).count(0),
+    constexpr Entry e = Entry::getMPIODevices;
+    const std::vector<Row> arguments = {
+        row(e).nulls(kNullCount).refusesNull("count"),
+        row(e).nulls(kNullArray).refusesNull("mpioDevices"),
+    };
+    // Without room for an entry, only the number of devices is answered.
+    const std::vector<Row> noRoom =
+        joined({withEachCapacity(row(e).nulls(kNullArray).gives(2).count(0), {0, -1}),
+                withEachCapacity(row(e).gives(2).count(0), {0, -1, INT_MIN})});
+    const std::vector<Row> withRoom = {
         row(e)
             .capacity(INT_MAX)
             .gives(0)
@@ -58,42 +47,25 @@ std::vector<Row> mpioDevicesRows() {
         row(e).script(Script::DeviceLineWithNul).gives(0).count(1).fills(1).entries({"/dev/sddl"}),
         row(e).script(Script::LongErrorText).gives(-1).code(1).message(std::string(5000, 'e')),
     };
+    return joined({nullOutputRows(row(e), -1), arguments, noRoom, withRoom});
 }
 
 std::vector<Row> underlyingRows() {
-    const Entry e = Entry::getUnderlyingDevices;
-    std::vector<Row> rows = {
-        row(e).with(Name::Missing).nulls(kNullErrorCode).gives(-1).runs(Runs::Nothing),
-        row(e).with(Name::Missing).nulls(kNullErrorMessage).gives(-1).code(-1).runs(Runs::Nothing),
-        row(e)
-            .with(Name::Null)
-            .gives(-1)
-            .code(-1)
-            .message("Invalid argument: mpioDevice is null")
-            .runs(Runs::Nothing),
-        row(e)
-            .with(Name::Missing)
-            .nulls(kNullCount)
-            .gives(-1)
-            .code(-1)
-            .message("Invalid argument: count is null")
-            .runs(Runs::Nothing),
-        row(e)
-            .with(Name::Missing)
-            .nulls(kNullArray)
-            .gives(-1)
-            .code(-1)
-            .message("Invalid argument: underlyingDevices is null")
-            .runs(Runs::Nothing),
+    constexpr Entry e = Entry::getUnderlyingDevices;
+    const std::vector<Row> arguments = {
+        row(e).with(Name::Null).refusesNull("mpioDevice"),
+        row(e).with(Name::Missing).nulls(kNullCount).refusesNull("count"),
+        row(e).with(Name::Missing).nulls(kNullArray).refusesNull("underlyingDevices"),
     };
-    for (const HostilePath& path : hostilePaths())
-        rows.push_back(row(e).with(path.name).gives(-6).runs(Runs::InventoryAtMost));
-
-    // On device nodes (root): the HDLM disk and names that resolve to it.
+    // The two paths beneath sddlmab, found by asking dlnkmgr about sddlmab.
+    auto bothPaths = [](Name name) {
+        return row(e).with(name).gives(0).count(2).fills(2).runs(Runs::HdevQueryFor, "sddlmab");
+    };
+    // On device nodes (root): the HDLM disk and names that resolve to it. Without room for an
+    // entry, only the number of paths is answered.
+    const std::vector<Row> noRoom =
+        withEachCapacity(row(e).with(Name::HdlmDisk).gives(2).count(0), {0, -1, INT_MIN});
     const std::vector<Row> onNodes = {
-        row(e).with(Name::HdlmDisk).capacity(0).gives(2).count(0),
-        row(e).with(Name::HdlmDisk).capacity(-1).gives(2).count(0),
-        row(e).with(Name::HdlmDisk).capacity(INT_MIN).gives(2).count(0),
         row(e)
             .with(Name::HdlmDisk)
             .array(2)
@@ -111,25 +83,9 @@ std::vector<Row> underlyingRows() {
             .code(-1)
             .message("Invalid argument: underlyingDevices[1] is null")
             .fills(1),
-        row(e)
-            .with(Name::HdlmPartition)
-            .nulls(kNullContext)
-            .gives(0)
-            .count(2)
-            .fills(2)
-            .runs(Runs::HdevQueryFor, "sddlmab"),
-        row(e)
-            .with(Name::ShellNamedLinkToHdlmDisk)
-            .gives(0)
-            .count(2)
-            .fills(2)
-            .runs(Runs::HdevQueryFor, "sddlmab"),
-        row(e)
-            .with(Name::ShellTextAfterNewline)
-            .gives(0)
-            .count(2)
-            .fills(2)
-            .runs(Runs::HdevQueryFor, "sddlmab"),
+        bothPaths(Name::HdlmPartition).nulls(kNullContext),
+        bothPaths(Name::ShellNamedLinkToHdlmDisk),
+        bothPaths(Name::ShellTextAfterNewline),
         row(e)
             .with(Name::HdlmDisk)
             .script(Script::InventoryShellName)
@@ -152,32 +108,20 @@ std::vector<Row> underlyingRows() {
             .gives(-1)
             .code(1)
             .message(std::string(5000, 'e')),
-        row(e)
-            .with(Name::LongPathToHdlmPartition)
-            .gives(0)
-            .count(2)
-            .fills(2)
-            .runs(Runs::HdevQueryFor, "sddlmab"),
-        row(e)
-            .with(Name::CharDeviceWithHdlmNumber)
-            .gives(0)
-            .count(2)
-            .fills(2)
-            .runs(Runs::HdevQueryFor, "sddlmab")
+        bothPaths(Name::LongPathToHdlmPartition),
+        bothPaths(Name::CharDeviceWithHdlmNumber)
             .note("known: the lookup goes by device number alone, so a character node sharing "
                   "the HDLM disk's number is taken for it"),
     };
-    rows.insert(rows.end(), onNodes.begin(), onNodes.end());
-    return rows;
+    return joined({nullOutputRows(row(e).with(Name::Missing), -1), arguments,
+                   withEachHostilePath(row(e).gives(-6).runs(Runs::InventoryAtMost)), noRoom,
+                   onNodes});
 }
 
 }  // namespace
 
 std::vector<Row> listRows() {
-    std::vector<Row> rows = mpioDevicesRows();
-    const std::vector<Row> more = underlyingRows();
-    rows.insert(rows.end(), more.begin(), more.end());
-    return rows;
+    return joined({mpioDevicesRows(), underlyingRows()});
 }
 
 }  // namespace bad_input

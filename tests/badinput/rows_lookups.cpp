@@ -10,19 +10,7 @@ namespace bad_input {
 namespace {
 
 std::vector<Row> isMpioRows() {
-    const Entry e = Entry::isMPIODevice;
-    std::vector<Row> rows = {
-        row(e).with(Name::Missing).nulls(kNullErrorCode).gives(-1).runs(Runs::Nothing),
-        row(e).with(Name::Missing).nulls(kNullErrorMessage).gives(-1).code(-1).runs(Runs::Nothing),
-        row(e)
-            .with(Name::Null)
-            .gives(-1)
-            .code(-1)
-            .message("Invalid argument: device is null")
-            .runs(Runs::Nothing),
-    };
-    for (const HostilePath& path : hostilePaths())
-        rows.push_back(row(e).with(path.name).gives(0).runs(Runs::InventoryAtMost));
+    constexpr Entry e = Entry::isMPIODevice;
     const std::vector<Row> onNodes = {
         row(e).with(Name::HdlmDisk).nulls(kNullContext).gives(1),
         row(e).with(Name::ShellNamedLinkToHdlmDisk).gives(1),
@@ -43,16 +31,14 @@ std::vector<Row> isMpioRows() {
             .gives(1)
             .logsRefusal("Invalid token count"),
     };
-    rows.insert(rows.end(), onNodes.begin(), onNodes.end());
-    return rows;
+    return joined({nullOutputRows(row(e).with(Name::Missing), -1),
+                   {row(e).with(Name::Null).refusesNull("device")},
+                   withEachHostilePath(row(e).gives(0).runs(Runs::InventoryAtMost)),
+                   onNodes});
 }
 
 std::vector<Row> findRows() {
-    const Entry e = Entry::FindMpDeviceName;
-    std::vector<Row> rows = {row(e).with(Name::Null).gives(0).nameOut("").runs(Runs::Nothing)};
-    for (const HostilePath& path : hostilePaths())
-        rows.push_back(
-            row(e).with(path.name).gives(0).nameOut("{name}").runs(Runs::InventoryAtMost));
+    constexpr Entry e = Entry::FindMpDeviceName;
     const std::vector<Row> onNodes = {
         row(e).with(Name::ShellNamedLinkToHdlmDisk).gives(1).nameOut("sddlmab"),
         row(e).with(Name::ShellTextAfterNewline).gives(1).nameOut("sddlmab"),
@@ -64,12 +50,14 @@ std::vector<Row> findRows() {
             .note(
                 "the inventory's name is handed on as it stands; getUnderlyingDevices refuses it"),
     };
-    rows.insert(rows.end(), onNodes.begin(), onNodes.end());
-    return rows;
+    return joined(
+        {{row(e).with(Name::Null).gives(0).nameOut("").runs(Runs::Nothing)},
+         withEachHostilePath(row(e).gives(0).nameOut("{name}").runs(Runs::InventoryAtMost)),
+         onNodes});
 }
 
 std::vector<Row> inventoryRows() {
-    const Entry e = Entry::listMPIODevices;
+    constexpr Entry e = Entry::listMPIODevices;
     return {
         row(e)
             .gives(0)
@@ -94,7 +82,7 @@ std::vector<Row> inventoryRows() {
 }
 
 std::vector<Row> majorRows() {
-    const Entry e = Entry::compareDevMajor;
+    constexpr Entry e = Entry::compareDevMajor;
     return {
         row(e).number(INT_MIN).gives(0), row(e).number(-1).gives(0),
         row(e).number(0).gives(0),       row(e).number(INT_MAX).gives(0),
@@ -105,12 +93,7 @@ std::vector<Row> majorRows() {
 }  // namespace
 
 std::vector<Row> lookupRows() {
-    std::vector<Row> rows;
-    for (auto part : {isMpioRows, findRows, inventoryRows, majorRows}) {
-        const std::vector<Row> some = part();
-        rows.insert(rows.end(), some.begin(), some.end());
-    }
-    return rows;
+    return joined({isMpioRows(), findRows(), inventoryRows(), majorRows()});
 }
 
 }  // namespace bad_input

@@ -10,44 +10,32 @@
 namespace bad_input {
 namespace {
 
+// The stat failure a name meets, as errorCode and errorMessage show it.
+RowBuilder statFails(RowBuilder call, int error) {
+    return call.code(error).message("Stat {name} failed:" + std::to_string(error));
+}
+
 std::vector<Row> isPartitionRows() {
-    const Entry e = Entry::isPartitionDevice;
-    std::vector<Row> rows = {
+    constexpr Entry e = Entry::isPartitionDevice;
+    const std::vector<Row> arguments = {
         row(e).with(Name::Null).gives(0).code(EINVAL).message("Invalid argument: device is null"),
         row(e).with(Name::Null).nulls(kNullErrorCode | kNullErrorMessage).gives(0),
         row(e).with(Name::Missing).nulls(kNullErrorCode | kNullErrorMessage).gives(0),
         row(e).with(Name::Missing).nulls(kNullErrorCode).gives(0).message("Stat {name} failed:2"),
         row(e).with(Name::Missing).nulls(kNullErrorMessage).gives(0).code(ENOENT),
-        row(e)
-            .with(Name::Missing)
-            .nulls(kNullParent | kNullContext)
-            .gives(0)
-            .code(ENOENT)
-            .message("Stat {name} failed:2"),
+        statFails(row(e).with(Name::Missing).nulls(kNullParent | kNullContext).gives(0), ENOENT),
     };
-    for (const HostilePath& path : hostilePaths()) {
-        if (path.statErrno == 0) {
-            rows.push_back(row(e).with(path.name).gives(0).runs(Runs::Nothing));
-        } else {
-            rows.push_back(row(e)
-                               .with(path.name)
-                               .gives(0)
-                               .code(path.statErrno)
-                               .message("Stat {name} failed:" + std::to_string(path.statErrno))
-                               .runs(Runs::Nothing));
-        }
-    }
+    const std::vector<Row> hostile = forEachHostilePath([](const HostilePath& path) {
+        const RowBuilder call = row(e).with(path.name).gives(0).runs(Runs::Nothing);
+        return path.statErrno == 0 ? call : statFails(call, path.statErrno);
+    });
     const std::vector<Row> onNodes = {
         row(e).with(Name::HdlmPartition).gives(1).parent("/dev/sddlmab"),
         row(e).with(Name::HdlmPartition).nulls(kNullParent).gives(1),
         row(e).with(Name::HdlmPartition).script(Script::NoInit).gives(0),
         row(e).with(Name::HdlmDisk).gives(0),
         row(e).with(Name::ShellNamedLinkToHdlmDisk).gives(0),
-        row(e)
-            .with(Name::ShellTextAfterNewline)
-            .gives(0)
-            .code(ENOENT)
-            .message("Stat {name} failed:2")
+        statFails(row(e).with(Name::ShellTextAfterNewline).gives(0), ENOENT)
             .note("stat sees the whole text"),
         row(e).with(Name::CharDeviceWithHdlmNumber).gives(0),
         row(e)
@@ -60,13 +48,12 @@ std::vector<Row> isPartitionRows() {
             .note("the parent's path is cut to 1023 characters and then names no node"),
         row(e).with(Name::LongPathToHdlmPartition).nulls(kNullParent).gives(1),
     };
-    rows.insert(rows.end(), onNodes.begin(), onNodes.end());
-    return rows;
+    return joined({arguments, hostile, onNodes});
 }
 
 std::vector<Row> partitionDevicesRows() {
-    const Entry e = Entry::getPartitionDevices;
-    std::vector<Row> rows = {
+    constexpr Entry e = Entry::getPartitionDevices;
+    const std::vector<Row> arguments = {
         row(e)
             .with(Name::Null)
             .gives(-1)
@@ -98,10 +85,12 @@ std::vector<Row> partitionDevicesRows() {
         row(e).with(Name::Missing).nulls(kNullErrorCode).gives(-1).count(0).message("{name}"),
         row(e).with(Name::Missing).nulls(kNullErrorMessage).gives(-1).count(0).code(-1),
     };
-    for (const HostilePath& path : hostilePaths())
-        rows.push_back(
-            row(e).with(path.name).gives(-1).count(0).code(-1).message("{name}").readsTable(false));
-
+    // The disk refused before its table is read: -1, no partition, the name as the message.
+    auto refused = [](Name name) {
+        return row(e).with(name).gives(-1).count(0).code(-1).message("{name}").readsTable(false);
+    };
+    const std::vector<Row> hostile =
+        forEachHostilePath([&refused](const HostilePath& path) { return refused(path.name); });
     const std::vector<Row> onNodes = {
         row(e).with(Name::HdlmDisk).capacity(0).gives(2).count(2).readsTable(true),
         row(e).with(Name::HdlmDisk).capacity(-1).gives(2).count(2),
@@ -140,21 +129,8 @@ std::vector<Row> partitionDevicesRows() {
             .code(-EIO)
             .message("{name}")
             .note("the reader's list is ignored"),
-        row(e)
-            .with(Name::HdlmDisk)
-            .script(Script::NoInit)
-            .gives(-1)
-            .count(0)
-            .code(-1)
-            .message("{name}")
-            .readsTable(false),
-        row(e)
-            .with(Name::HdlmPartition)
-            .gives(-1)
-            .count(0)
-            .code(-1)
-            .message("{name}")
-            .readsTable(false),
+        refused(Name::HdlmDisk).script(Script::NoInit),
+        refused(Name::HdlmPartition),
         row(e)
             .with(Name::ShellNamedLinkToHdlmDisk)
             .nulls(kNullContext)
@@ -162,14 +138,7 @@ std::vector<Row> partitionDevicesRows() {
             .count(2)
             .fills(2)
             .entries({"{name}1", "{name}2"}),
-        row(e)
-            .with(Name::CharDeviceWithHdlmNumber)
-            .gives(-1)
-            .count(0)
-            .code(-1)
-            .message("{name}")
-            .readsTable(false)
-            .note("a character node is never opened as a disk"),
+        refused(Name::CharDeviceWithHdlmNumber).note("a character node is never opened as a disk"),
         row(e)
             .with(Name::LongPathToHdlmDisk)
             .gives(2)
@@ -177,25 +146,15 @@ std::vector<Row> partitionDevicesRows() {
             .fills(2)
             .entries({"{name}1", "{name}2"})
             .note("devName holds the first 1022 characters"),
-        row(e)
-            .with(Name::LongPathToHdlmPartition)
-            .gives(-1)
-            .count(0)
-            .code(-1)
-            .message("{name}")
-            .readsTable(false),
+        refused(Name::LongPathToHdlmPartition),
     };
-    rows.insert(rows.end(), onNodes.begin(), onNodes.end());
-    return rows;
+    return joined({arguments, hostile, onNodes});
 }
 
 }  // namespace
 
 std::vector<Row> partitionRows() {
-    std::vector<Row> rows = isPartitionRows();
-    const std::vector<Row> more = partitionDevicesRows();
-    rows.insert(rows.end(), more.begin(), more.end());
-    return rows;
+    return joined({isPartitionRows(), partitionDevicesRows()});
 }
 
 }  // namespace bad_input

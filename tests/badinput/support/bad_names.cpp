@@ -11,11 +11,86 @@
 #include <filesystem>
 #include <fstream>
 
+#include "facts.h"
+
 namespace bad_names {
 namespace {
 
 std::string failure(const std::string& what) {
     return what + ": " + std::strerror(errno);
+}
+
+// Where a name's text comes from.
+enum class From {
+    NoText,          // null or never read
+    Literal,         // `text` as it stands
+    Scratch,         // the scratch folder, then `text`
+    LongFolder,      // the folder of about 2000 characters in the scratch folder, then `text`
+    MissingPath,     // pathOfLength(`length`)
+    TextAndLetters,  // `text`, then `length` letters
+};
+
+struct NameFacts {
+    Name key;
+    const char* token;  // its part of a test's name
+    const char* shown;  // how the documentation shows it
+    From from = From::NoText;
+    const char* text = "";
+    std::size_t length = 0;
+};
+
+const NameFacts kNames[] = {
+    {Name::None, "", "-"},
+    {Name::Null, "NullName", "null"},
+    {Name::WildPointer, "WildName", "`(const char*)1`, never readable"},
+    {Name::Empty, "EmptyName", "`\"\"`", From::Literal, ""},
+    {Name::Length1023, "Path1023", "path of 1023 characters (missing)", From::MissingPath, "",
+     1023},
+    {Name::Length1024, "Path1024", "path of 1024 characters (missing)", From::MissingPath, "",
+     1024},
+    {Name::Length4096, "Path4096", "path of 4096 characters (= PATH_MAX)", From::MissingPath, "",
+     PATH_MAX},
+    {Name::LongerThanPathMax, "Path5000", "path of 5000 characters (> PATH_MAX)", From::MissingPath,
+     "", 5000},
+    {Name::LongHdlmLikeName, "LongHdlmLikeName",
+     "`sddlm` + 1500 letters (one component > NAME_MAX)", From::TextAndLetters, "sddlm", 1500},
+    {Name::Blanks, "Blanks", "`/dev/sddlm zz x` (blanks)", From::Literal, "/dev/sddlm zz x"},
+    {Name::Newline, "Newline", "`<scratch>/line1\\nline2` (newline)", From::Scratch,
+     "/line1\nline2"},
+    {Name::Quotes, "Quotes", "`/dev/sddlm'zz\"` (quotes)", From::Literal, "/dev/sddlm'zz\""},
+    {Name::DollarParen, "DollarParen", "`/dev/sddlmzz$(touch canary)`", From::Literal,
+     "/dev/sddlmzz$(touch canary)"},
+    {Name::Backticks, "Backticks", "``/dev/sddlmzz`touch canary` ``", From::Literal,
+     "/dev/sddlmzz`touch canary`"},
+    {Name::Semicolon, "Semicolon", "`/dev/sddlmzz;touch canary`", From::Literal,
+     "/dev/sddlmzz;touch canary"},
+    {Name::Percent, "Percent", "`<scratch>/%s%n%x` (printf directives)", From::Scratch, "/%s%n%x"},
+    {Name::Missing, "Missing", "path that does not exist", From::Scratch, "/missing"},
+    {Name::RegularFile, "RegularFile", "regular file", From::Scratch, "/file"},
+    {Name::Directory, "Directory", "directory", From::Scratch, "/dir"},
+    {Name::CharDevice, "CharDevice", "character device `/dev/null` (1:3)", From::Literal,
+     "/dev/null"},
+    {Name::Fifo, "Fifo", "FIFO", From::Scratch, "/fifo"},
+    {Name::SymlinkLoop, "SymlinkLoop", "symbolic-link loop", From::Scratch, "/loop-a"},
+    {Name::HdlmDisk, "HdlmDisk", "HDLM disk `/dev/sddlmab` (253:16)", From::Literal,
+     "/dev/sddlmab"},
+    {Name::HdlmPartition, "HdlmPartition", "HDLM partition `/dev/sddlmab1` (253:17)", From::Literal,
+     "/dev/sddlmab1"},
+    {Name::ShellTextAfterNewline, "ShellTextAfterNewline", "`sddlmab\\n;touch canary`",
+     From::Literal, "sddlmab\n;touch canary"},
+    {Name::ShellNamedLinkToHdlmDisk, "ShellNamedLink",
+     "link `<scratch>/x;touch canary` to the HDLM disk", From::Scratch, "/x;touch canary"},
+    {Name::CharDeviceWithHdlmNumber, "CharDeviceWithHdlmNumber",
+     "character device 253:16 (the HDLM disk's number)", From::Scratch, "/watchdog-like"},
+    {Name::LongPathToHdlmDisk, "LongPathToHdlmDisk",
+     "link to the HDLM disk by a path of about 2000 characters", From::LongFolder, "/disk"},
+    {Name::LongPathToHdlmPartition, "LongPathToHdlmPartition",
+     "link to the HDLM partition by a path of about 2000 characters", From::LongFolder, "/part1"},
+};
+
+const NameFacts& factsOf(Name name) {
+    static const NameFacts unknown{Name::None, "Unknown", "?"};
+    return facts::of(kNames, name, unknown);
 }
 
 }  // namespace
@@ -32,67 +107,11 @@ std::string pathOfLength(size_t length) {
 }
 
 std::string describe(Name name) {
-    switch (name) {
-        case Name::None:
-            return "-";
-        case Name::Null:
-            return "null";
-        case Name::WildPointer:
-            return "`(const char*)1`, never readable";
-        case Name::Empty:
-            return "`\"\"`";
-        case Name::Length1023:
-            return "path of 1023 characters (missing)";
-        case Name::Length1024:
-            return "path of 1024 characters (missing)";
-        case Name::Length4096:
-            return "path of 4096 characters (= PATH_MAX)";
-        case Name::LongerThanPathMax:
-            return "path of 5000 characters (> PATH_MAX)";
-        case Name::LongHdlmLikeName:
-            return "`sddlm` + 1500 letters (one component > NAME_MAX)";
-        case Name::Blanks:
-            return "`/dev/sddlm zz x` (blanks)";
-        case Name::Newline:
-            return "`<scratch>/line1\\nline2` (newline)";
-        case Name::Quotes:
-            return "`/dev/sddlm'zz\"` (quotes)";
-        case Name::DollarParen:
-            return "`/dev/sddlmzz$(touch canary)`";
-        case Name::Backticks:
-            return "``/dev/sddlmzz`touch canary` ``";
-        case Name::Semicolon:
-            return "`/dev/sddlmzz;touch canary`";
-        case Name::Percent:
-            return "`<scratch>/%s%n%x` (printf directives)";
-        case Name::Missing:
-            return "path that does not exist";
-        case Name::RegularFile:
-            return "regular file";
-        case Name::Directory:
-            return "directory";
-        case Name::CharDevice:
-            return "character device `/dev/null` (1:3)";
-        case Name::Fifo:
-            return "FIFO";
-        case Name::SymlinkLoop:
-            return "symbolic-link loop";
-        case Name::HdlmDisk:
-            return "HDLM disk `/dev/sddlmab` (253:16)";
-        case Name::HdlmPartition:
-            return "HDLM partition `/dev/sddlmab1` (253:17)";
-        case Name::ShellTextAfterNewline:
-            return "`sddlmab\\n;touch canary`";
-        case Name::ShellNamedLinkToHdlmDisk:
-            return "link `<scratch>/x;touch canary` to the HDLM disk";
-        case Name::CharDeviceWithHdlmNumber:
-            return "character device 253:16 (the HDLM disk's number)";
-        case Name::LongPathToHdlmDisk:
-            return "link to the HDLM disk by a path of about 2000 characters";
-        case Name::LongPathToHdlmPartition:
-            return "link to the HDLM partition by a path of about 2000 characters";
-    }
-    return "?";
+    return factsOf(name).shown;
+}
+
+std::string token(Name name) {
+    return factsOf(name).token;
 }
 
 bool needsDeviceNodes(Name name) {
@@ -163,63 +182,20 @@ std::string Scratch::longFolder() const {
 }
 
 std::optional<std::string> Scratch::text(Name name) const {
-    switch (name) {
-        case Name::None:
-        case Name::Null:
-        case Name::WildPointer:
+    const NameFacts& facts = factsOf(name);
+    switch (facts.from) {
+        case From::NoText:
             return std::nullopt;
-        case Name::Empty:
-            return std::string();
-        case Name::Length1023:
-            return pathOfLength(1023);
-        case Name::Length1024:
-            return pathOfLength(1024);
-        case Name::Length4096:
-            return pathOfLength(PATH_MAX);
-        case Name::LongerThanPathMax:
-            return pathOfLength(5000);
-        case Name::LongHdlmLikeName:
-            return "sddlm" + std::string(1500, 'a');
-        case Name::Blanks:
-            return std::string("/dev/sddlm zz x");
-        case Name::Newline:
-            return dir_ + "/line1\nline2";
-        case Name::Quotes:
-            return std::string("/dev/sddlm'zz\"");
-        case Name::DollarParen:
-            return std::string("/dev/sddlmzz$(touch canary)");
-        case Name::Backticks:
-            return std::string("/dev/sddlmzz`touch canary`");
-        case Name::Semicolon:
-            return std::string("/dev/sddlmzz;touch canary");
-        case Name::Percent:
-            return dir_ + "/%s%n%x";
-        case Name::Missing:
-            return dir_ + "/missing";
-        case Name::RegularFile:
-            return dir_ + "/file";
-        case Name::Directory:
-            return dir_ + "/dir";
-        case Name::CharDevice:
-            return std::string("/dev/null");
-        case Name::Fifo:
-            return fifo();
-        case Name::SymlinkLoop:
-            return dir_ + "/loop-a";
-        case Name::HdlmDisk:
-            return std::string("/dev/sddlmab");
-        case Name::HdlmPartition:
-            return std::string("/dev/sddlmab1");
-        case Name::ShellTextAfterNewline:
-            return std::string("sddlmab\n;touch canary");
-        case Name::ShellNamedLinkToHdlmDisk:
-            return dir_ + "/x;touch canary";
-        case Name::CharDeviceWithHdlmNumber:
-            return dir_ + "/watchdog-like";
-        case Name::LongPathToHdlmDisk:
-            return longFolder() + "/disk";
-        case Name::LongPathToHdlmPartition:
-            return longFolder() + "/part1";
+        case From::Literal:
+            return std::string(facts.text);
+        case From::Scratch:
+            return dir_ + facts.text;
+        case From::LongFolder:
+            return longFolder() + facts.text;
+        case From::MissingPath:
+            return pathOfLength(facts.length);
+        case From::TextAndLetters:
+            return facts.text + std::string(facts.length, 'a');
     }
     return std::nullopt;
 }

@@ -45,6 +45,8 @@ enum class Name {
 
 // How the documentation shows a name.
 std::string describe(Name name);
+// A name's part of a test's name.
+std::string token(Name name);
 // True for names whose files need the private device namespace.
 bool needsDeviceNodes(Name name);
 
