@@ -11,9 +11,10 @@
 
 namespace testsupport {
 
-TempDir::TempDir(const std::string& prefix) {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+TempDir::TempDir(const std::string& prefix, const std::string& parent) {
+    const char* tmpdir = getenv("TMPDIR");
+    const std::string base = !parent.empty() ? parent : tmpdir && *tmpdir ? tmpdir : "/tmp";
+    std::string pattern = base + "/" + prefix + "-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary directory from " + pattern + ": " +
                                  std::strerror(errno) + "; check that TMPDIR is writable");

@@ -8,8 +8,9 @@ namespace testsupport {
 
 class TempDir {
 public:
-    // `prefix` names the directory after its user, so that a leftover tells whose it was.
-    explicit TempDir(const std::string& prefix = "test");
+    // `prefix` names the directory after its user, so that a leftover tells whose it was; it is
+    // made under `parent`, or under $TMPDIR (else /tmp) when `parent` is empty.
+    explicit TempDir(const std::string& prefix = "test", const std::string& parent = "");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -122,28 +122,19 @@ bool needsDeviceNodes(Name name) {
 }
 
 Scratch::Scratch(const std::string& parent) {
-    std::string base = parent;
-    if (base.empty()) {
-        const char* tmpdir = std::getenv("TMPDIR");
-        base = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-    }
-    std::string pattern = base + "/bad-input-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        error_ = failure("creating a scratch folder under " + base);
+    try {
+        folder_.emplace("bad-input", parent);
+    } catch (const std::exception& e) {
+        error_ = e.what();
         return;
     }
-    dir_ = pattern;
+    dir_ = folder_->path();
     std::ofstream(dir_ + "/file") << "not a device\n";
     if (mkdir((dir_ + "/dir").c_str(), 0700) != 0) error_ = failure("mkdir " + dir_ + "/dir");
     if (mkfifo(fifo().c_str(), 0600) != 0) error_ = failure("mkfifo " + fifo());
     if (symlink((dir_ + "/loop-b").c_str(), (dir_ + "/loop-a").c_str()) != 0 ||
         symlink((dir_ + "/loop-a").c_str(), (dir_ + "/loop-b").c_str()) != 0)
         error_ = failure("making a symbolic-link loop in " + dir_);
-}
-
-Scratch::~Scratch() {
-    std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
 }
 
 std::string Scratch::makeDeviceNodes() {

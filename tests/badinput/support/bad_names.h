@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "temp_dir.h"
+
 namespace bad_names {
 
 enum class Name {
@@ -55,9 +57,6 @@ class Scratch {
 public:
     // Creates the folder under `parent` ("" = TMPDIR or /tmp). Check error() afterwards.
     explicit Scratch(const std::string& parent = "");
-    ~Scratch();
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
 
     const std::string& error() const { return error_; }
     const std::string& dir() const { return dir_; }
@@ -73,7 +72,8 @@ public:
 private:
     std::string longFolder() const;
 
-    std::string dir_;
+    std::optional<testsupport::TempDir> folder_;
+    std::string dir_;  // its path; empty when it could not be made
     std::string error_;
 };
 
