@@ -86,7 +86,7 @@ lint: configure
 fuzz: bootstrap
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run-all
 
-# Benchmarks (needs root, about ten minutes): each entry point against its floor, scale, the
+# Benchmarks (needs root; bench/RESULTS.md records how long its run took): each entry point against its floor, scale, the
 # runner's start cost against the host's size, memory; writes bench/RESULTS.md.
 .PHONY: bench
 bench: build

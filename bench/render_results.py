@@ -495,6 +495,46 @@ def why_missed(name, f, data, parse_large):
     return f"wall ratio {fmt_ratio(f['judged'])} (CV {fmt_pct(f['noise'])})."
 
 
+PROBLEM_MARKS = (" FAILED ", " NOT A PARTITION", " MISMATCH")
+
+
+def report_findings(report, topology_path):
+    """What the large host's report saw, in words: the devices listed against the topology's LUs,
+    and each kind of problem the report marked with how often it occurred (device names masked,
+    so that 496 failures of one kind read as one line)."""
+    words = []
+    # The last listing call is the one the report used (a retry follows a too-small array).
+    listed = re.findall(r"^getMPIODevices\(capacity=\d+\)\s+=\s+-?\d+\s+count=(\d+)", report, re.M)
+    try:
+        with open(topology_path) as f:
+            topology = json.load(f)
+        lus = sum(len(system.get("lus", [])) for system in topology.get("storageSystems", []))
+        backed = topology.get("maxLoopBackedLUs")
+    except (OSError, ValueError, AttributeError):
+        lus, backed = None, None
+    if listed and lus is not None:
+        count = int(listed[-1])
+        words.append(f"`getMPIODevices` listed {count} devices for the topology's {lus} LUs"
+                     + (" (the same number)." if count == lus else ": **they differ**."))
+    if backed is not None and lus is not None and backed < lus:
+        words.append(f"The topology backs only its first {backed} LUs with loop devices, so the "
+                     "other disks' partition tables can't be read.")
+    kinds = {}
+    for line in report.splitlines():
+        if not any(mark in line for mark in PROBLEM_MARKS) or "problem(s)" in line:
+            continue
+        # The CALLS column: from the first call name on (the tree and number columns vary).
+        call = re.search(r"\b[a-zA-Z]+(?:\(|=).*$", line)
+        text = call.group(0) if call else line.strip()
+        text = re.sub(r"sddlm[a-p]{2,3}\d*", "DEV", text)
+        kinds[text] = kinds.get(text, 0) + 1
+    if kinds:
+        words.append("The problems it marked, by kind (device names as `DEV`): "
+                     + "; ".join(f"{n} × `{k}`" for k, n in sorted(kinds.items(), key=lambda kv: -kv[1]))
+                     + ".")
+    return " ".join(words)
+
+
 def memory_section(results, goals):
     out = []
     memory = os.path.join(results, "memory")
@@ -529,12 +569,8 @@ def memory_section(results, goals):
         out.append("")
     if summary:
         out.append(f"The report's own last line: `{summary.group(1).strip()}` (exit status "
-                   f"{read('probe-status.txt').strip() or 'n/a'}). Its problems come from the "
-                   "topology, not from these runs: only the first LUs are backed by loop devices "
-                   "(the other disks' partition tables can't be read: ENXIO), and with 4096 paths "
-                   "the SCSI names reach `sddlm`, whose path line the listing pipeline "
-                   "(`grep 'sddlm' | awk '{print $2}'`) takes for an HDLM device, so one bogus "
-                   "device (its PathID) is listed.")
+                   f"{read('probe-status.txt').strip() or 'n/a'}). "
+                   + report_findings(report, os.path.join(results, f"topology-{LARGE}.json")))
         out.append("")
 
     log = read("valgrind.log")

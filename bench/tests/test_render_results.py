@@ -163,5 +163,35 @@ class RenderTest(unittest.TestCase):
         self.assertIn("8.0 MiB", text)
 
 
+class ReportFindings(unittest.TestCase):
+    """What RESULTS.md says about the large host's report comes from that report and topology."""
+
+    REPORT = ("getMPIODevices(capacity=2)  = 3  count=2, more entries than the array held: retrying\n"
+              "getMPIODevices(capacity=3)  = 0  count=3\n"
+              "└─(partitions)  error  getPartitionDevices(/dev/sddlmab) FAILED errorCode=-6 errorMessage=\"/dev/sddlmab\"\n"
+              "└─(partitions)  error  getPartitionDevices(/dev/sddlmac) FAILED errorCode=-6 errorMessage=\"/dev/sddlmac\"\n"
+              "├─/dev/sddlmaa1  part  7:1  2048  8  4K  isPartitionDevice=0 NOT A PARTITION\n"
+              "3 devices, 6 paths, 1 partitions; 3 problem(s), marked FAILED, NOT A PARTITION or MISMATCH above\n")
+
+    def findings(self, lus):
+        with tempfile.TemporaryDirectory() as d:
+            topology = os.path.join(d, "topology.json")
+            with open(topology, "w") as f:
+                json.dump({"maxLoopBackedLUs": 1,
+                           "storageSystems": [{"lus": [{} for _ in range(lus)]}]}, f)
+            return rr.report_findings(self.REPORT, topology)
+
+    def test_counts_the_retried_listing_against_the_topology_and_groups_problems(self):
+        text = self.findings(lus=3)
+        self.assertIn("listed 3 devices for the topology's 3 LUs (the same number)", text)
+        self.assertIn("only its first 1 LUs", text)
+        self.assertIn('2 × `getPartitionDevices(/dev/DEV) FAILED errorCode=-6 errorMessage="/dev/DEV"`', text)
+        self.assertIn("1 × `isPartitionDevice=0 NOT A PARTITION`", text)
+        self.assertNotIn("problem(s)", text)
+
+    def test_a_listing_that_differs_from_the_topology_is_called_out(self):
+        self.assertIn("listed 3 devices for the topology's 2 LUs: **they differ**", self.findings(lus=2))
+
+
 if __name__ == "__main__":
     unittest.main()
