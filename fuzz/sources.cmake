@@ -14,6 +14,7 @@ set(FUZZ_SUPPORT_SOURCES
   fuzz/support/guarded_buffers.cpp
   fuzz/support/device_nodes.cpp
   tests/support/guarded_memory.cpp
+  tests/support/temp_dir.cpp
   standins/tslib/log_line.cpp
   standins/zoutils/split.cpp
   standins/kpartx/get_partitions.cpp

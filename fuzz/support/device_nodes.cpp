@@ -4,8 +4,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "temp_dir.h"
 
 namespace fuzzhost {
 
@@ -23,37 +27,30 @@ const Link links[] = {{"hd7", "/dev/null"},
                       {"disk3", "/dev/urandom"},
                       {"disk", "/dev/null"}};
 
-std::string& scratchDir() {
-    static std::string dir;
+// Removed, with the links in it, when the process exits.
+std::optional<testsupport::TempDir>& scratchDir() {
+    static std::optional<testsupport::TempDir> dir;
     return dir;
-}
-
-void removeScratch() {
-    if (scratchDir().empty()) return;
-    for (const Link& link : links) unlink((scratchDir() + "/" + link.name).c_str());
-    rmdir(scratchDir().c_str());
 }
 
 }  // namespace
 
 void enterScratchNodes() {
-    if (!scratchDir().empty()) return;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/hdlm-fuzz-XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) {
-        std::perror(
-            "fuzz harness: mkdtemp of the scratch folder failed; set TMPDIR to a writable folder");
+    if (scratchDir()) return;
+    try {
+        scratchDir().emplace("hdlm-fuzz");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "fuzz harness: %s\n", e.what());
         std::abort();
     }
-    scratchDir() = pattern;
-    std::atexit(removeScratch);
+    const std::string& dir = scratchDir()->path();
     for (const Link& link : links) {
-        if (symlink(link.target, (pattern + "/" + link.name).c_str()) != 0) {
+        if (symlink(link.target, scratchDir()->file(link.name).c_str()) != 0) {
             std::perror("fuzz harness: symlink in the scratch folder failed");
             std::abort();
         }
     }
-    if (chdir(pattern.c_str()) != 0) {
+    if (chdir(dir.c_str()) != 0) {
         std::perror("fuzz harness: chdir to the scratch folder failed");
         std::abort();
     }

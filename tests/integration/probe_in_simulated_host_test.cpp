@@ -1,10 +1,12 @@
 // `make demo`'s path: mpio-probe's JSON report, taken inside the demo's simulated host, is the
 // demo topology — every LU with its paths and partitions. Also the cost of the largest host.
 #include <algorithm>
+#include <regex>
 #include <set>
 
 #include "host_model.h"
 #include "simulated_host_test.h"
+#include "temp_dir.h"
 
 namespace integ {
 namespace {
@@ -74,6 +76,33 @@ TEST_F(ProbeInSimulatedHost, JsonReportShowsEveryLuPathAndPartitionOfTheTopology
             EXPECT_EQ(*diskMinors.begin() % 16, 0);
         }
     }
+}
+
+// The report as a reader compares it: the plug-in's path and the loop devices' numbers are this
+// machine's, and the columns' padding follows from them.
+std::string comparableReport(const std::string& text) {
+    std::string out = std::regex_replace(text, std::regex("plug-in: [^\n]*"), "plug-in: PATH");
+    out = std::regex_replace(out, std::regex("[0-9]+:[0-9]+"), "MAJ:MIN");
+    return std::regex_replace(out, std::regex(" +"), " ");
+}
+
+// The sample report in the probe's manual is the demo's, so that it can't drift from what the
+// demo prints.
+TEST_F(ProbeInSimulatedHost, ManualShowsTheDemoReport) {
+    const std::string manual = testsupport::readFile(PROBE_MANUAL);
+    const size_t section = manual.find("### The report");
+    ASSERT_NE(section, std::string::npos) << PROBE_MANUAL << " has no section \"### The report\"";
+    const size_t open = manual.find("```\n", section);
+    const size_t close = manual.find("```\n", open + 4);
+    ASSERT_NE(close, std::string::npos) << PROBE_MANUAL << ": no sample report after the section";
+    const std::string sample = manual.substr(open + 4, close - open - 4);
+
+    testsupport::CommandResult r =
+        runInSimulatedHost(writeTopology(demoTopology()), {MPIO_PROBE_BIN, "report"},
+                           {"TS_DEBUG_LOG=" + scratch().file("plugin.log")});
+    ASSERT_EQ(r.status, 0) << r.describe();
+    EXPECT_EQ(comparableReport(sample), comparableReport(r.out))
+        << PROBE_MANUAL << " shows another report than the demo prints; paste this one:\n" << r.out;
 }
 
 TEST_F(ProbeInSimulatedHost, LargestHostIsBuiltAndRemovedInSeconds) {

@@ -1,14 +1,13 @@
 // getPartitionDevices through the real libkpartx.so and libblkid on a disk image written with
 // sfdisk. The image is a regular file, device number 0:0, so an init that records major 0
 // makes it an HDLM disk without any device node or root.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 #include "support/plugin_fixture.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -16,26 +15,19 @@ class PartitionTableEndToEndTest : public PluginTest {
 protected:
     void SetUp() override {
         PluginTest::SetUp();
-        char dir[] = "/tmp/hdlm-plugin-image-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        image_ = dir_ + "/disk";
+        image_ = dir_.file("disk");
         std::ofstream(image_).close();
         ASSERT_EQ(truncate(image_.c_str(), 8 << 20), 0);
-        std::ofstream(dir_ + "/layout") << "label: dos\nstart=2048, size=4096, type=83\n"
-                                           "start=6144, size=2048, type=83\n";
+        const std::string layout = dir_.write("layout",
+                                              "label: dos\nstart=2048, size=4096, type=83\n"
+                                              "start=6144, size=2048, type=83\n");
         const std::string sfdisk = "sfdisk --no-reread --no-tell-kernel -q " + image_ + " < " +
-                                   dir_ + "/layout >/dev/null 2>&1";
+                                   layout + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(sfdisk.c_str()), 0)
             << "sfdisk could not write the test image (is the fdisk package installed? run "
                "scripts/bootstrap)";
     }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-        PluginTest::TearDown();
-    }
-    std::string dir_;
+    testsupport::TempDir dir_{"hdlm-plugin-image"};
     std::string image_;
 };
 
