@@ -67,9 +67,12 @@ const char* const admin_majors_cmd = "cat /proc/devices | grep 'sddlmfdrv' | awk
 const char* const inventory_cmd =
     "cat /proc/partitions | grep -E '[[:space:]]sddlm[a-p]{2,3}[0-9]*$' | awk '{print $1\" \"$2\" "
     "\"$4}'";
-// In view -lu the HDLM name stands in its own column; a path's column reads /dev/sd….
+// In view -lu the HDLM name stands in the second column, and only there is it taken: a KAPL
+// message that names a device, or a line without an iLU, holds something else there. (The awk
+// pattern spells out its letters: mawk, Debian's default awk, knows no {2,3}.)
 const char* const luns_filter =
-    " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print $2}';";
+    " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '$2 ~ "
+    "/^sddlm[a-p][a-p][a-p]?$/ {print $2}';";
 const char* const paths_filter = " | grep sd |  awk '{print $(NF-11)}' ";
 
 // dlnkmgr feeding a pipeline. /bin/sh may be dash, which has no pipefail, and a pipeline's
