@@ -301,21 +301,25 @@ public:
           entries(entries) {}
 
     void operator()(slice s) {
+        // HDLM gives a disk 16 minors: disk minor + N would be the next disk's partition. 0:0
+        // names no device, so the host cannot act on another disk. Such a partition is counted,
+        // so it is logged whether or not its record fits.
+        const bool beyondDiskMinors = s.minor > maxPartitionNumber;
+        const bool fits = nextIndex < maxEntries;
+        if (beyondDiskMinors)
+            HDLM_LOG("HDLM::getPartitionDevices", -1, "Partition %d of %s has no device node: %s",
+                     s.minor, parentDev.c_str(),
+                     fits ? "recorded with device number 0:0"
+                          : "not recorded, beyond the caller's capacity");
         TsPartInfo info;
-        if (nextIndex < maxEntries) {
+        if (fits) {
             std::snprintf(info.devName, sizeof(info.devName) - 1, "%s%d", parentDev.c_str(),
                           s.minor);
             info.partNum = static_cast<uint32_t>(s.minor);
             info.startSector = s.start;
             info.numSectors = s.size;
             info.sectorSize = 512;
-            if (s.minor > maxPartitionNumber) {
-                // HDLM gives a disk 16 minors: disk minor + N would be the next disk's
-                // partition. 0:0 names no device, so the host cannot act on another disk.
-                HDLM_LOG("HDLM::getPartitionDevices", -1,
-                         "Partition %d of %s has no device node: recorded with device number 0:0",
-                         s.minor, parentDev.c_str());
-            } else {
+            if (!beyondDiskMinors) {
                 info.devMajor = static_cast<uint32_t>(parentMajor);
                 // Unsigned: a reader's absurd partition number wraps instead of overflowing.
                 info.devMinor = static_cast<uint32_t>(parentMinor) + static_cast<uint32_t>(s.minor);
