@@ -459,6 +459,14 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
 
     std::string name = mpioDevice;
     int result = 0;
+    // The closing verbose line ends every call that got past the argument checks, failures too.
+    const auto finish = [&](int rc) {
+        if (tsmpio_verbose_logging)
+            HDLM_LOG("HDLM::getUnderlyingDevices", 0,
+                     "MPIO Device[%s] Underlying Device count[%d] rc [%d]", name.c_str(), *count,
+                     rc);
+        return rc;
+    };
     if (FindMpDeviceName(mpioDevice, name) == 0) {
         result = -6;
     } else {
@@ -507,19 +515,14 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                                "Unexpected item [" + *unexpected + "] in the paths of " + bareName +
                                    ": not a SCSI device",
                                MAXMPIOERRORLEN);
-                    return -1;
+                    return finish(-1);
                 }
                 result = fillList(items, "", underlyingDevices, count, "underlyingDevices",
                                   errorCode, errorMessage);
-                if (result < 0) return result;
             }
         }
     }
-    if (tsmpio_verbose_logging)
-        HDLM_LOG("HDLM::getUnderlyingDevices", 0,
-                 "MPIO Device[%s] Underlying Device count[%d] rc [%d]", name.c_str(), *count,
-                 result);
-    return result;
+    return finish(result);
 }
 
 int refreshMPIOBody(int* errorCode, char* errorMessage) {
