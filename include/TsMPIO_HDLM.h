@@ -80,6 +80,11 @@ int isPartitionDevice(void* context, const char* device, char* parent, int* erro
 int getPartitionDevices(void* context, const char* device, TsPartInfo* partInfo, int* count,
                         int reserved, int* errorCode, char* errorMessage);
 
+/* The two data symbols are exported aliases of the plug-in's own hidden variables, so that
+ * another vendor's plug-in loaded earlier with the same names cannot answer for them. Reach them
+ * through dlsym on the plug-in's handle, as the agent does: a host linked with libTsMPIO_HDLM.so
+ * at build time that uses these declarations gets copy relocations, a copy of its own that the
+ * plug-in never reads or writes. */
 extern bool bVerboseLogging;    /* set by init when the verbose-logging marker file exists */
 extern const char* _VendorName; /* "Tessarine: HDS HDLM MPIO" */
 

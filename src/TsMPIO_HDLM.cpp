@@ -67,9 +67,12 @@ const char* const admin_majors_cmd = "cat /proc/devices | grep 'sddlmfdrv' | awk
 const char* const inventory_cmd =
     "cat /proc/partitions | grep -E '[[:space:]]sddlm[a-p]{2,3}[0-9]*$' | awk '{print $1\" \"$2\" "
     "\"$4}'";
-// In view -lu the HDLM name stands in its own column; a path's column reads /dev/sd….
+// In view -lu the HDLM name stands in the second column, and only there is it taken: a KAPL
+// message that names a device, or a line without an iLU, holds something else there. (The awk
+// pattern spells out its letters: mawk, Debian's default awk, knows no {2,3}.)
 const char* const luns_filter =
-    " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print $2}';";
+    " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '$2 ~ "
+    "/^sddlm[a-p][a-p][a-p]?$/ {print $2}';";
 const char* const paths_filter = " | grep sd |  awk '{print $(NF-11)}' ";
 
 // dlnkmgr feeding a pipeline. /bin/sh may be dash, which has no pipefail, and a pipeline's
@@ -298,21 +301,25 @@ public:
           entries(entries) {}
 
     void operator()(slice s) {
+        // HDLM gives a disk 16 minors: disk minor + N would be the next disk's partition. 0:0
+        // names no device, so the host cannot act on another disk. Such a partition is counted,
+        // so it is logged whether or not its record fits.
+        const bool beyondDiskMinors = s.minor > maxPartitionNumber;
+        const bool fits = nextIndex < maxEntries;
+        if (beyondDiskMinors)
+            HDLM_LOG("HDLM::getPartitionDevices", -1, "Partition %d of %s has no device node: %s",
+                     s.minor, parentDev.c_str(),
+                     fits ? "recorded with device number 0:0"
+                          : "not recorded, beyond the caller's capacity");
         TsPartInfo info;
-        if (nextIndex < maxEntries) {
+        if (fits) {
             std::snprintf(info.devName, sizeof(info.devName) - 1, "%s%d", parentDev.c_str(),
                           s.minor);
             info.partNum = static_cast<uint32_t>(s.minor);
             info.startSector = s.start;
             info.numSectors = s.size;
             info.sectorSize = 512;
-            if (s.minor > maxPartitionNumber) {
-                // HDLM gives a disk 16 minors: disk minor + N would be the next disk's
-                // partition. 0:0 names no device, so the host cannot act on another disk.
-                HDLM_LOG("HDLM::getPartitionDevices", -1,
-                         "Partition %d of %s has no device node: recorded with device number 0:0",
-                         s.minor, parentDev.c_str());
-            } else {
+            if (!beyondDiskMinors) {
                 info.devMajor = static_cast<uint32_t>(parentMajor);
                 // Unsigned: a reader's absurd partition number wraps instead of overflowing.
                 info.devMinor = static_cast<uint32_t>(parentMinor) + static_cast<uint32_t>(s.minor);
@@ -452,6 +459,14 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
 
     std::string name = mpioDevice;
     int result = 0;
+    // The closing verbose line ends every call that got past the argument checks, failures too.
+    const auto finish = [&](int rc) {
+        if (tsmpio_verbose_logging)
+            HDLM_LOG("HDLM::getUnderlyingDevices", 0,
+                     "MPIO Device[%s] Underlying Device count[%d] rc [%d]", name.c_str(), *count,
+                     rc);
+        return rc;
+    };
     if (FindMpDeviceName(mpioDevice, name) == 0) {
         result = -6;
     } else {
@@ -500,19 +515,14 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                                "Unexpected item [" + *unexpected + "] in the paths of " + bareName +
                                    ": not a SCSI device",
                                MAXMPIOERRORLEN);
-                    return -1;
+                    return finish(-1);
                 }
                 result = fillList(items, "", underlyingDevices, count, "underlyingDevices",
                                   errorCode, errorMessage);
-                if (result < 0) return result;
             }
         }
     }
-    if (tsmpio_verbose_logging)
-        HDLM_LOG("HDLM::getUnderlyingDevices", 0,
-                 "MPIO Device[%s] Underlying Device count[%d] rc [%d]", name.c_str(), *count,
-                 result);
-    return result;
+    return finish(result);
 }
 
 int refreshMPIOBody(int* errorCode, char* errorMessage) {

@@ -28,12 +28,13 @@ json demoWithGonePathsNamed() {
     return t;
 }
 
-// A view -lu listing gone wrong: a bare name, tabs, a carriage return, a name longer than an
-// entry, lines without devices, no final newline.
+// A view -lu listing gone wrong: a bare name, tabs, a KAPL message naming a device, a carriage
+// return, a name longer than an entry, lines without devices, no final newline.
 std::string malformedListing() {
     return "Product       : VSP_G900\n"
            "sddlmaa\n"
            "\tsddlmzz\textra\n"
+           "KAPL01039-W The path of sddlmab was placed offline by an operator.\n"
            "001A00 sddlmab  /dev/sdc 000000 Online\r\n"
            " x sddlm" +
            std::string(2000, 'q') +

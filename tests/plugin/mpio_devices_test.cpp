@@ -30,10 +30,11 @@ protected:
 
 TEST_F(MpioDevicesTest, CountsOnlyDevicesAgainstTheCapacity) {
     struct Case {
-        const char* output;
+        const char* output;  // the listing pipeline's, or dlnkmgr's own when `piped`
         int capacity;
         std::vector<std::string> entries;
         int result;
+        bool piped = false;  // the plug-in's own filters run on `output` in a shell
     };
     const Case cases[] = {
         {"sddlmaa\nsddlmab\n", 4, {"/dev/sddlmaa", "/dev/sddlmab"}, 0},
@@ -50,10 +51,26 @@ TEST_F(MpioDevicesTest, CountsOnlyDevicesAgainstTheCapacity) {
         {"sddlmaa\nsddlmab\n", -3, {}, 2},
         {"", -1, {}, 0},
         {" sddlmaa\t\r\n", 1, {"/dev/ sddlmaa\t\r"}, 0},  // nothing is trimmed
+        // Only a line whose second column is an HDLM name lists a device: not a KAPL message
+        // naming one, nor a line without its iLU.
+        {"iLU    HDevName Device   PathID Status\n"
+         "001A00 sddlmaa  /dev/sdc 000000 Online\n"
+         "                /dev/sddlm 000003 Online\n"
+         "KAPL01039-W The path of sddlmab was placed offline by an operator.\n"
+         "001A01 sddlmaaa /dev/sdd 000001 Online\n"
+         "       sddlmac  /dev/sde 000002 Online\n"
+         "KAPL01001-I The HDLM command completed normally.\n",
+         4,
+         {"/dev/sddlmaa", "/dev/sddlmaaa"},
+         0,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "output [" << c.output << "] capacity " << c.capacity);
-        host_double::answer(cmd::luns, 0, c.output);
+        if (c.piped)
+            host_double::answerThroughShell(cmd::luns, c.output);
+        else
+            host_double::answer(cmd::luns, 0, c.output);
         EXPECT_EQ(list(c.capacity), c.result);
         EXPECT_EQ(filled(), c.entries);
         for (size_t i = c.entries.size(); i < 8; ++i) EXPECT_TRUE((*entries)[i].untouched());

@@ -57,25 +57,39 @@ TEST_F(PartitionEnumerationTest, FillsOneRecordPerSlice) {
 }
 
 // HDLM gives a disk 16 minors: partition 16 or 17 of sddlmaa (253:16) has no node, and 253:33
-// would be sddlmab1. The record stays, with a device number that names no device.
+// would be sddlmab1. The record stays, with a device number that names no device; the partition
+// is logged whether or not its record fits.
 TEST_F(PartitionEnumerationTest, PartitionsAbove15GetDeviceNumberZero) {
-    host_double::scriptPartitions(3, {part(15, 10, 1), part(16, 20, 2), part(17, 30, 3)});
-    EXPECT_EQ(enumerate("/dev/sddlmaa", 8), 3);
-    EXPECT_EQ(count, 3);
-    const unsigned expected[][2] = {{253, 31}, {0, 0}, {0, 0}};
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(parts[i].partNum, unsigned(15 + i));
-        EXPECT_EQ(parts[i].startSector, uint64_t(10 * (i + 1)));
-        EXPECT_EQ(parts[i].numSectors, uint64_t(i + 1));
-        EXPECT_EQ(parts[i].devName, "/dev/sddlmaa" + std::to_string(15 + i));
-        EXPECT_EQ(parts[i].devMajor, expected[i][0]);
-        EXPECT_EQ(parts[i].devMinor, expected[i][1]);
+    struct Case {
+        int capacity;
+        int written;
+        const char* fate;  // of partition 17, as logged
+    };
+    for (const Case& c : {Case{8, 3, "recorded with device number 0:0"},
+                          Case{1, 1, "not recorded, beyond the caller's capacity"}}) {
+        SCOPED_TRACE(c.capacity);
+        host_double::reset();
+        std::memset(static_cast<void*>(parts), 0x3c, sizeof(parts));
+        host_double::scriptPartitions(3, {part(15, 10, 1), part(16, 20, 2), part(17, 30, 3)});
+        EXPECT_EQ(enumerate("/dev/sddlmaa", c.capacity), 3);
+        EXPECT_EQ(count, 3);
+        const unsigned expected[][2] = {{253, 31}, {0, 0}, {0, 0}};
+        for (int i = 0; i < c.written; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(parts[i].partNum, unsigned(15 + i));
+            EXPECT_EQ(parts[i].startSector, uint64_t(10 * (i + 1)));
+            EXPECT_EQ(parts[i].numSectors, uint64_t(i + 1));
+            EXPECT_EQ(parts[i].devName, "/dev/sddlmaa" + std::to_string(15 + i));
+            EXPECT_EQ(parts[i].devMajor, expected[i][0]);
+            EXPECT_EQ(parts[i].devMinor, expected[i][1]);
+        }
+        EXPECT_TRUE(untouched(c.written));
+        const auto lines = host_double::logsWithLabel("HDLM::getPartitionDevices");
+        ASSERT_EQ(lines.size(), 2u);
+        for (const auto& line : lines) EXPECT_EQ(line.level, -1);
+        EXPECT_EQ(lines[1].message,
+                  std::string("Partition 17 of /dev/sddlmaa has no device node: ") + c.fate);
     }
-    const auto lines = host_double::logsWithLabel("HDLM::getPartitionDevices");
-    ASSERT_EQ(lines.size(), 2u);
-    for (const auto& line : lines) EXPECT_EQ(line.level, -1);
-    EXPECT_NE(lines[1].message.find("Partition 17 of /dev/sddlmaa"), std::string::npos);
 }
 
 TEST_F(PartitionEnumerationTest, CapacityLimitsRecordsNotTheCount) {

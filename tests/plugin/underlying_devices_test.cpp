@@ -164,16 +164,59 @@ TEST_F(UnderlyingDevicesTest, FailedPipelineReportsItsStatus) {
     }
 }
 
+// The verbose lines, the closing one on every call past the argument checks, failures too.
 TEST_F(UnderlyingDevicesTest, VerboseLinesFollowTheName) {
     standardHost();
     setVerbose(true);
-    host_double::answer(cmd::paths("sddlmab"), 0, "sdc\nsdd\n");
-    EXPECT_EQ(underlying("/dev/sddlmab1", 1), 2);
-    const auto lines = host_double::logsWithLabel("HDLM::getUnderlyingDevices");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].message, "Device=[sddlmab1] is a partition device, parent=[/dev/sddlmab]");
-    EXPECT_EQ(lines[1].message, "command [" + cmd::paths("sddlmab") + "] output [sdc\nsdd\n]");
-    EXPECT_EQ(lines[2].message, "MPIO Device[/dev/sddlmab] Underlying Device count[1] rc [2]");
+    const std::string command = "command [" + cmd::paths("sddlmab") + "] output ";
+    struct Case {
+        const char* device;
+        const char* output;
+        int capacity;
+        bool nullSecondEntry;
+        int result;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"/dev/sddlmab1",
+         "sdc\nsdd\n",
+         1,
+         false,
+         2,
+         {"Device=[sddlmab1] is a partition device, parent=[/dev/sddlmab]",
+          command + "[sdc\nsdd\n]", "MPIO Device[/dev/sddlmab] Underlying Device count[1] rc [2]"}},
+        {"/dev/sddlmab",
+         "sdc\n000000\n",
+         4,
+         false,
+         -1,
+         {command + "[sdc\n000000\n]",
+          "Unexpected item [000000] in the output of command [" + cmd::paths("sddlmab") +
+              "]: not a SCSI device",
+          "MPIO Device[sddlmab] Underlying Device count[4] rc [-1]"}},
+        {"/dev/sddlmab",
+         "sdc\nsdd\n",
+         2,
+         true,
+         -1,
+         {command + "[sdc\nsdd\n]", "MPIO Device[sddlmab] Underlying Device count[2] rc [-1]"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.device << " [" << c.output << "]");
+        host_double::reset();
+        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
+        host_double::answer(cmd::paths("sddlmab"), 0, c.output);
+        entries = std::make_unique<EntryArray>(6);
+        if (c.nullSecondEntry) entries->data()[1] = nullptr;
+        count = c.capacity;
+        EXPECT_EQ(plugin->getUnderlyingDevices(nullptr, c.device, entries->data(), &count,
+                                               &errorCode, errorMessage.data()),
+                  c.result);
+        std::vector<std::string> messages;
+        for (const auto& line : host_double::logsWithLabel("HDLM::getUnderlyingDevices"))
+            messages.push_back(line.message);
+        EXPECT_EQ(messages, c.lines);
+    }
 }
 
 // Only the bare name after -hdev reaches the shell. It comes from /proc/partitions (or the

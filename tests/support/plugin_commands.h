@@ -24,7 +24,8 @@ inline std::string dlnkmgrFirst(const std::string& dlnkmgr, const std::string& f
 
 inline const std::string luns =
     dlnkmgrFirst("dlnkmgr view -lu",
-                 " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print $2}';");
+                 " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '$2 ~ "
+                 "/^sddlm[a-p][a-p][a-p]?$/ {print $2}';");
 inline const std::string deletePaths = "dlnkmgr delete -path -s";
 inline const std::string addPaths = "dlnkmgr add -path -s";
 

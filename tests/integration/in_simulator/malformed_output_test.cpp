@@ -17,7 +17,7 @@ TEST(MalformedOutput, InitLooksOnlyAtTheManagerViewsStatus) {
     EXPECT_EQ(host.initResult, host.plugin.vendorName());
 }
 
-TEST(MalformedOutput, ListingTakesTheSecondFieldOfEachSddlmLine) {
+TEST(MalformedOutput, ListingTakesTheSecondFieldWhenItIsAnHdlmName) {
     HostUnderTest& host = hostUnderTest();
     const std::vector<std::string> expected =
         expectedListing(faultFor("view -lu").at("stdout").get<std::string>());

@@ -36,11 +36,12 @@ std::vector<std::string> expectedListing(const std::string& viewLu) {
     // grep -E's own dialect: POSIX extended.
     static const std::regex hdlmName("[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)",
                                      std::regex::extended);
+    static const std::regex wholeName("sddlm[a-p]{2,3}", std::regex::extended);
     std::vector<std::string> entries;
     for (const std::string& line : records(viewLu)) {
         if (!std::regex_search(line, hdlmName)) continue;
         std::vector<std::string> fields = awkFields(line);
-        if (fields.size() < 2) continue;  // awk prints an empty line, which is no device
+        if (fields.size() < 2 || !std::regex_match(fields[1], wholeName)) continue;
         entries.push_back(("/dev/" + fields[1]).substr(0, kEntryText));
     }
     return entries;

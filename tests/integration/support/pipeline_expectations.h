@@ -10,8 +10,8 @@ namespace integ {
 std::vector<std::string> awkFields(const std::string& record);
 
 // getMPIODevices' entries for a `dlnkmgr view -lu` output, passed through
-// `grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '{print $2}'`: /dev/ and the second
-// field of each line that holds an HDLM name after a blank.
+// `grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '$2 ~ /^sddlm[a-p][a-p][a-p]?$/
+// {print $2}'`: /dev/ and the second field of each line whose second field is an HDLM name.
 std::vector<std::string> expectedListing(const std::string& viewLu);
 
 // getUnderlyingDevices' entries for a `view -lu -item -hdev` output, passed through

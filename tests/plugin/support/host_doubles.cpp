@@ -14,6 +14,7 @@
 
 #include "EvDebug.h"
 #include "TsProcess.h"
+#include "process_runner.h"
 
 namespace host_double {
 namespace {
@@ -23,6 +24,7 @@ struct Answer {
     std::string output;
     std::string error;
     bool throws = false;
+    bool throughShell = false;  // `output` is dlnkmgr's, and the command runs for real
 };
 
 struct State {
@@ -54,6 +56,10 @@ void reset() {
 void answer(const std::string& command, int status, const std::string& output,
             const std::string& error) {
     state().answers[command] = Answer{status, output, error, false};
+}
+
+void answerThroughShell(const std::string& command, const std::string& dlnkmgrOutput) {
+    state().answers[command] = Answer{0, dlnkmgrOutput, "", false, true};
 }
 
 void throwOn(const std::string& command) {
@@ -133,6 +139,15 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
         return 127;
     }
     if (found->second.throws) throw std::bad_alloc();
+    if (found->second.throughShell) {
+        // A shell function takes the place of dlnkmgr, inside $(...) too.
+        const testsupport::CommandResult ran = testsupport::runShell(
+            "dlnkmgr() { printf '%s' " + testsupport::shellQuote(found->second.output) + "; }; " +
+            command);
+        if (output) *output = ran.out;
+        if (error) *error = ran.err;
+        return ran.status;
+    }
     // Like the real runner: both strings are replaced, never appended to.
     if (output) *output = found->second.output;
     if (error) *error = found->second.error;

@@ -32,6 +32,9 @@ void reset();
 // The runner answers `command` (exact text) with this status, standard output and error text.
 void answer(const std::string& command, int status, const std::string& output = "",
             const std::string& error = "");
+// The runner runs `command` itself with /bin/sh, `dlnkmgr` there printing `dlnkmgrOutput` and
+// succeeding: the command's own filters decide what the plug-in gets.
+void answerThroughShell(const std::string& command, const std::string& dlnkmgrOutput);
 // The runner throws std::bad_alloc when asked to run `command`.
 void throwOn(const std::string& command);
 // The runner calls `action` when asked to run `command`, before it answers (e.g. to make a
