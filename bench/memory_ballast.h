@@ -18,7 +18,6 @@ public:
     // Returns an empty string, or what failed.
     std::string hold(size_t gib);
 
-
 private:
     void release();
 

@@ -12,7 +12,7 @@
 
 #include "output_pump.h"
 #include "running_child.h"
-#include "spawn.h"
+#include "shell_spawn.h"
 #include "unique_fd.h"
 
 namespace tslib {

@@ -102,7 +102,8 @@ TEST_F(ProbeInSimulatedHost, ManualShowsTheDemoReport) {
                            {"TS_DEBUG_LOG=" + scratch().file("plugin.log")});
     ASSERT_EQ(r.status, 0) << r.describe();
     EXPECT_EQ(comparableReport(sample), comparableReport(r.out))
-        << PROBE_MANUAL << " shows another report than the demo prints; paste this one:\n" << r.out;
+        << PROBE_MANUAL << " shows another report than the demo prints; paste this one:\n"
+        << r.out;
 }
 
 TEST_F(ProbeInSimulatedHost, LargestHostIsBuiltAndRemovedInSeconds) {

@@ -107,7 +107,7 @@ def check(build_dir, source_dir):
             if layer != "plug-in" and base == PLUGIN_LIBRARY:
                 who = {"stand-ins": "a stand-in", "probe": "the probe", "simulator": "the simulator"}
                 violations.append(f"{who[layer]} links the plug-in: target {target} links {w}")
-            if layer == "plug-in" and re.match(r"lib(hdlm_sim|mpio_probe|plugin_abi_loader)", base):
+            if layer == "plug-in" and re.match(r"lib(hdlm_sim|mpio_probe|plugin_loader)", base):
                 violations.append(f"the plug-in links a tool: target {target} links {w}")
     return targets_seen, violations
 

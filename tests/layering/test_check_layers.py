@@ -19,7 +19,7 @@ CASES = [
     ("src/TsMPIO_HDLM.cpp", "sim/model/topology.h", None, "the plug-in includes the simulator"),
     ("src/TsMPIO_HDLM.cpp", "tools/mpio-probe/loader.h", None, "the plug-in includes the probe"),
     ("src/TsMPIO_HDLM.cpp", None, "lib/static/libhdlm_sim_core.a", "the plug-in links a tool"),
-    ("standins/tslib/spawn.cpp", "include/TsMPIO_HDLM.h", None, "a stand-in includes the plug-in"),
+    ("standins/tslib/shell_spawn.cpp", "include/TsMPIO_HDLM.h", None, "a stand-in includes the plug-in"),
     ("standins/kpartx/open_disk.cpp", None, "lib/libTsMPIO_HDLM.so", "a stand-in links the plug-in"),
     ("tools/mpio-probe/main.cpp", "src/internal.h", None, "the probe includes the plug-in beyond"),
     ("tools/mpio-probe/main.cpp", None, "lib/libTsMPIO_HDLM.so", "the probe links the plug-in"),

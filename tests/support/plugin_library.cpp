@@ -8,7 +8,7 @@ namespace testsupport {
 namespace {
 
 // The exports a host may do without, but the tests call: named when absent.
-std::vector<std::string> missingOptional(const plugin_abi::OptionalExports& o) {
+std::vector<std::string> missingOptional(const plugin_loader::OptionalExports& o) {
     std::vector<std::string> missing;
     if (!o.bVerboseLogging) missing.emplace_back("bVerboseLogging");
     if (!o.vendorName) missing.emplace_back("_VendorName");
@@ -21,15 +21,15 @@ std::vector<std::string> missingOptional(const plugin_abi::OptionalExports& o) {
 }  // namespace
 
 std::vector<std::string> resolveExports(void* handle, PluginExports& exports) {
-    std::vector<std::string> missing = plugin_abi::resolveExports(handle, exports, exports);
+    std::vector<std::string> missing = plugin_loader::resolveExports(handle, exports, exports);
     for (std::string& name : missingOptional(exports)) missing.push_back(std::move(name));
     return missing;
 }
 
 PluginLibrary::PluginLibrary(const std::string& path)
-    : plugin_(plugin_abi::LoadedPlugin::open(path, RTLD_NOW | RTLD_LOCAL)) {
-    static_cast<plugin_abi::EntryPoints&>(exports_) = plugin_.entry();
-    static_cast<plugin_abi::OptionalExports&>(exports_) = plugin_.optional();
+    : plugin_(plugin_loader::LoadedPlugin::open(path, RTLD_NOW | RTLD_LOCAL)) {
+    static_cast<plugin_loader::EntryPoints&>(exports_) = plugin_.entry();
+    static_cast<plugin_loader::OptionalExports&>(exports_) = plugin_.optional();
     const std::vector<std::string> missing = missingOptional(exports_);
     if (!missing.empty()) {
         std::string names;

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "plugin_abi_loader.h"
+#include "plugin_loader.h"
 
 namespace testsupport {
 
-struct PluginExports : plugin_abi::EntryPoints, plugin_abi::OptionalExports {};
+struct PluginExports : plugin_loader::EntryPoints, plugin_loader::OptionalExports {};
 
 // Resolves every export of the plug-in loaded as `handle` into `exports`; returns the names of
 // those it lacks (empty: all there).
@@ -26,7 +26,7 @@ public:
     void* handle() const { return plugin_.handle(); }
 
 private:
-    plugin_abi::LoadedPlugin plugin_;
+    plugin_loader::LoadedPlugin plugin_;
     PluginExports exports_;
 };
 

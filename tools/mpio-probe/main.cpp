@@ -18,7 +18,7 @@
 
 namespace {
 
-using plugin_abi::LoadError;
+using plugin_loader::LoadError;
 
 // --- the commands -----------------------------------------------------------------------------
 
@@ -178,7 +178,7 @@ int runProbe(const CommandLine& line) {
         if (path.empty()) path = locateDefaultPlugin();
         // RTLD_NOW: an unresolved symbol inside the plug-in fails here, not halfway through a
         // call. RTLD_LOCAL: as a host loads it, beside other plug-ins exporting the same names.
-        auto plugin = plugin_abi::LoadedPlugin::open(path, RTLD_NOW | RTLD_LOCAL);
+        auto plugin = plugin_loader::LoadedPlugin::open(path, RTLD_NOW | RTLD_LOCAL);
         probe::CommandResult result = probe::runCommand(plugin, line.options);
         std::cout << (line.json ? probe::renderJson(result) : probe::renderText(result));
         return result.exitStatus;

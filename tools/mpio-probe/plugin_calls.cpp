@@ -283,7 +283,7 @@ CommandBody runBody(const PluginCaller& caller, const ProbeOptions& options) {
 
 }  // namespace
 
-CommandResult runCommand(const plugin_abi::LoadedPlugin& plugin, const ProbeOptions& options) {
+CommandResult runCommand(const plugin_loader::LoadedPlugin& plugin, const ProbeOptions& options) {
     PluginCaller caller(plugin.entry(), options.capacity);
     CommandResult result;
     result.command = options.command;

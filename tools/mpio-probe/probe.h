@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "plugin_abi_loader.h"
+#include "plugin_loader.h"
 
 namespace probe {
 
@@ -128,7 +128,7 @@ struct CapacityPolicy {
 // error outputs cleared before every call, one retry of a list call that says it needs more room.
 class PluginCaller {
 public:
-    PluginCaller(const plugin_abi::EntryPoints& entry, CapacityPolicy policy)
+    PluginCaller(const plugin_loader::EntryPoints& entry, CapacityPolicy policy)
         : entry_(entry), policy_(policy) {}
 
     CallOutcome vendor() const;
@@ -142,7 +142,7 @@ public:
     CallOutcome deleteDevice(const std::string& device) const;
 
 private:
-    const plugin_abi::EntryPoints& entry_;
+    const plugin_loader::EntryPoints& entry_;
     CapacityPolicy policy_;
 };
 
@@ -154,7 +154,7 @@ struct ProbeOptions {
 };
 
 // Calls init (unless skipped; an init that fails ends the run there), then the command.
-CommandResult runCommand(const plugin_abi::LoadedPlugin& plugin, const ProbeOptions& options);
+CommandResult runCommand(const plugin_loader::LoadedPlugin& plugin, const ProbeOptions& options);
 
 // The report: vendor, device list, and for each device its paths and its partitions, each
 // partition checked with isPartitionDevice.

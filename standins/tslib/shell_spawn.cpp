@@ -1,8 +1,8 @@
-#include "spawn.h"
+#include "shell_spawn.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>  // NOLINT(readability-duplicate-include): the system header, not ./spawn.h
+#include <spawn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 

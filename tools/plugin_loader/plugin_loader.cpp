@@ -1,8 +1,8 @@
-#include "plugin_abi_loader.h"
+#include "plugin_loader.h"
 
 #include <dlfcn.h>
 
-namespace plugin_abi {
+namespace plugin_loader {
 
 namespace {
 
@@ -80,4 +80,4 @@ LoadedPlugin LoadedPlugin::open(const std::string& path, int dlopenFlags) {
     return plugin;
 }
 
-}  // namespace plugin_abi
+}  // namespace plugin_loader

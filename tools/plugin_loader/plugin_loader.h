@@ -10,7 +10,7 @@
 
 #include "TsMPIO_HDLM.h"
 
-namespace plugin_abi {
+namespace plugin_loader {
 
 // A plug-in that cannot be used: the file would not load or an entry point is missing.
 class LoadError : public std::runtime_error {
@@ -74,4 +74,4 @@ private:
     std::string path_;
 };
 
-}  // namespace plugin_abi
+}  // namespace plugin_loader
