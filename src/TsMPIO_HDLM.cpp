@@ -499,7 +499,10 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                 if (tsmpio_verbose_logging)
                     HDLM_LOG("HDLM::getUnderlyingDevices", 0, "command [%s] output [%s]",
                              command.c_str(), output.c_str());
-                const std::vector<std::string> items = listedItems(output);
+                std::vector<std::string> items = listedItems(output);
+                // HDLM shows a path whose SCSI disk has gone with Device "-" until delete -path
+                // drops it: that path has no device, and the LU's other paths are the answer.
+                items.erase(std::remove(items.begin(), items.end(), "-"), items.end());
                 // The Device column is found by counting columns from the line's end, and
                 // HDLM releases differ in the columns after it: an item that names no SCSI
                 // path means another layout, and the host must not take it for a device.

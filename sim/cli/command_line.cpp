@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/fault_subcommand.h"
 #include "cli/run_subcommand.h"
 #include "project_version.h"
 #include "topology_writers/capture.h"
@@ -26,6 +27,17 @@ const char* const kRunUsage =
     "                     command writes there is thrown away when it ends\n"
     "  --bind SRC[:DST]   with --root: bring the folder or file SRC in at DST (default: SRC);\n"
     "                     the command starts in the caller's directory when a bind holds it\n";
+
+const char* const kFaultUsage =
+    "\n"
+    "usage: hdlm-sim fault remove DEVICE\n"
+    "       hdlm-sim fault return DEVICE\n"
+    "  inside a simulated host (HDLM_SIM_STATE names it), the kernel loses or finds the SCSI\n"
+    "  path device DEVICE (sdf): its node and /proc/partitions lines go or come back, and\n"
+    "  dlnkmgr shows its path with - and Offline(E) (Online(E) for an LU's last online path)\n"
+    "  or with its device again; a path dropped by `dlnkmgr delete -path` meanwhile comes back\n"
+    "  as a new device for `dlnkmgr add -path`. Exit 2 outside a simulated host or for a\n"
+    "  device it cannot change\n";
 
 // run and shell take their options by hand: everything after the topology is the command's.
 int runOrShell(int argc, char** argv) {
@@ -108,10 +120,19 @@ int cliMain(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("hdlm-sim ") + TSMPIO_HDLM_VERSION,
                          "Print the version and exit");
-    app.footer(kRunUsage);
+    app.footer(std::string(kRunUsage) + kFaultUsage);
     app.add_subcommand("run", "Run a command on a simulated HDLM host (see below)");
     app.add_subcommand("shell", "Open a shell on a simulated HDLM host (see below)");
     app.add_subcommand("dlnkmgr", "Act as the simulated dlnkmgr (what run puts on PATH)");
+
+    std::string faultDevice;
+    CLI::App* fault = app.add_subcommand(
+        "fault", "Inside a simulated host: a SCSI path device goes or comes back (see below)");
+    fault->require_subcommand(1);
+    CLI::App* faultRemove = fault->add_subcommand("remove", "The kernel loses the device");
+    CLI::App* faultReturn = fault->add_subcommand("return", "The kernel finds the device again");
+    for (CLI::App* action : {faultRemove, faultReturn})
+        action->add_option("DEVICE", faultDevice, "A path's SCSI device (sdf)")->required();
 
     GenerateOptions gen;
     CLI::App* generate = app.add_subcommand("generate", "Write a large topology to stdout");
@@ -146,6 +167,12 @@ int cliMain(int argc, char** argv) {
                   << "'\nRun with --help for more information.\n";
         return 2;
     }
+    if (argc > 2 && std::string(argv[1]) == "fault" && argv[2][0] != '-' &&
+        std::string(argv[2]) != "remove" && std::string(argv[2]) != "return") {
+        std::cerr << "hdlm-sim fault: unknown action '" << argv[2]
+                  << "' (remove or return)\nRun with --help for more information.\n";
+        return 2;
+    }
     if (argc > 1 && argv[1][0] == '-' && std::string(argv[1]) != "-h" &&
         std::string(argv[1]) != "--help" && std::string(argv[1]) != "--version") {
         std::cerr << "hdlm-sim: unknown option '" << argv[1]
@@ -158,6 +185,7 @@ int cliMain(int argc, char** argv) {
         int rc = app.exit(e);
         return rc == 0 ? 0 : 2;
     }
+    if (fault->parsed()) return faultSubcommand(faultRemove->parsed(), faultDevice);
     try {
         if (capture->parsed()) {
             std::cout << toJson(captureHost(cap));

@@ -312,8 +312,12 @@ int runSimulated(const RunOptions& options) {
             progress("assembling " + options.root + " with the simulated /dev and /proc at " +
                      kRootMount);
             assembleRoot(options.root, kRootMount, work("overlay"), options.binds);
-        } else if (symlink(self.c_str(), work("bin/dlnkmgr").c_str()) != 0) {
-            throw std::runtime_error("linking dlnkmgr: " + std::string(std::strerror(errno)));
+        } else {
+            // hdlm-sim itself too, for `hdlm-sim fault` inside the host.
+            for (const char* name : {"dlnkmgr", "hdlm-sim"})
+                if (symlink(self.c_str(), work(std::string("bin/") + name).c_str()) != 0)
+                    throw std::runtime_error("linking " + std::string(name) + ": " +
+                                             std::strerror(errno));
         }
         const char* path = getenv("PATH");
         std::string newPath =

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "dlnkmgr/dlnkmgr_text.h"
+#include "dlnkmgr/path_changes.h"
 #include "dlnkmgr/state_file.h"
 #include "topology/numbering.h"
 
@@ -22,11 +24,12 @@ namespace {
 
 // What one invocation asks for, once its parameters are understood.
 struct Request {
-    std::string operation;  // view, delete, add
+    std::string operation;  // view, delete, add, offline, online
     std::string key;        // "view -lu -item -hdev sddlmaa", as faults and recordings key it
     std::vector<std::string> faultKeys;  // most specific first
-    enum Kind { Manager, Lu, LuItem, DeletePath, AddPath } kind = Lu;
+    enum Kind { Manager, Lu, LuItem, DeletePath, AddPath, OfflinePath, OnlinePath } kind = Lu;
     std::optional<std::string> hdev;
+    int pathId = -1;        // offline, online
     bool confirmed = true;  // -s given
 };
 
@@ -51,6 +54,14 @@ void writeAll(int fd, const std::string& text) {
         if (n <= 0) return;  // a closed pipe: nobody reads any more
         done += size_t(n);
     }
+}
+
+// A PathID as view -lu prints it, leading zeros optional; -1 when it is none.
+int pathIdValue(const std::string& text) {
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return -1;
+    return std::stoi(text);
 }
 
 // Parses the parameters; a Reply when they are wrong.
@@ -113,6 +124,30 @@ std::optional<Reply> parse(int argc, char** argv, Request& r) {
         r.faultKeys = {r.key};
         return std::nullopt;
     }
+    if (r.operation == "offline" || r.operation == "online") {
+        bool path = false;
+        r.confirmed = false;
+        for (size_t i = 0; i < params.size(); ++i) {
+            const std::string& p = params[i];
+            if (p == "-path" && !path) {
+                path = true;
+            } else if (p == "-s" && !r.confirmed) {
+                r.confirmed = true;
+            } else if (p == "-pathid" && r.pathId < 0) {
+                if (i + 1 >= params.size()) return missing("-pathid");
+                r.pathId = pathIdValue(params[++i]);
+                if (r.pathId < 0) return invalid(params[i]);
+            } else {
+                return invalid(p);
+            }
+        }
+        if (!path) return missing("-path");
+        if (r.pathId < 0) return missing("-pathid");
+        r.kind = r.operation == "offline" ? Request::OfflinePath : Request::OnlinePath;
+        r.key = r.operation + " -path";
+        r.faultKeys = {r.key};
+        return std::nullopt;
+    }
     return warning("KAPL01004-W The operation name is invalid. Operation name = " + r.operation);
 }
 
@@ -132,27 +167,22 @@ std::optional<Fault> takeFault(const std::string& statePath, Topology& t, const 
 
 Reply deletePaths(Topology& t) {
     std::vector<std::string> removed;
-    for (StorageSystem& ss : t.storageSystems) {
-        for (LU& lu : ss.lus)
-            for (auto it = lu.paths.begin(); it != lu.paths.end();) {
-                if (it->state == PathState::Gone) {
-                    removed.push_back(it->device);
-                    it = lu.paths.erase(it);
-                } else {
-                    ++it;
+    for (StorageSystem& ss : t.storageSystems)
+        for (LU& lu : ss.lus) {
+            for (Path& p : lu.paths)
+                if (p.state == PathState::Gone) {
+                    removed.push_back(p.device);
+                    // Kept out of HDLM's sight: should the device come back, it is a new one.
+                    p.state = PathState::Removed;
+                    p.status.clear();
+                    p.pathId = -1;
                 }
-            }
-        // An LU left without paths is no longer HDLM's; one left with paths HDLM has not
-        // taken over keeps them for a later add, but loses its device.
-        for (auto it = ss.lus.begin(); it != ss.lus.end();) {
-            if (it->paths.empty()) {
-                it = ss.lus.erase(it);
-                continue;
-            }
-            if (!luVisible(*it) && !it->loopBacked) it->disk = {};
-            ++it;
+            if (luVisible(lu)) continue;
+            // An LU HDLM no longer lists loses its device, and its name unless paths HDLM has
+            // not taken over yet keep it for a later add.
+            if (!lu.loopBacked) lu.disk = {};
+            if (std::none_of(lu.paths.begin(), lu.paths.end(), scsiPresent)) lu.hdev.clear();
         }
-    }
     Reply reply;
     reply.out =
         "KAPL01049-I The number of paths deleted = " + std::to_string(removed.size()) + "\n";
@@ -182,13 +212,34 @@ Reply addPaths(Topology& t) {
 Reply replay(const Recording& rec, const Request& r) {
     auto it = rec.commands.find(r.key);
     if (it != rec.commands.end()) return {it->second.out, "", it->second.status, it->second.err};
-    if (r.kind == Request::DeletePath || r.kind == Request::AddPath)
+    if (r.kind == Request::DeletePath || r.kind == Request::AddPath ||
+        r.kind == Request::OfflinePath || r.kind == Request::OnlinePath)
         return {completionLine(r.operation, hdlmTimestamp()), "", 0};
     if (r.hdev)
         return warning(
             "KAPL01018-W The target device was not found. Operation name = view, device = " +
             *r.hdev);
     return {"", "KAPL01075-E The recording holds no output for \"dlnkmgr " + r.key + "\".\n", 1};
+}
+
+Reply statusRefused(StatusChange change, const Request& r) {
+    const std::string where =
+        ". Operation name = " + r.operation + ", pathid = " + pathIdText(r.pathId);
+    switch (change) {
+        case StatusChange::UnknownPath:
+            return warning("KAPL01021-W The target path was not found" + where);
+        case StatusChange::LastOnlinePath:
+            return warning(
+                "KAPL01039-W The path is the last online path of its LU and cannot be placed "
+                "offline" +
+                where);
+        case StatusChange::DeviceGone:
+            return warning("KAPL01036-W The path cannot be placed online: its device has gone" +
+                           where);
+        case StatusChange::Done:
+            break;
+    }
+    return {};
 }
 
 // Runs the operation on the state the caller loaded under its lock.
@@ -226,12 +277,23 @@ Reply perform(const std::string& statePath, Topology& t, const Request& r) {
             reply.out += completionLine(r.operation, time);
             return reply;
         }
+        case Request::OfflinePath:
+        case Request::OnlinePath: {
+            StatusChange change = r.kind == Request::OfflinePath ? placeOffline(t, r.pathId)
+                                                                 : placeOnline(t, r.pathId);
+            if (change != StatusChange::Done) return statusRefused(change, r);
+            saveState(statePath, t);
+            return {completionLine(r.operation, time), "", 0};
+        }
     }
     return warning("KAPL01004-W The operation name is invalid. Operation name = " + r.operation);
 }
 
 bool confirm(const std::string& operation) {
-    writeAll(1, "KAPL01096-I Is it OK to " + operation + " the paths? [y/n]:");
+    const bool onePath = operation == "offline" || operation == "online";
+    writeAll(1, "KAPL01096-I Is it OK to " +
+                    (onePath ? "place the path " + operation : operation + " the paths") +
+                    "? [y/n]:");
     std::string answer;
     if (!std::getline(std::cin, answer)) {
         writeAll(1, "\n");  // no answer (end of input): the prompt's line still ends

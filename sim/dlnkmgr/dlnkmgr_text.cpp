@@ -61,16 +61,10 @@ std::string blockHeader(const StorageSystem& ss, size_t luCount) {
 std::vector<const Path*> managedPathsById(const LU& lu) {
     std::vector<const Path*> paths;
     for (const Path& p : lu.paths)
-        if (p.state != PathState::AttachedLater) paths.push_back(&p);
+        if (hdlmListsPath(p)) paths.push_back(&p);
     std::sort(paths.begin(), paths.end(),
               [](const Path* a, const Path* b) { return a->pathId < b->pathId; });
     return paths;
-}
-
-std::string pathIdText(int id) {
-    char buf[16];
-    snprintf(buf, sizeof buf, "%06d", id);
-    return buf;
 }
 
 std::string deviceText(const Path& p, const DlnkmgrOptions& o) {
@@ -105,6 +99,12 @@ Hctl hctlOf(const Path& p, size_t ssIndex, size_t luIndex, size_t pathIndex) {
 }
 
 }  // namespace
+
+std::string pathIdText(int id) {
+    char buf[16];
+    snprintf(buf, sizeof buf, "%06d", id);
+    return buf;
+}
 
 std::string hdlmTimestamp() {
     char buf[32];

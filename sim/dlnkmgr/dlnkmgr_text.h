@@ -7,6 +7,9 @@
 
 namespace sim {
 
+// A PathID as dlnkmgr prints it: six digits.
+std::string pathIdText(int id);
+
 // "yyyy/mm/dd hh:mm:ss", local time.
 std::string hdlmTimestamp();
 

@@ -21,12 +21,15 @@ std::vector<unsigned> freeMajors(const DevicesTable& real, size_t count) {
 }
 
 bool luVisible(const LU& lu) {
-    return std::any_of(lu.paths.begin(), lu.paths.end(),
-                       [](const Path& p) { return p.state != PathState::AttachedLater; });
+    return std::any_of(lu.paths.begin(), lu.paths.end(), hdlmListsPath);
+}
+
+bool hdlmListsPath(const Path& p) {
+    return p.state == PathState::Managed || p.state == PathState::Gone;
 }
 
 bool scsiPresent(const Path& p) {
-    return p.state != PathState::Gone;
+    return p.state == PathState::Managed || p.state == PathState::AttachedLater;
 }
 
 DevNum fakeDiskNumber(const Runtime& rt, const std::string& hdev) {
@@ -73,7 +76,7 @@ void prepareState(Topology& t, const std::string& realPartitions, const std::str
     for (StorageSystem& ss : t.storageSystems)
         for (LU& lu : ss.lus)
             for (Path& p : lu.paths)
-                if (p.pathId < 0 && p.state != PathState::AttachedLater) {
+                if (p.pathId < 0 && hdlmListsPath(p)) {
                     while (ids.count(next)) ++next;
                     p.pathId = next;
                     ids.insert(next);

@@ -17,6 +17,8 @@ std::vector<unsigned> freeMajors(const DevicesTable& real, size_t count);
 
 // An LU is an HDLM device while HDLM manages one of its paths (present or gone).
 bool luVisible(const LU& lu);
+// HDLM lists the path (it manages it, present or gone).
+bool hdlmListsPath(const Path& p);
 // The SCSI device of a path exists in the OS.
 bool scsiPresent(const Path& p);
 

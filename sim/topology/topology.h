@@ -28,6 +28,8 @@ enum class PathState {
     Managed,        // the SCSI device exists and HDLM manages it
     AttachedLater,  // the SCSI device exists; `dlnkmgr add -path -s` takes it over
     Gone,           // HDLM still lists it but the SCSI device has left; `delete -path -s` drops it
+    Removed,        // neither has it: what `delete -path -s` leaves of a gone path, kept so that
+                    // the device can come back (`hdlm-sim fault return`) as one attached later
 };
 
 struct Path {

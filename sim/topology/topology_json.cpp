@@ -188,7 +188,8 @@ PathState parsePathState(const std::string& s, const std::string& where) {
     if (s == "managed") return PathState::Managed;
     if (s == "attachedLater") return PathState::AttachedLater;
     if (s == "gone") return PathState::Gone;
-    fail(where, "must be managed, attachedLater or gone, not '" + s + "'");
+    if (s == "removed") return PathState::Removed;
+    fail(where, "must be managed, attachedLater, gone or removed, not '" + s + "'");
 }
 
 Path readPath(const json& j, const std::string& where) {
@@ -412,6 +413,8 @@ std::string pathStateName(PathState s) {
             return "attachedLater";
         case PathState::Gone:
             return "gone";
+        case PathState::Removed:
+            return "removed";
     }
     return "managed";
 }

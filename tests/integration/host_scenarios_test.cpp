@@ -4,6 +4,7 @@
 // through the real /bin/sh, cat, grep and awk against the simulated dlnkmgr, /proc and /dev.
 #include <stdexcept>
 
+#include "path_state_table.h"
 #include "simulated_host_test.h"
 
 namespace integ {
@@ -107,6 +108,12 @@ TEST_F(SimulatedHost, RefreshChangesUnderlyingDevices) {
 
 TEST_F(SimulatedHost, RefreshDropsGonePathsTheListingNamed) {
     runHostTestsOn(demoWithGonePathsNamed(), "Refresh.*");
+}
+
+// Each path state as an LU's first path and as a later one, set in the topology and brought
+// about while the host runs.
+TEST_F(SimulatedHost, EveryPathState) {
+    runHostTestsOn(pathStateTopology(), "PathStates.*");
 }
 
 TEST_F(SimulatedHost, AddPathFails) {

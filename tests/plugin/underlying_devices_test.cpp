@@ -124,13 +124,15 @@ TEST_F(UnderlyingDevicesTest, LongLineIsCutAt1023) {
 }
 
 // Items of another -item layout (the Device column counted from the line's end lands elsewhere):
-// an HDLM name, a PathID, a whole line, a partition, stray blanks. The host must not take them
-// for devices: the call fails naming the first one, as a failed pipeline leaves the outputs.
+// an HDLM name, a PathID, a whole line, a partition, stray blanks, a dash beside the gone path's
+// lone "-". The host must not take them for devices: the call fails naming the first one, as a
+// failed pipeline leaves the outputs.
 TEST_F(UnderlyingDevicesTest, ItemsThatNameNoScsiPathFailTheCall) {
     standardHost();
     const char* unexpected[] = {"sddlmaa", "/dev/sddlmpap", "000000",
                                 " sdc \r", "sdc1",          "0010 - sddlmab /dev/sdf 000006 Online",
-                                "sd",      "dev/sdc"};
+                                "sd",      "dev/sdc",       "--",
+                                "- "};
     for (const char* item : unexpected) {
         SCOPED_TRACE(item);
         host_double::reset();

@@ -26,6 +26,10 @@ TEST(CommandLine, VersionUsageErrorsAndHelp) {
         {"--help", 0, "*", "  generate  "},
         {"--help", 0, "*", "  shell  "},
         {"--help", 0, "*", "--root DIR"},
+        {"--help", 0, "*", "hdlm-sim fault remove DEVICE\n       hdlm-sim fault return DEVICE"},
+        {"fault", 2, "", "A subcommand is required"},
+        {"fault remove", 2, "", "DEVICE is required"},
+        {"fault vanish sdc", 2, "", "vanish"},
     };
     for (const Case& c : cases) {
         auto r = simtest::sh(kSim + " " + c.args);

@@ -63,8 +63,18 @@ TEST_F(Dlnkmgr, WrongUseGetsHdlmWarningsAndNonZeroStatus) {
     };
     const Case cases[] = {
         {"", "KAPL01003-W No operation name is specified."},
-        {"offline -path -pathid 1 -s",
-         "KAPL01004-W The operation name is invalid. Operation name = offline"},
+        {"monitor -s", "KAPL01004-W The operation name is invalid. Operation name = monitor"},
+        {"offline -pathid 1 -s",
+         "KAPL01006-W A necessary parameter is not specified. Operation name = offline, "
+         "parameter = -path"},
+        {"online -path -s",
+         "KAPL01006-W A necessary parameter is not specified. Operation name = online, "
+         "parameter = -pathid"},
+        {"online -path -pathid", "KAPL01006-W"},
+        {"offline -path -pathid 1x -s",
+         "KAPL01005-W A parameter is invalid. Operation name = offline, parameter = 1x"},
+        {"offline -path -pathid 0000001 -s", "KAPL01005-W"},
+        {"online -path -pathid 1 -s -hdev sddlmaa", "KAPL01005-W"},
         {"view", "KAPL01006-W A necessary parameter is not specified. Operation name = view"},
         {"view -path",
          "KAPL01005-W A parameter is invalid. Operation name = view, parameter = -path"},
@@ -108,6 +118,66 @@ TEST_F(Dlnkmgr, WithoutStateItSaysWhatIsMissing) {
     auto r = sh("PATH=" + base + "/bin:/usr/bin:/bin dlnkmgr view -lu");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("HDLM_SIM_STATE"), std::string::npos);
+    for (const std::string& state : {std::string(), base + "/no-such-state.json"}) {
+        auto fault = sh("HDLM_SIM_STATE=" + state + " " + HDLM_SIM_BIN + " fault remove sdc");
+        EXPECT_EQ(fault.status, 2) << state;
+        EXPECT_NE(fault.err.find("not inside a simulated host"), std::string::npos) << fault.err;
+    }
+}
+
+// Each step changes the host and shows in every later view: the path's line in view -lu
+// (Device PathID Status) and its SCSI device's /proc/partitions lines (sdc, sdg: 7 each).
+TEST_F(Dlnkmgr, PathOperationsAndFaultsShowInLaterViews) {
+    struct Step {
+        const char* command;
+        int status;
+        const char* message;  // in stdout or stderr
+        const char* pathId;
+        const char* line;  // "" when view -lu lists no such PathID
+        const char* device;
+        int partitionLines;
+    };
+    const Step steps[] = {
+        {"dlnkmgr offline -path -pathid 0 -s", 0, "Operation name = offline", "000000",
+         "/dev/sdc 000000 Offline(C)", "sdc", 7},
+        {"dlnkmgr offline -path -pathid 1 -s", 1, "KAPL01039-W", "000001", "/dev/sdg 000001 Online",
+         "sdg", 7},
+        {"dlnkmgr online -path -pathid 00000 -s", 0, "Operation name = online", "000000",
+         "/dev/sdc 000000 Online", "sdc", 7},
+        {"echo n | dlnkmgr offline -path -pathid 0", 1, "[y/n]", "000000", "/dev/sdc 000000 Online",
+         "sdc", 7},
+        {"echo y | dlnkmgr offline -path -pathid 3", 0, "[y/n]", "000003",
+         "/dev/sdh 000003 Offline(C)", "sdh", 4},
+        {"dlnkmgr offline -path -pathid 42 -s", 1, "KAPL01021-W", "000042", "", "sdc", 7},
+        {"hdlm-sim fault remove sdg", 0, "sdg has gone", "000001", "- 000001 Offline(E)", "sdg", 0},
+        {"hdlm-sim fault remove sdc", 0, "", "000000", "- 000000 Online(E)", "sdc", 0},
+        {"dlnkmgr online -path -pathid 1 -s", 1, "KAPL01036-W", "000001", "- 000001 Offline(E)",
+         "sdg", 0},
+        {"hdlm-sim fault remove sdc", 2, "already gone", "000000", "- 000000 Online(E)", "sdc", 0},
+        {"hdlm-sim fault remove sdq", 2, "'sdq' is no SCSI path device", "000000",
+         "- 000000 Online(E)", "sdc", 0},
+        {"hdlm-sim fault return sdg", 0, "sdg is back", "000001", "/dev/sdg 000001 Online", "sdg",
+         7},
+        {"hdlm-sim fault return sdg", 2, "has not gone", "000001", "/dev/sdg 000001 Online", "sdg",
+         7},
+        {"dlnkmgr delete -path -s", 0, "deleted = 2", "000000", "", "sdc", 0},
+        {"hdlm-sim fault return sdc", 0, "new device", "000000", "", "sdc", 7},
+        {"dlnkmgr add -path -s", 0, "added = 4", "000010", "/dev/sdc 000010 Online", "sdc", 7},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.command);
+        auto r = run(s.command);
+        EXPECT_EQ(r.status, s.status) << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(s.message), std::string::npos) << r.out << r.err;
+        std::string line = s.line[0] ? std::string(s.line) + "\n" : "";
+        EXPECT_EQ(run(std::string("dlnkmgr view -lu | awk 'NF > 2 && $(NF-1) == \"") + s.pathId +
+                      "\" {print $(NF-2)\" \"$(NF-1)\" \"$NF}'")
+                      .out,
+                  line);
+        EXPECT_EQ(
+            run("grep -c ' " + std::string(s.device) + "[0-9]*$' " + base + "/partitions").out,
+            std::to_string(s.partitionLines) + "\n");
+    }
 }
 
 TEST_F(Dlnkmgr, RefreshDropsGonePathsAndTakesOverNewOnes) {

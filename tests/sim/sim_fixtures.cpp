@@ -43,8 +43,9 @@ std::string prepareSimulatedHost(const TempDir& dir, sim::Topology t) {
     sim::publishHost(t);
     std::string bin = dir.path() + "/bin";
     mkdir(bin.c_str(), 0755);
-    if (symlink(HDLM_SIM_BIN, (bin + "/dlnkmgr").c_str()) != 0)
-        throw std::runtime_error("symlink failed");
+    for (const char* name : {"/dlnkmgr", "/hdlm-sim"})
+        if (symlink(HDLM_SIM_BIN, (bin + name).c_str()) != 0)
+            throw std::runtime_error("symlink failed");
     return "PATH=" + bin + ":/usr/bin:/bin HDLM_SIM_STATE=" + state;
 }
 

@@ -21,7 +21,8 @@ extern const char* const kMachinePartitions;
 extern const char* const kMachineDevices;
 
 // A prepared state for `topology` in `dir` (state.json, partitions, devices; no /dev nodes),
-// plus a `dlnkmgr` link to hdlm-sim. Returns the environment for sh() that reaches it.
+// plus `dlnkmgr` and `hdlm-sim` links to hdlm-sim. Returns the environment for sh() that reaches
+// it.
 std::string prepareSimulatedHost(const TempDir& dir, sim::Topology topology);
 
 sim::Topology demoTopology();

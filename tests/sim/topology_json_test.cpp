@@ -67,7 +67,7 @@ TEST(TopologyJson, ErrorsNameTheOffendingField) {
         {oneLu(R"("paths":[{"device":"sdc","status":"Up"}])"),
          "storageSystems[0].lus[0].paths[0].status: 'Up'"},
         {oneLu(R"("paths":[{"device":"sdc","state":"lost"}])"),
-         "paths[0].state: must be managed, attachedLater or gone"},
+         "paths[0].state: must be managed, attachedLater, gone or removed"},
         {oneLu(R"("paths":[{"device":"sdc","hctl":"1:2"}])"),
          "paths[0].hctl: expected host:channel:target:lun"},
         {oneLu(R"("paths":[{"device":"sdc"},{"device":"sdc"}])"),

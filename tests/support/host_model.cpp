@@ -53,8 +53,9 @@ HostModel HostModel::fromJson(const json& topology) {
 
 // HDLM lists an LU while it has a path it manages, or one that has gone but is not yet deleted.
 bool HostModel::visible(const LuState& s) const {
-    return std::any_of(s.lu.paths.begin(), s.lu.paths.end(),
-                       [](const TopologyPath& p) { return p.state != "attachedLater"; });
+    return std::any_of(s.lu.paths.begin(), s.lu.paths.end(), [](const TopologyPath& p) {
+        return p.state == "managed" || p.state == "gone";
+    });
 }
 
 // An LU that starts to show takes its fixed name, or else the lowest name nobody holds or has
@@ -82,12 +83,30 @@ void HostModel::nameNewlyVisible() {
 
 void HostModel::deleteGonePaths() {
     for (LuState& s : lus_) {
-        auto& paths = s.lu.paths;
-        paths.erase(std::remove_if(paths.begin(), paths.end(),
-                                   [](const TopologyPath& p) { return p.state == "gone"; }),
-                    paths.end());
+        for (TopologyPath& p : s.lu.paths)
+            if (p.state == "gone") p.state = "removed";
         if (!visible(s)) s.name.clear();  // an LU left without paths is removed, its name freed
     }
+}
+
+TopologyPath& HostModel::path(const std::string& device) {
+    for (LuState& s : lus_)
+        for (TopologyPath& p : s.lu.paths)
+            if (p.device == device) return p;
+    throw std::runtime_error("the topology has no path device " + device);
+}
+
+void HostModel::removeDevice(const std::string& device) {
+    TopologyPath& p = path(device);
+    if (p.state == "managed") p.state = "gone";
+    if (p.state == "attachedLater") p.state = "removed";
+}
+
+// A gone path shows its device again; one that delete -path dropped is a new device for add.
+void HostModel::returnDevice(const std::string& device) {
+    TopologyPath& p = path(device);
+    if (p.state == "gone") p.state = "managed";
+    if (p.state == "removed") p.state = "attachedLater";
 }
 
 void HostModel::addAttachedPaths() {
@@ -126,15 +145,10 @@ std::vector<std::string> HostModel::underlying(const std::string& name) const {
     // `grep sd` keeps a path's line when its Device names an sd device, and the first line of
     // the LU in any case (it carries the HDevName); `$(NF-11)` is the Device column.
     std::vector<std::string> lines;
-    bool first = true;
     for (const TopologyPath& p : find(name).lu.paths) {
-        if (p.state == "attachedLater") continue;
-        bool named = p.state == "managed" || goneShowsName_;
-        if (named)
-            lines.push_back("/dev/" + p.device);
-        else if (first)
-            lines.push_back("-");
-        first = false;
+        if (p.state != "managed" && p.state != "gone") continue;
+        // A gone path's `-` (on the LU's first line) is no device: the plug-in leaves it out.
+        if (p.state == "managed" || goneShowsName_) lines.push_back("/dev/" + p.device);
     }
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -150,13 +164,22 @@ std::vector<ExpectedPartition> HostModel::partitions(const std::string& name) co
     return parts;
 }
 
-std::vector<std::string> HostModel::pathDevices() const {
+std::vector<std::string> HostModel::devicesWhere(bool present) const {
     std::vector<std::string> devices;
     for (const LuState& s : lus_)
         for (const TopologyPath& p : s.lu.paths)
-            if (p.state != "gone") devices.push_back(p.device);
+            if ((p.state == "managed" || p.state == "attachedLater") == present)
+                devices.push_back(p.device);
     std::sort(devices.begin(), devices.end());
     return devices;
+}
+
+std::vector<std::string> HostModel::pathDevices() const {
+    return devicesWhere(true);
+}
+
+std::vector<std::string> HostModel::goneDevices() const {
+    return devicesWhere(false);
 }
 
 }  // namespace topology

@@ -13,7 +13,10 @@ namespace topology {
 
 struct TopologyPath {
     std::string device;  // sdc
-    std::string state;   // managed, attachedLater or gone
+    // managed, attachedLater or gone as the topology sets it; removed once `delete -path` has
+    // dropped a gone path (its device may still come back). A path's status (Online,
+    // Offline(C), ...) changes nothing the plug-in reports, so the model does not follow it.
+    std::string state;
 };
 
 struct TopologyPartition {
@@ -48,6 +51,11 @@ public:
     // What `dlnkmgr delete -path -s` and `add -path -s` do to the host.
     void deleteGonePaths();
     void addAttachedPaths();
+    // What `hdlm-sim fault remove|return DEVICE` does: the kernel loses or finds the SCSI device.
+    void removeDevice(const std::string& device);
+    void returnDevice(const std::string& device);
+    // SCSI devices of the host's paths whose disks have gone (gone or removed), sorted.
+    std::vector<std::string> goneDevices() const;
 
     // HDLM's devices as getMPIODevices reports them (/dev/sddlmaa …), in `view -lu` order.
     std::vector<std::string> devices() const;
@@ -70,6 +78,8 @@ private:
     bool visible(const LuState& s) const;
     void nameNewlyVisible();
     const LuState& find(const std::string& name) const;
+    TopologyPath& path(const std::string& device);
+    std::vector<std::string> devicesWhere(bool present) const;
 
     std::vector<LuState> lus_;
     bool goneShowsName_ = false;

@@ -28,11 +28,6 @@ protected:
     }
 };
 
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 TEST_F(DemoHost, InitReturnsTheVendorStringAndWritesNoError) {
     EXPECT_STREQ(host().initResult, kVendor);
     EXPECT_EQ(host().initResult, plugin().vendorName())

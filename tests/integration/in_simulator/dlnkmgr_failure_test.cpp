@@ -11,11 +11,6 @@
 namespace integ {
 namespace {
 
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 void expectHostShows(PluginHost& plugin, const topology::HostModel& model) {
     EXPECT_EQ(plugin.devices(64).items, model.devices());
     for (const std::string& name : model.deviceNames())

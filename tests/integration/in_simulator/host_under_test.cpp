@@ -1,9 +1,14 @@
 #include "host_under_test.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
+
+#include "device_nodes.h"
 
 namespace integ {
 namespace {
@@ -33,6 +38,67 @@ HostUnderTest& hostUnderTest() {
         host->initResult = host->plugin.init(host->initError);
     }
     return *host;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+std::vector<std::string> unionOf(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    std::sort(a.begin(), a.end());
+    a.erase(std::unique(a.begin(), a.end()), a.end());
+    return a;
+}
+
+void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
+                     const std::vector<std::string>& allNames) {
+    ListCall devices = plugin.devices(64);
+    EXPECT_EQ(devices.result, 0);
+    EXPECT_EQ(devices.items, model.devices());
+    const std::vector<std::string> listed = model.deviceNames();
+    for (const std::string& name : allNames) {
+        ErrorOutputs error;
+        bool isListed = std::find(listed.begin(), listed.end(), name) != listed.end();
+        EXPECT_EQ(plugin.isMpio(devPath(name), error), isListed ? 1 : 0) << name;
+    }
+    for (const std::string& name : listed) {
+        SCOPED_TRACE(name);
+        const std::string disk = devPath(name);
+        const std::vector<std::string> paths = model.underlying(name);
+        const std::vector<topology::ExpectedPartition> partitions = model.partitions(name);
+        std::vector<std::string> asked = {disk};  // a partition stands for its disk
+        for (const topology::ExpectedPartition& p : partitions)
+            asked.push_back(disk + std::to_string(p.number));
+        for (const std::string& device : asked) {
+            ListCall call = plugin.underlying(device, 64);
+            EXPECT_EQ(call.result, 0) << device << ": " << call.error.message;
+            EXPECT_EQ(call.count, int(paths.size())) << device;
+            EXPECT_EQ(sorted(call.items), paths) << device;
+            PartitionCheck check = plugin.isPartition(device);
+            EXPECT_EQ(check.result, device == disk ? 0 : 1) << device;
+            if (device != disk) {
+                EXPECT_EQ(check.parent, disk);
+                ErrorOutputs error;
+                EXPECT_EQ(plugin.isMpio(device, error), 1) << device;
+            }
+        }
+        PartitionsCall table = plugin.partitions(disk, 16);
+        EXPECT_EQ(table.result, int(partitions.size()));
+        for (size_t i = 0; i < partitions.size() && i < table.entries.size(); ++i) {
+            EXPECT_EQ(table.entries[i].partNum, unsigned(partitions[i].number));
+            EXPECT_EQ(table.entries[i].startSector, partitions[i].start);
+            EXPECT_EQ(table.entries[i].numSectors, partitions[i].sectors);
+        }
+    }
+    for (const std::string& scsi : model.pathDevices()) {
+        EXPECT_TRUE(nodeNumbers(devPath(scsi)).exists) << scsi;
+        ErrorOutputs error;
+        EXPECT_EQ(plugin.isMpio(devPath(scsi), error), 0) << scsi;
+    }
+    for (const std::string& scsi : model.goneDevices())
+        EXPECT_FALSE(nodeNumbers(devPath(scsi)).exists) << scsi << " has gone";
 }
 
 const nlohmann::json& faultFor(const std::string& operation) {

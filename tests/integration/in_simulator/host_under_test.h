@@ -23,6 +23,17 @@ HostUnderTest& hostUnderTest();
 // The fault the topology injects for a dlnkmgr operation (`view -lu`, `add -path -s`, …).
 const nlohmann::json& faultFor(const std::string& operation);
 
+std::vector<std::string> sorted(std::vector<std::string> v);
+// Both lists' items, once each, sorted.
+std::vector<std::string> unionOf(std::vector<std::string> a, const std::vector<std::string>& b);
+
+// Every entry point's answer on this host is what `model` expects: the device list, membership
+// (of the names in `allNames`, of each disk's partitions and of the SCSI paths), each disk's
+// paths asked by disk and by partition, the partition test and enumeration; and the SCSI
+// paths' nodes are there exactly while their disks are.
+void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
+                     const std::vector<std::string>& allNames);
+
 // `dev` with /dev/ in front.
 inline std::string devPath(const std::string& name) {
     return "/dev/" + name;

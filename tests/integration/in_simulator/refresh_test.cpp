@@ -9,38 +9,6 @@
 namespace integ {
 namespace {
 
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
-// The plug-in's picture of the host matches the model: the device list, each device's paths,
-// and isMPIODevice for every name HDLM has used or will use.
-void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
-                     const std::vector<std::string>& allNames) {
-    ListCall devices = plugin.devices(64);
-    EXPECT_EQ(devices.result, 0);
-    EXPECT_EQ(devices.items, model.devices());
-    for (const std::string& name : model.deviceNames()) {
-        ListCall paths = plugin.underlying(devPath(name), 64);
-        EXPECT_EQ(paths.result, 0) << name;
-        EXPECT_EQ(sorted(paths.items), model.underlying(name)) << name;
-    }
-    std::vector<std::string> listed = model.deviceNames();
-    for (const std::string& name : allNames) {
-        ErrorOutputs error;
-        bool isListed = std::find(listed.begin(), listed.end(), name) != listed.end();
-        EXPECT_EQ(plugin.isMpio(devPath(name), error), isListed ? 1 : 0) << name;
-    }
-}
-
-std::vector<std::string> unionOf(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    std::sort(a.begin(), a.end());
-    a.erase(std::unique(a.begin(), a.end()), a.end());
-    return a;
-}
-
 TEST(Refresh, GonePathsDisappearAndPathsAttachedLaterAppear) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_NE(host.initResult, nullptr) << "init failed on the simulated host";
