@@ -4,9 +4,10 @@
 // the same exception, its text the format without the arguments.
 #include <bits/functexcept.h>
 
-namespace std {
-// Not exported: the version script keeps it local.
-[[noreturn]] void __throw_out_of_range_fmt(const char* format, ...) {
+// Defining it in std is the point: it replaces the runtime's own (NOLINT below).
+namespace std {  // NOLINT(cert-dcl58-cpp)
+// Not exported: the version script keeps it local. Declared noreturn by <bits/functexcept.h>.
+void __throw_out_of_range_fmt(const char* format, ...) {
     std::__throw_out_of_range(format);
 }
 }  // namespace std
