@@ -22,4 +22,18 @@ if ! cmake --build "$work" --target TsMPIO_HDLM >"$work.build.log" 2>&1; then
     echo "FAIL: the plug-in did not build against $sdk (the build's output is above)"
     exit 1
 fi
-echo "built $work/lib/libTsMPIO_HDLM.so"
+plugin="$work/lib/libTsMPIO_HDLM.so"
+echo "built $plugin"
+# The C++ helpers stay exported under the signatures of whichever ABI the SDK has.
+exports="$(nm -D --defined-only "$plugin" | awk '{print $3}' | c++filt)"
+failures=0
+for helper in 'compareDevMajor(int)' 'listMPIODevices(std::map<' 'FindMpDeviceName(char const*, std::'; do
+    if grep -qF -- "$helper" <<<"$exports"; then
+        echo "ok   exports $(grep -F -- "$helper" <<<"$exports")"
+    else
+        failures=$((failures + 1))
+        echo "FAIL the plug-in does not export $helper...; it exports:"
+        sed 's/^/    | /' <<<"$exports"
+    fi
+done
+[ "$failures" -eq 0 ]
