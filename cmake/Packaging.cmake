@@ -96,6 +96,8 @@ set(CPACK_RPM_SPEC_MORE_DEFINE
 %global __provides_exclude_from ^/usr/lib.*/tsmpio-hdlm.*/.*$
 %global _build_id_links none
 %define packager ${TSMPIO_PACKAGE_CONTACT}")
+# No empty scriptlets: the packages need none, and CMake 3.18's own spec writes every one.
+set(CPACK_RPM_USER_BINARY_SPECFILE ${PROJECT_SOURCE_DIR}/packaging/rpm.spec.in)
 set(CPACK_RPM_PLUGIN_PACKAGE_NAME tsmpio-hdlm-plugin)
 set(CPACK_RPM_PLUGIN_PACKAGE_GROUP "System Environment/Libraries")
 set(CPACK_RPM_PLUGIN_OLD_ABI_PACKAGE_NAME tsmpio-hdlm-plugin-oldabi)
@@ -110,5 +112,10 @@ set(CPACK_RPM_TOOLS_PACKAGE_REQUIRES "tsmpio-hdlm-plugin = ${PROJECT_VERSION}")
 # The host's filesystem package owns the standard folders.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
   /usr/${TSMPIO_RPM_LIBDIR} /usr/lib /usr/share/doc /usr/share/man /usr/share/man/man1 /usr/include)
+
+# Each .rpm's summary is the first line of its component's description, as the .debs' is.
+foreach(component PLUGIN PLUGIN_OLD_ABI DEV TOOLS)
+  string(REGEX REPLACE "\n.*" "" CPACK_RPM_${component}_PACKAGE_SUMMARY "${CPACK_COMPONENT_${component}_DESCRIPTION}")
+endforeach()
 
 include(CPack)

@@ -124,6 +124,10 @@ if [ "$old_abi" = 1 ]; then
 fi
 expect "the .rpms own no folder of the host's filesystem package" eval '! rpm -qp --qf "[%{FILEMODES:perms} %{FILENAMES}\n]" "$plugin_rpm" "$tools_rpm" "$dev_rpm" |
     grep -E "^d.* /usr(/$rpm_libdir|/lib|/bin|/include|/share|/share/doc|/share/man|/share/man/man1)?$"'
+for pair in "$plugin_rpm:$plugin_deb" "$tools_rpm:$tools_deb" "$dev_rpm:$dev_deb"; do
+    expect "$(basename "${pair%%:*}") has the .deb's summary ($(field "${pair#*:}" Description | head -n 1))" \
+        [ "$(rpm -qp --qf '%{SUMMARY}' "${pair%%:*}")" = "$(field "${pair#*:}" Description | head -n 1)" ]
+done
 expect "development .rpm requires the plug-in of its own version" \
     has_line "$(rpm -qp --requires "$dev_rpm")" "tsmpio-hdlm-plugin = $version"
 expect "both .rpms carry version $version" [ "$(rpm -qp --qf '%{VERSION}/' "$plugin_rpm" "$tools_rpm")" = "$version/$version/" ]

@@ -91,11 +91,11 @@ runtime() {  # runtime HOST GLIBC GCC GLIBCXX CXXABI BLKID FDISK: the stub of th
     local host="$1" glibc="$2" gcc="$3" glibcxx="$4" cxxabi="$5" blkid="$6" fdisk="$7" lib v provides
     provides="Provides: /bin/sh
 Provides: rtld(GNU_HASH)"
-    for lib in libc.so.6 libm.so.6 libdl.so.2 libpthread.so.0 librt.so.1; do
+    for lib in libc.so.6 libm.so.6 libdl.so.2 libpthread.so.0 librt.so.1 ld-linux-x86-64.so.2; do
         provides+=$'\n'"Provides: $lib()(64bit)"
         for v in $(up_to "$glibc" $glibc_versions); do provides+=$'\n'"Provides: $lib(GLIBC_$v)(64bit)"; done
     done
-    provides+=$'\n'"Provides: ld-linux-x86-64.so.2()(64bit)"$'\n'"Provides: libgcc_s.so.1()(64bit)"
+    provides+=$'\n'"Provides: libgcc_s.so.1()(64bit)"
     for v in $(up_to "$gcc" $gcc_versions); do provides+=$'\n'"Provides: libgcc_s.so.1(GCC_$v)(64bit)"; done
     provides+=$'\n'"Provides: libstdc++.so.6()(64bit)"
     for v in $(series 3.4 "${glibcxx##*.}"); do provides+=$'\n'"Provides: libstdc++.so.6(GLIBCXX_$v)(64bit)"; done
