@@ -58,6 +58,9 @@ run_report() {  # run_report SIM TOPOLOGY PROBE OUT [RUN OPTIONS...]: the status
     return "$status"
 }
 plugin_folder=tsmpio-hdlm-plugin
+# Each variant's outputs apart: the variants run at once on the same unpacked packages.
+outputs="$work/report${variant:+-$variant}"
+mkdir -p "$outputs"
 probe_prefix=(env)
 probe_args=()
 if [ "$variant" = old-abi ]; then
@@ -68,16 +71,16 @@ fi
 
 echo "running the installed probe's report inside the installed simulator"
 installed_status=0
-run_report "$sim" "$topology" "$probe_seen_as" "$work/installed.out" "${run_options[@]}" ||
+run_report "$sim" "$topology" "$probe_seen_as" "$outputs/installed.out" "${run_options[@]}" ||
     installed_status=$?
-sed 's/^/    | /' "$work/installed.out"
+sed 's/^/    | /' "$outputs/installed.out"
 echo "installed run exited $installed_status"
 
 echo "running the same report with the build tree's simulator and probe, for reference"
 build_status=0
 probe_prefix=(env)
 probe_args=()
-run_report "$build_sim" "$topology" "$build_probe" "$work/build.out" || build_status=$?
+run_report "$build_sim" "$topology" "$build_probe" "$outputs/build.out" || build_status=$?
 echo "build-tree run exited $build_status"
 
 failures=0
@@ -87,21 +90,21 @@ fail() { failures=$((failures + 1)); echo "FAIL $1"; }
 # marks it). Anything else means the probe, the plug-in or the simulator did not run.
 if [ "$installed_status" -gt 1 ]; then
     fail "installed run exited $installed_status; its standard error:"
-    sed 's/^/    | /' "$work/installed.out.err"
+    sed 's/^/    | /' "$outputs/installed.out.err"
 fi
 [ "$installed_status" -eq "$build_status" ] ||
     fail "installed run exited $installed_status, the build tree's $build_status"
-grep -Fx "plug-in: $root_seen_as/usr/$libdir/$plugin_folder/libTsMPIO_HDLM.so" "$work/installed.out" >/dev/null ||
+grep -Fx "plug-in: $root_seen_as/usr/$libdir/$plugin_folder/libTsMPIO_HDLM.so" "$outputs/installed.out" >/dev/null ||
     fail "the installed probe did not load the installed $plugin_folder plug-in"
 
-disks="$(grep -Eo '^/dev/sddlm[a-z]+ +disk' "$work/build.out" | awk '{print $1}' || true)"
-[ -n "$disks" ] || fail "the build tree's report lists no HDLM disk; see its output in $work/build.out"
+disks="$(grep -Eo '^/dev/sddlm[a-z]+ +disk' "$outputs/build.out" | awk '{print $1}' || true)"
+[ -n "$disks" ] || fail "the build tree's report lists no HDLM disk; see its output in $outputs/build.out"
 for disk in $disks; do
-    grep -E "^$disk +disk" "$work/installed.out" >/dev/null || fail "the installed report lacks $disk"
+    grep -E "^$disk +disk" "$outputs/installed.out" >/dev/null || fail "the installed report lacks $disk"
 done
-if ! diff <(normalise <"$work/build.out") <(normalise <"$work/installed.out") >"$work/report.diff"; then
+if ! diff <(normalise <"$outputs/build.out") <(normalise <"$outputs/installed.out") >"$outputs/report.diff"; then
     fail "the installed report differs from the build tree's (- build tree, + installed):"
-    grep '^[<>]' "$work/report.diff" | sed 's/^</    -/; s/^>/    +/'
+    grep '^[<>]' "$outputs/report.diff" | sed 's/^</    -/; s/^>/    +/'
 fi
 
 [ "$failures" -eq 0 ] || exit 1
