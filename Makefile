@@ -13,7 +13,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 20
 
-.PHONY: all bootstrap configure build test demo clean package abi-check abi-baseline
+.PHONY: all bootstrap configure build test demo clean package abi-check abi-baseline plugin
 
 all: build
 
@@ -53,6 +53,22 @@ demo:
 	@TS_DEBUG_LOG=$(abspath $(BUILD))/demo.log \
 	  $(BUILD)/bin/hdlm-sim run sim/topologies/demo.json -- $(BUILD)/bin/mpio-probe report
 	@echo "make: the plug-in's log lines are in $(BUILD)/demo.log"
+
+# The plug-in alone. AGENT_SDK=DIR builds it against the agent's own SDK (DIR/include, DIR/lib) in
+# that SDK's std::string ABI, into build-sdk/lib/ (BUILD=... to choose another folder).
+AGENT_SDK ?=
+plugin:
+ifeq ($(AGENT_SDK),)
+	@$(MAKE) configure
+	@cmake --build $(BUILD) -j $(JOBS) --target TsMPIO_HDLM
+else
+	@echo "make: configuring $(SDK_BUILD)/ against the agent SDK $(AGENT_SDK)"
+	@cmake -S . -B $(SDK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTSMPIO_AGENT_SDK="$(abspath $(AGENT_SDK))" $(CMAKE_FLAGS) >/dev/null \
+	  || { echo "make: the configure step refused the SDK $(AGENT_SDK) (its message is above)" >&2; exit 1; }
+	@cmake --build $(SDK_BUILD) -j $(JOBS) --target TsMPIO_HDLM
+	@echo "make: the plug-in for that SDK is $(SDK_BUILD)/lib/libTsMPIO_HDLM.so"
+endif
+SDK_BUILD = $(if $(filter command line,$(origin BUILD)),$(BUILD),build-sdk)
 
 # The released .deb and .rpm packages of the plug-in and of the tools, into $(BUILD)/packages/:
 # built in a Debian 11 root with its own g++ 10 and glibc 2.31, so that they load on the older

@@ -3,13 +3,16 @@
 # the same as the .debs'), how the installed binaries find their libraries, and the installed probe
 # loading the installed plug-in.
 #
-#   check_contents.sh WORK_DIR BUILD_DIR SOURCE_DIR LIBDIR VERSION BUILD_PROBE HAVE_SIM
-#     LIBDIR       the library folder under the prefix (e.g. lib/x86_64-linux-gnu)
+#   check_contents.sh WORK_DIR BUILD_DIR SOURCE_DIR LIBDIR VERSION BUILD_PROBE HAVE_SIM [RPM_LIBDIR [OLD_ABI]]
+#     LIBDIR       the .debs' library folder under the prefix (e.g. lib/x86_64-linux-gnu)
+#     RPM_LIBDIR   the .rpms' (lib64)
+#     OLD_ABI      1 when the packages include the old-ABI plug-in (the released ones)
 #     BUILD_PROBE  the build tree's mpio-probe, whose answers the installed one must repeat
 #     HAVE_SIM     1 when this tree builds hdlm-sim
 set -euo pipefail
 
 work="$1" build="$2" source="$3" libdir="$4" version="$5" build_probe="$6" have_sim="$7"
+rpm_libdir="${8:-lib64}" old_abi="${9:-0}"
 root="$work/root"
 arch="$(dpkg --print-architecture)"
 failures=0
@@ -24,7 +27,11 @@ expect() {  # expect DESCRIPTION COMMAND...: passes when the command succeeds
 
 plugin_deb="$work/debs/tsmpio-hdlm-plugin_${version}_${arch}.deb"
 tools_deb="$work/debs/tsmpio-hdlm-tools_${version}_${arch}.deb"
-for deb in "$plugin_deb" "$tools_deb"; do
+dev_deb="$work/debs/tsmpio-hdlm-plugin-dev_${version}_${arch}.deb"
+old_abi_deb="$work/debs/tsmpio-hdlm-plugin-oldabi_${version}_${arch}.deb"
+debs=("$plugin_deb" "$tools_deb" "$dev_deb")
+[ "$old_abi" = 1 ] && debs+=("$old_abi_deb")
+for deb in "${debs[@]}"; do
     [ -f "$deb" ] || { echo "FAIL $(basename "$deb") was not built; cpack wrote: $(ls "$work/debs")"; exit 1; }
 done
 
@@ -47,6 +54,8 @@ expect "plug-in package depends on the C and C++ runtimes" \
 expect "plug-in package does not pull in the tools or the stand-ins" lacks "$plugin_depends" tsmpio
 expect "tools package depends on the plug-in of its own version" \
     contains "$tools_depends" "tsmpio-hdlm-plugin (= $version)"
+expect "development package depends on the plug-in of its own version" \
+    contains "$(field "$dev_deb" Depends)" "tsmpio-hdlm-plugin (= $version)"
 expect "tools package depends on libblkid1 (libkpartx's partition reader)" contains "$tools_depends" libblkid1
 if [ "$have_sim" = 1 ]; then
     expect "tools package depends on libfdisk1 (hdlm-sim's table writer)" contains "$tools_depends" libfdisk1
@@ -55,17 +64,23 @@ fi
 # --- exact file lists -------------------------------------------------------------------------
 files_of() { dpkg-deb --fsys-tarfile "$1" | tar -t | grep -v '/$' | sed 's|^\./||' | sort; }
 
+docs_of() { printf 'usr/share/doc/%s/copyright\nusr/share/doc/%s/changelog.gz\n' "$1" "$1"; }
 expected_plugin="$(printf '%s\n' \
-    usr/include/TsMPIO_HDLM.h \
-    "usr/$libdir/libTsMPIO_HDLM.so" \
-    usr/share/doc/tsmpio-hdlm-plugin/README.md | sort)"
+    "usr/$libdir/tsmpio-hdlm-plugin/libTsMPIO_HDLM.so" \
+    usr/share/doc/tsmpio-hdlm-plugin/README.md
+    docs_of tsmpio-hdlm-plugin)"
+expected_plugin="$(sort <<<"$expected_plugin")"
+expected_dev="$(echo usr/include/TsMPIO_HDLM.h; docs_of tsmpio-hdlm-plugin-dev)"
+expected_dev="$(sort <<<"$expected_dev")"
 expected_tools="$(
+    docs_of tsmpio-hdlm-tools
     printf '%s\n' usr/bin/mpio-probe \
         "usr/$libdir/tsmpio-hdlm/libTsLib.so" \
         "usr/$libdir/tsmpio-hdlm/libZoUtils.so" \
         "usr/$libdir/tsmpio-hdlm/libkpartx.so"
     echo usr/share/man/man1/mpio-probe.1.gz
     [ "$have_sim" = 1 ] && printf '%s\n' usr/bin/hdlm-sim usr/share/man/man1/hdlm-sim.1.gz
+    [ "$old_abi" = 1 ] && printf "usr/$libdir/tsmpio-hdlm/old-abi/%s\n" libTsLib.so libZoUtils.so libkpartx.so
     for t in "$source"/sim/topologies/*.json; do
         [ -e "$t" ] && echo "usr/share/tsmpio-hdlm/topologies/$(basename "$t")"
     done
@@ -83,14 +98,38 @@ compare_list() {  # compare_list PACKAGE EXPECTED ACTUAL
 }
 compare_list tsmpio-hdlm-plugin "$expected_plugin" "$(files_of "$plugin_deb")"
 compare_list tsmpio-hdlm-tools "$expected_tools" "$(files_of "$tools_deb")"
+compare_list tsmpio-hdlm-plugin-dev "$expected_dev" "$(files_of "$dev_deb")"
+expected_old_abi="$(echo "usr/$libdir/tsmpio-hdlm-plugin-oldabi/libTsMPIO_HDLM.so"; docs_of tsmpio-hdlm-plugin-oldabi)"
+expected_old_abi="$(sort <<<"$expected_old_abi")"
+if [ "$old_abi" = 1 ]; then
+    compare_list tsmpio-hdlm-plugin-oldabi "$expected_old_abi" "$(files_of "$old_abi_deb")"
+    expect "old-ABI plug-in package says which agents it serves" \
+        contains "$(field "$old_abi_deb" Description)" "old std::string ABI"
+fi
 
 # --- the .rpms: the same components, files and RUNPATHs, requirements from their ELF files -----
+# An RPM host's library folder, and its development packages' suffix.
+as_rpm() { sed "s|^usr/$libdir/|usr/$rpm_libdir/|; s|/tsmpio-hdlm-plugin-dev/|/tsmpio-hdlm-plugin-devel/|" <<<"$1" | sort; }
 rpm_of() { local found=("$work"/debs/"$1"-"$version"-*.rpm); [ -f "${found[0]}" ] && echo "${found[0]}"; }
+dev_rpm="$(rpm_of tsmpio-hdlm-plugin-devel)" || { echo "FAIL tsmpio-hdlm-plugin-devel .rpm was not built; cpack wrote: $(ls "$work/debs")"; exit 1; }
 plugin_rpm="$(rpm_of tsmpio-hdlm-plugin)" || { echo "FAIL tsmpio-hdlm-plugin .rpm was not built; cpack wrote: $(ls "$work/debs")"; exit 1; }
 tools_rpm="$(rpm_of tsmpio-hdlm-tools)" || { echo "FAIL tsmpio-hdlm-tools .rpm was not built; cpack wrote: $(ls "$work/debs")"; exit 1; }
 rpm_files_of() { rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$1" | sed -n 's|^-[^ ]* /||p' | sort; }
-compare_list "tsmpio-hdlm-plugin .rpm" "$expected_plugin" "$(rpm_files_of "$plugin_rpm")"
-compare_list "tsmpio-hdlm-tools .rpm" "$expected_tools" "$(rpm_files_of "$tools_rpm")"
+compare_list "tsmpio-hdlm-plugin .rpm" "$(as_rpm "$expected_plugin")" "$(rpm_files_of "$plugin_rpm")"
+compare_list "tsmpio-hdlm-tools .rpm" "$(as_rpm "$expected_tools")" "$(rpm_files_of "$tools_rpm")"
+compare_list "tsmpio-hdlm-plugin-devel .rpm" "$(as_rpm "$expected_dev")" "$(rpm_files_of "$dev_rpm")"
+if [ "$old_abi" = 1 ]; then
+    old_abi_rpm="$(rpm_of tsmpio-hdlm-plugin-oldabi)" || { echo "FAIL tsmpio-hdlm-plugin-oldabi .rpm was not built"; exit 1; }
+    compare_list "tsmpio-hdlm-plugin-oldabi .rpm" "$(as_rpm "$expected_old_abi")" "$(rpm_files_of "$old_abi_rpm")"
+fi
+expect "the .rpms own no folder of the host's filesystem package" eval '! rpm -qp --qf "[%{FILEMODES:perms} %{FILENAMES}\n]" "$plugin_rpm" "$tools_rpm" "$dev_rpm" |
+    grep -E "^d.* /usr(/$rpm_libdir|/lib|/bin|/include|/share|/share/doc|/share/man|/share/man/man1)?$"'
+for pair in "$plugin_rpm:$plugin_deb" "$tools_rpm:$tools_deb" "$dev_rpm:$dev_deb"; do
+    expect "$(basename "${pair%%:*}") has the .deb's summary ($(field "${pair#*:}" Description | head -n 1))" \
+        [ "$(rpm -qp --qf '%{SUMMARY}' "${pair%%:*}")" = "$(field "${pair#*:}" Description | head -n 1)" ]
+done
+expect "development .rpm requires the plug-in of its own version" \
+    has_line "$(rpm -qp --requires "$dev_rpm")" "tsmpio-hdlm-plugin = $version"
 expect "both .rpms carry version $version" [ "$(rpm -qp --qf '%{VERSION}/' "$plugin_rpm" "$tools_rpm")" = "$version/$version/" ]
 plugin_requires="$(rpm -qp --requires "$plugin_rpm")"
 tools_requires="$(rpm -qp --requires "$tools_rpm")"
@@ -104,24 +143,27 @@ for lib in libTsLib libZoUtils libkpartx; do
     expect ".rpms neither require nor offer the host's $lib (the agent brings its own)" \
         eval 'lacks "$plugin_requires$tools_requires" "$lib" && lacks "$(rpm -qp --provides "$tools_rpm")" "$lib"'
 done
-for file in "usr/$libdir/libTsMPIO_HDLM.so" usr/bin/mpio-probe; do
+for file in "usr/$libdir/tsmpio-hdlm-plugin/libTsMPIO_HDLM.so" usr/bin/mpio-probe; do
     expect "$file from the .rpm has the .deb's RUNPATH" \
-        [ "$(runpath "$work/rpm/root/$file")" = "$(runpath "$root/$file")" ]
+        [ "$(runpath "$work/rpm/root/$(as_rpm "$file")")" = "$(runpath "$root/$file")" ]
 done
 
 # The stand-ins must never land where the loader would find them for a host's plug-in.
 for lib in libTsLib.so libZoUtils.so libkpartx.so; do
-    where="$(cd "$root" && find . -name "$lib*" | sed 's|^\./||')"
+    where="$(cd "$root" && find . -name "$lib*" | sed 's|^\./||' | sort)"
+    allowed="usr/$libdir/tsmpio-hdlm/$lib"
+    [ "$old_abi" = 1 ] && allowed+=$'\n'"usr/$libdir/tsmpio-hdlm/old-abi/$lib"
     expect "$lib is installed only in the private folder usr/$libdir/tsmpio-hdlm" \
-        [ "$where" = "usr/$libdir/tsmpio-hdlm/$lib" ]
+        [ "$where" = "$(sort <<<"$allowed")" ]
 done
 
 # --- how the installed binaries find their libraries ------------------------------------------
-probe_to_private="$(realpath -m --relative-to="$root/usr/bin" "$root/usr/$libdir/tsmpio-hdlm")"
-expect "installed plug-in keeps RUNPATH \$ORIGIN (got '$(runpath "$root/usr/$libdir/libTsMPIO_HDLM.so")')" \
-    [ "$(runpath "$root/usr/$libdir/libTsMPIO_HDLM.so")" = '$ORIGIN' ]
-expect "installed probe finds the stand-ins by RUNPATH \$ORIGIN/$probe_to_private (got '$(runpath "$root/usr/bin/mpio-probe")')" \
-    [ "$(runpath "$root/usr/bin/mpio-probe")" = "\$ORIGIN/$probe_to_private" ]
+probe_runpath="\$ORIGIN/../$libdir/tsmpio-hdlm:\$ORIGIN/../$rpm_libdir/tsmpio-hdlm"
+installed_plugin="$root/usr/$libdir/tsmpio-hdlm-plugin/libTsMPIO_HDLM.so"
+expect "installed plug-in keeps RUNPATH \$ORIGIN (got '$(runpath "$installed_plugin")')" \
+    [ "$(runpath "$installed_plugin")" = '$ORIGIN' ]
+expect "installed probe finds the stand-ins by RUNPATH $probe_runpath, the .deb's folder then the .rpm's (got '$(runpath "$root/usr/bin/mpio-probe")')" \
+    [ "$(runpath "$root/usr/bin/mpio-probe")" = "$probe_runpath" ]
 leaks=""
 while IFS= read -r elf; do
     if readelf -d "$elf" | grep -F "$build" >/dev/null; then leaks+=" ${elf#"$root"/}"; fi
@@ -141,7 +183,7 @@ installed_out="$(env -u LD_LIBRARY_PATH "$root/usr/bin/mpio-probe" --no-init ven
 echo "$installed_out" | sed 's/^/    | /'
 expect "installed 'mpio-probe --no-init vendor' exits 0 (got $status)" [ "$status" -eq 0 ]
 expect "installed probe loads the installed plug-in by default" \
-    has_line "$installed_out" "plug-in: $root/usr/$libdir/libTsMPIO_HDLM.so"
+    has_line "$installed_out" "plug-in: $installed_plugin"
 build_out="$("$build_probe" --no-init vendor 2>&1 || true)"
 expect "installed probe answers as the build tree's does" \
     [ "$(grep -v '^plug-in: ' <<<"$installed_out")" = "$(grep -v '^plug-in: ' <<<"$build_out")" ]

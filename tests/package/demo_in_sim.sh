@@ -3,12 +3,14 @@
 # report on the shipped demo topology, and the picture must be the one the build tree shows.
 # Needs root (the simulator builds a private mount namespace, device nodes and loop devices).
 # With OLDER_ROOT, the installed probe runs chrooted into that root file system (an older
-# distribution's C and C++ runtimes), the unpacked packages bound in at /mnt.
+# distribution's C and C++ runtimes), the unpacked packages bound in at /mnt. With old-abi, the
+# probe loads the old-ABI plug-in beside the old-ABI stand-ins, as an old-ABI agent would.
 #
-#   demo_in_sim.sh WORK_DIR LIBDIR HAVE_SIM [BUILD_SIM BUILD_PROBE [OLDER_ROOT]]
+#   demo_in_sim.sh WORK_DIR LIBDIR HAVE_SIM [BUILD_SIM BUILD_PROBE [OLDER_ROOT [old-abi]]]
 set -euo pipefail
 
 work="$1" libdir="$2" have_sim="$3" build_sim="${4:-}" build_probe="${5:-}" older="${6:-}"
+variant="${7:-}"
 root="$work/root"
 sim="$root/usr/bin/hdlm-sim"
 probe="$root/usr/bin/mpio-probe"
@@ -51,20 +53,34 @@ run_report() {  # run_report SIM TOPOLOGY PROBE OUT [RUN OPTIONS...]: the status
     local status=0 sim="$1" topology="$2" probe="$3" out="$4"
     shift 4
     env -u LD_LIBRARY_PATH timeout --kill-after=5 120 \
-        "$sim" run "$@" "$topology" -- "$probe" report >"$out" 2>"$out.err" || status=$?
+        "$sim" run "$@" "$topology" -- "${probe_prefix[@]}" "$probe" "${probe_args[@]}" report \
+        >"$out" 2>"$out.err" || status=$?
     return "$status"
 }
+plugin_folder=tsmpio-hdlm-plugin
+# Each variant's outputs apart: the variants run at once on the same unpacked packages.
+outputs="$work/report${variant:+-$variant}"
+mkdir -p "$outputs"
+probe_prefix=(env)
+probe_args=()
+if [ "$variant" = old-abi ]; then
+    plugin_folder=tsmpio-hdlm-plugin-oldabi
+    probe_prefix=(env "LD_LIBRARY_PATH=$root_seen_as/usr/$libdir/tsmpio-hdlm/old-abi")
+    probe_args=(--plugin "$root_seen_as/usr/$libdir/$plugin_folder/libTsMPIO_HDLM.so")
+fi
 
 echo "running the installed probe's report inside the installed simulator"
 installed_status=0
-run_report "$sim" "$topology" "$probe_seen_as" "$work/installed.out" "${run_options[@]}" ||
+run_report "$sim" "$topology" "$probe_seen_as" "$outputs/installed.out" "${run_options[@]}" ||
     installed_status=$?
-sed 's/^/    | /' "$work/installed.out"
+sed 's/^/    | /' "$outputs/installed.out"
 echo "installed run exited $installed_status"
 
 echo "running the same report with the build tree's simulator and probe, for reference"
 build_status=0
-run_report "$build_sim" "$topology" "$build_probe" "$work/build.out" || build_status=$?
+probe_prefix=(env)
+probe_args=()
+run_report "$build_sim" "$topology" "$build_probe" "$outputs/build.out" || build_status=$?
 echo "build-tree run exited $build_status"
 
 failures=0
@@ -74,21 +90,21 @@ fail() { failures=$((failures + 1)); echo "FAIL $1"; }
 # marks it). Anything else means the probe, the plug-in or the simulator did not run.
 if [ "$installed_status" -gt 1 ]; then
     fail "installed run exited $installed_status; its standard error:"
-    sed 's/^/    | /' "$work/installed.out.err"
+    sed 's/^/    | /' "$outputs/installed.out.err"
 fi
 [ "$installed_status" -eq "$build_status" ] ||
     fail "installed run exited $installed_status, the build tree's $build_status"
-grep -Fx "plug-in: $root_seen_as/usr/$libdir/libTsMPIO_HDLM.so" "$work/installed.out" >/dev/null ||
-    fail "the installed probe did not load the installed plug-in"
+grep -Fx "plug-in: $root_seen_as/usr/$libdir/$plugin_folder/libTsMPIO_HDLM.so" "$outputs/installed.out" >/dev/null ||
+    fail "the installed probe did not load the installed $plugin_folder plug-in"
 
-disks="$(grep -Eo '^/dev/sddlm[a-z]+ +disk' "$work/build.out" | awk '{print $1}' || true)"
-[ -n "$disks" ] || fail "the build tree's report lists no HDLM disk; see its output in $work/build.out"
+disks="$(grep -Eo '^/dev/sddlm[a-z]+ +disk' "$outputs/build.out" | awk '{print $1}' || true)"
+[ -n "$disks" ] || fail "the build tree's report lists no HDLM disk; see its output in $outputs/build.out"
 for disk in $disks; do
-    grep -E "^$disk +disk" "$work/installed.out" >/dev/null || fail "the installed report lacks $disk"
+    grep -E "^$disk +disk" "$outputs/installed.out" >/dev/null || fail "the installed report lacks $disk"
 done
-if ! diff <(normalise <"$work/build.out") <(normalise <"$work/installed.out") >"$work/report.diff"; then
+if ! diff <(normalise <"$outputs/build.out") <(normalise <"$outputs/installed.out") >"$outputs/report.diff"; then
     fail "the installed report differs from the build tree's (- build tree, + installed):"
-    grep '^[<>]' "$work/report.diff" | sed 's/^</    -/; s/^>/    +/'
+    grep '^[<>]' "$outputs/report.diff" | sed 's/^</    -/; s/^>/    +/'
 fi
 
 [ "$failures" -eq 0 ] || exit 1

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -16,9 +17,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "temp_dir.h"
+
 namespace {
 
-// Runs argv with the given environment and working directory; returns (status, stdout).
+// Runs argv with the given environment and working directory; returns (status, stdout and stderr).
 std::pair<int, std::string> run(const std::vector<std::string>& args,
                                 const std::vector<std::string>& env, const char* cwd) {
     int out[2];
@@ -26,6 +29,7 @@ std::pair<int, std::string> run(const std::vector<std::string>& args,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
     posix_spawn_file_actions_addchdir_np(&actions, cwd);
     std::vector<char*> argv, envp;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -120,6 +124,29 @@ TEST(PluginExports, LoadsFromAnyFolderWithoutLibraryPath) {
         EXPECT_EQ(status, 0);
         EXPECT_EQ(text, "Tessarine: HDS HDLM MPIO\n");
     }
+}
+
+// Beside host libraries of the other std::string ABI the plug-in's imports are missing. Bound at
+// dlopen in every mode, it is refused there, naming the symbol, and the host goes on; bound lazily,
+// RTLD_LAZY would load it and its first call would end the host ("symbol lookup error", 127).
+TEST(PluginExports, BesideLibrariesOfTheOtherAbiDlopenFailsNamingTheSymbol) {
+#ifndef OLD_ABI_LIBS
+    GTEST_SKIP() << "this tree builds no old-ABI stand-ins (a sanitizer tree)";
+#else
+    const testsupport::TempDir dir("other-abi");
+    for (const char* lib : {"libTsLib.so", "libZoUtils.so", "libkpartx.so"})
+        std::filesystem::copy_file(std::string(OLD_ABI_LIBS) + "/" + lib, dir / lib);
+    std::filesystem::copy_file(PLUGIN_PATH, dir / "libTsMPIO_HDLM.so");
+    for (const char* mode : {"--lazy", "--now"}) {
+        SCOPED_TRACE(mode);
+        std::vector<std::string> args = {DLOPEN_CHECK, mode, dir.file("libTsMPIO_HDLM.so")};
+        if (std::string(mode) == "--now") args.erase(args.begin() + 1);
+        const auto [status, text] = run(args, environmentWithout("LD_LIBRARY_PATH"), "/");
+        EXPECT_EQ(status, 1) << text;
+        EXPECT_THAT(text, ::testing::HasSubstr("dlopen failed: "));
+        EXPECT_THAT(text, ::testing::ContainsRegex("undefined symbol: _Z[0-9A-Za-z_]*__cxx11"));
+    }
+#endif
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST(ProbeLoad, MissingEntryPointIsRefusedWhateverTheCommand) {
 // Without --plugin the probe looks beside itself: <prefix>/lib, then the installed places.
 struct LayoutCase {
     const char* name;
-    const char* pluginDir;  // under <prefix>/lib, "" for none
+    const char* pluginDir;  // under <prefix>
 };
 
 std::ostream& operator<<(std::ostream& out, const LayoutCase& c) {
@@ -87,7 +87,7 @@ TEST_P(ProbeDefaultPlugin, FindsThePluginFromItsOwnLocation) {
     fs::create_directories(prefix / "bin");
     // /proc/self/exe resolves links, so the binary itself is copied.
     fs::copy_file(ProbeSandbox::kProbeBinary, prefix / "bin" / "mpio-probe");
-    fs::path pluginDir = prefix / "lib" / GetParam().pluginDir;
+    fs::path pluginDir = prefix / GetParam().pluginDir;
     fs::create_directories(pluginDir);
     fs::copy_file(ProbeSandbox::kFakePlugin, pluginDir / "libTsMPIO_HDLM.so");
 
@@ -100,8 +100,10 @@ TEST_P(ProbeDefaultPlugin, FindsThePluginFromItsOwnLocation) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ProbeDefaultPlugin,
-    testing::Values(LayoutCase{"build_tree", ""}, LayoutCase{"multiarch", MPIO_PROBE_MULTIARCH},
-                    LayoutCase{"private", MPIO_PROBE_MULTIARCH "/tsmpio-hdlm"}),
+    testing::Values(LayoutCase{"build_tree", "lib"},
+                    LayoutCase{"deb", "lib/" MPIO_PROBE_MULTIARCH "/tsmpio-hdlm-plugin"},
+                    LayoutCase{"rpm", "lib64/tsmpio-hdlm-plugin"},
+                    LayoutCase{"library_folder", "lib/" MPIO_PROBE_MULTIARCH}),
     [](const testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
 TEST(ProbeDefaultPlugin, NamesEveryPathTriedWhenNoneHolds) {
@@ -114,7 +116,7 @@ TEST(ProbeDefaultPlugin, NamesEveryPathTriedWhenNoneHolds) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find((prefix / "lib" / "libTsMPIO_HDLM.so").string()), std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find((prefix / "lib" / MPIO_PROBE_MULTIARCH / "libTsMPIO_HDLM.so").string()),
+    EXPECT_NE(r.err.find((prefix / "lib64" / "tsmpio-hdlm-plugin" / "libTsMPIO_HDLM.so").string()),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("--plugin PATH"), std::string::npos);

@@ -50,18 +50,18 @@ const std::vector<CommandSpec>& commandTable() {
 // --- where the plug-in lies when no --plugin is given -----------------------------------------
 
 const char* const kPluginFile = "libTsMPIO_HDLM.so";
-// The folder where an install keeps the project's own libraries apart from the system's.
-const char* const kPrivateLibDir = "tsmpio-hdlm";
+// The plug-in's own folder in an install: under lib/<multiarch> (.deb) or lib64 (.rpm).
+const char* const kPluginDir = "tsmpio-hdlm-plugin";
 
 std::vector<std::string> defaultPluginCandidates(const std::string& binaryDir) {
-    // <prefix>/bin/mpio-probe: the plug-in lies under <prefix>/lib.
-    const std::string lib = std::filesystem::path(binaryDir).parent_path().string() + "/lib/";
-    const std::string multiarch = MPIO_PROBE_MULTIARCH;
+    // <prefix>/bin/mpio-probe: the plug-in lies under <prefix>/lib or <prefix>/lib64.
+    const std::string prefix = std::filesystem::path(binaryDir).parent_path().string();
+    const std::string multiarch = prefix + "/lib/" + MPIO_PROBE_MULTIARCH + "/";
     return {
-        lib + kPluginFile,                    // build tree: build/bin, build/lib
-        lib + multiarch + "/" + kPluginFile,  // installed: /usr/lib/<multiarch>
-        lib + multiarch + "/" + kPrivateLibDir + "/" + kPluginFile,  // installed, private folder
-        lib + kPrivateLibDir + "/" + kPluginFile,                    // installed, no multiarch
+        prefix + "/lib/" + kPluginFile,                       // build tree: build/bin, build/lib
+        multiarch + kPluginDir + "/" + kPluginFile,           // installed from the .deb
+        prefix + "/lib64/" + kPluginDir + "/" + kPluginFile,  // installed from the .rpm
+        multiarch + kPluginFile,                              // installed in the library folder
     };
 }
 
