@@ -4,7 +4,6 @@
 #   tools   mpio-probe, hdlm-sim, their manual pages, the shipped topologies, and the stand-ins of the host's
 #           libraries in a private folder, so they never shadow a host's own libTsLib/libZoUtils/
 #           libkpartx.
-# Every rule is guarded: the tree configures while parts of it are still missing.
 
 include(${CMAKE_CURRENT_LIST_DIR}/InstallDirs.cmake)
 # cpack and `make install` install what is built and never start a build of the whole tree
@@ -32,17 +31,15 @@ function(component_docs component package)
 endfunction()
 
 # --- plugin -----------------------------------------------------------------------------------
-if(TARGET TsMPIO_HDLM)
-  # The target keeps RUNPATH $ORIGIN: on a host the agent has loaded its own libraries already.
-  component_docs(plugin tsmpio-hdlm-plugin)
-  install(TARGETS TsMPIO_HDLM LIBRARY DESTINATION ${TSMPIO_PLUGIN_DIR} COMPONENT plugin)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tsmpio-hdlm-plugin COMPONENT plugin)
-  component_docs(dev "\${TSMPIO_DEV_PACKAGE}")
-  install(FILES ${PROJECT_SOURCE_DIR}/include/TsMPIO_HDLM.h
-    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
-  list(APPEND TSMPIO_INSTALLED_COMPONENTS plugin dev)
-endif()
+# The target keeps RUNPATH $ORIGIN: on a host the agent has loaded its own libraries already.
+component_docs(plugin tsmpio-hdlm-plugin)
+install(TARGETS TsMPIO_HDLM LIBRARY DESTINATION ${TSMPIO_PLUGIN_DIR} COMPONENT plugin)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tsmpio-hdlm-plugin COMPONENT plugin)
+component_docs(dev "\${TSMPIO_DEV_PACKAGE}")
+install(FILES ${PROJECT_SOURCE_DIR}/include/TsMPIO_HDLM.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+list(APPEND TSMPIO_INSTALLED_COMPONENTS plugin dev)
 # The plug-in for agents of the old std::string ABI, in a folder of its own: both plug-ins can be
 # installed, and the agent loads the one of its ABI by path.
 if(TARGET TsMPIO_HDLM_old_abi)
@@ -54,15 +51,7 @@ endif()
 
 # --- tools ------------------------------------------------------------------------------------
 component_docs(tools tsmpio-hdlm-tools)
-set(_standins "")
-foreach(lib TsLib ZoUtils kpartx)
-  if(TARGET ${lib})
-    list(APPEND _standins ${lib})
-  endif()
-endforeach()
-if(_standins)
-  install(TARGETS ${_standins} LIBRARY DESTINATION ${TSMPIO_PRIVATE_LIBDIR} COMPONENT tools)
-endif()
+install(TARGETS TsLib ZoUtils kpartx LIBRARY DESTINATION ${TSMPIO_PRIVATE_LIBDIR} COMPONENT tools)
 # With the old-ABI plug-in, the stand-ins of an old-ABI agent to run it with, in old-abi/ (the
 # probe then loads them by LD_LIBRARY_PATH).
 if(TARGET TsMPIO_HDLM_old_abi)
@@ -70,42 +59,14 @@ if(TARGET TsMPIO_HDLM_old_abi)
     LIBRARY DESTINATION ${TSMPIO_PRIVATE_LIBDIR}/old-abi COMPONENT tools)
 endif()
 
-if(TARGET mpio-probe)
-  # The plug-in finds its host libraries only among those already loaded (its RUNPATH is $ORIGIN,
-  # the library folder), as it does in the agent. So the probe links the stand-ins itself, found
-  # through a RUNPATH relative to the installed binary; the build tree keeps its own build RPATH.
-  if(_standins STREQUAL "TsLib;ZoUtils;kpartx")
-    target_link_libraries(mpio-probe PRIVATE ${_standins})
-    # The probe calls none of them; keep them NEEDED all the same.
-    target_link_options(mpio-probe PRIVATE LINKER:--no-as-needed)
-  endif()
-  # One binary goes into both formats: it looks in the .deb's folder, then in the .rpm's.
-  set(_probe_runpath "")
-  foreach(libdir ${CMAKE_INSTALL_LIBDIR} ${TSMPIO_RPM_LIBDIR})
-    file(RELATIVE_PATH _probe_to_private
-      "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_PREFIX}/${libdir}/tsmpio-hdlm")
-    list(APPEND _probe_runpath "$ORIGIN/${_probe_to_private}")
-  endforeach()
-  list(REMOVE_DUPLICATES _probe_runpath)
-  string(REPLACE ";" ":" _probe_runpath "${_probe_runpath}")
-  set_target_properties(mpio-probe PROPERTIES INSTALL_RPATH "${_probe_runpath}")
-  install(TARGETS mpio-probe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
-endif()
-
-if(TARGET hdlm-sim)
-  # One binary: it links itself as dlnkmgr inside the simulated host, so no helpers go to libexec.
-  install(TARGETS hdlm-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
-endif()
-
-if(EXISTS ${PROJECT_SOURCE_DIR}/sim/topologies)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/sim/topologies/
-    DESTINATION ${TSMPIO_TOPOLOGY_DIR} COMPONENT tools
-    FILES_MATCHING PATTERN "*.json")
-endif()
-
-if(_standins OR TARGET mpio-probe OR TARGET hdlm-sim)
-  include(${CMAKE_CURRENT_LIST_DIR}/ManPages.cmake)
-  list(APPEND TSMPIO_INSTALLED_COMPONENTS tools)
-endif()
+# mpio-probe's RUNPATH to the stand-ins' folder is set with its link line (tools/mpio-probe/).
+install(TARGETS mpio-probe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+# One binary: it links itself as dlnkmgr inside the simulated host, so no helpers go to libexec.
+install(TARGETS hdlm-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/sim/topologies/
+  DESTINATION ${TSMPIO_TOPOLOGY_DIR} COMPONENT tools
+  FILES_MATCHING PATTERN "*.json")
+include(${CMAKE_CURRENT_LIST_DIR}/ManPages.cmake)
+list(APPEND TSMPIO_INSTALLED_COMPONENTS tools)
 
 include(${CMAKE_CURRENT_LIST_DIR}/Packaging.cmake)

@@ -3,16 +3,15 @@
 # the same as the .debs'), how the installed binaries find their libraries, and the installed probe
 # loading the installed plug-in.
 #
-#   check_contents.sh WORK_DIR BUILD_DIR SOURCE_DIR LIBDIR VERSION BUILD_PROBE HAVE_SIM [RPM_LIBDIR [OLD_ABI]]
+#   check_contents.sh WORK_DIR BUILD_DIR SOURCE_DIR LIBDIR VERSION BUILD_PROBE [RPM_LIBDIR [OLD_ABI]]
 #     LIBDIR       the .debs' library folder under the prefix (e.g. lib/x86_64-linux-gnu)
 #     RPM_LIBDIR   the .rpms' (lib64)
 #     OLD_ABI      1 when the packages include the old-ABI plug-in (the released ones)
 #     BUILD_PROBE  the build tree's mpio-probe, whose answers the installed one must repeat
-#     HAVE_SIM     1 when this tree builds hdlm-sim
 set -euo pipefail
 
-work="$1" build="$2" source="$3" libdir="$4" version="$5" build_probe="$6" have_sim="$7"
-rpm_libdir="${8:-lib64}" old_abi="${9:-0}"
+work="$1" build="$2" source="$3" libdir="$4" version="$5" build_probe="$6"
+rpm_libdir="${7:-lib64}" old_abi="${8:-0}"
 root="$work/root"
 arch="$(dpkg --print-architecture)"
 failures=0
@@ -57,9 +56,7 @@ expect "tools package depends on the plug-in of its own version" \
 expect "development package depends on the plug-in of its own version" \
     contains "$(field "$dev_deb" Depends)" "tsmpio-hdlm-plugin (= $version)"
 expect "tools package depends on libblkid1 (libkpartx's partition reader)" contains "$tools_depends" libblkid1
-if [ "$have_sim" = 1 ]; then
-    expect "tools package depends on libfdisk1 (hdlm-sim's table writer)" contains "$tools_depends" libfdisk1
-fi
+expect "tools package depends on libfdisk1 (hdlm-sim's table writer)" contains "$tools_depends" libfdisk1
 
 # --- exact file lists -------------------------------------------------------------------------
 files_of() { dpkg-deb --fsys-tarfile "$1" | tar -t | grep -v '/$' | sed 's|^\./||' | sort; }
@@ -79,7 +76,7 @@ expected_tools="$(
         "usr/$libdir/tsmpio-hdlm/libZoUtils.so" \
         "usr/$libdir/tsmpio-hdlm/libkpartx.so"
     echo usr/share/man/man1/mpio-probe.1.gz
-    [ "$have_sim" = 1 ] && printf '%s\n' usr/bin/hdlm-sim usr/share/man/man1/hdlm-sim.1.gz
+    printf '%s\n' usr/bin/hdlm-sim usr/share/man/man1/hdlm-sim.1.gz
     [ "$old_abi" = 1 ] && printf "usr/$libdir/tsmpio-hdlm/old-abi/%s\n" libTsLib.so libZoUtils.so libkpartx.so
     for t in "$source"/sim/topologies/*.json; do
         [ -e "$t" ] && echo "usr/share/tsmpio-hdlm/topologies/$(basename "$t")"
@@ -197,9 +194,7 @@ subcommands_on_page() {  # the items of the rendered page's "Subcommands:" subse
     awk 'tolower($0) ~ /^ +subcommands:$/ {on = 1; next} on && /^ {0,3}[^ ]/ {exit}
          on && /^ {7}[^ ]/ {print $1}'
 }
-tools_with_pages=(mpio-probe)
-[ "$have_sim" = 1 ] && tools_with_pages+=(hdlm-sim)
-for tool in "${tools_with_pages[@]}"; do
+for tool in mpio-probe hdlm-sim; do
     page="$root/usr/share/man/man1/$tool.1.gz"
     rendered="$(MANWIDTH=100 man -l "$page" 2>&1)" || rendered=""
     expect "man -l renders $tool.1.gz with its NAME line" \

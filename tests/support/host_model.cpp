@@ -1,7 +1,6 @@
 #include "host_model.h"
 
 #include <algorithm>
-#include <fstream>
 #include <set>
 #include <stdexcept>
 
@@ -10,12 +9,6 @@
 namespace topology {
 
 using nlohmann::json;
-
-HostModel HostModel::fromFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw std::runtime_error("cannot read the topology " + path);
-    return fromJson(json::parse(in));
-}
 
 HostModel HostModel::fromJson(const json& topology) {
     if (topology.contains("recording"))

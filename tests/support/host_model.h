@@ -45,7 +45,6 @@ struct ExpectedPartition {
 
 class HostModel {
 public:
-    static HostModel fromFile(const std::string& path);
     static HostModel fromJson(const nlohmann::json& topology);
 
     // What `dlnkmgr delete -path -s` and `add -path -s` do to the host.
