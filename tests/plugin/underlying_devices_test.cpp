@@ -38,6 +38,8 @@ TEST_F(UnderlyingDevicesTest, WholeDiskAsksForItsOwnPaths) {
     EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory, cmd::paths("sddlmab")));
     EXPECT_THAT(host_double::logs(), IsEmpty());
     EXPECT_EQ(errorCode, 4711);
+    // The filter is the system's own text, to the space; the simulator's tests take it from here.
+    EXPECT_EQ(cmd::itemFilter, "grep sd |  awk '{print $(NF-11)}' ");
 }
 
 TEST_F(UnderlyingDevicesTest, PartitionStandsForItsDisk) {

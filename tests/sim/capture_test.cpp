@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "dlnkmgr/state_file.h"
+#include "plugin_commands.h"
 #include "sandbox/partition_image.h"
 #include "sim_fixtures.h"
 #include "topology/numbering.h"
@@ -118,11 +119,10 @@ TEST_F(Capture, ReplayAnswersAsRecorded) {
     EXPECT_EQ(lu.status, 3);
     EXPECT_EQ(lu.out, t.recording->commands["view -lu"].out);
     EXPECT_EQ(lu.err, "odd\n");
-    EXPECT_EQ(
-        simtest::sh("dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ",
-                    replayEnv)
-            .out,
-        "/dev/sdd\n/dev/sdh\n");
+    EXPECT_EQ(simtest::sh("dlnkmgr view -lu -item -hdev sddlmab | " + plugin_commands::itemFilter,
+                          replayEnv)
+                  .out,
+              "/dev/sdd\n/dev/sdh\n");
     EXPECT_NE(
         simtest::sh("dlnkmgr view -lu -item -hdev sddlmzz", replayEnv).out.find("KAPL01018-W"),
         std::string::npos);

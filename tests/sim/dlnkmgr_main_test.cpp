@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "dlnkmgr/state_file.h"
+#include "plugin_commands.h"
 #include "sim_fixtures.h"
 
 namespace {
@@ -52,7 +53,7 @@ TEST_F(Dlnkmgr, ViewsEndWithTheCompletionLineAndSucceed) {
 TEST_F(Dlnkmgr, PluginPipelinesThroughTheExecutable) {
     EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';").out,
               "sddlmaa\nsddlmab\nsddlmac\nsddlmad\n");
-    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ").out,
+    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmab | " + plugin_commands::itemFilter).out,
               "/dev/sdd\n/dev/sdh\n");
 }
 
@@ -185,7 +186,7 @@ TEST_F(Dlnkmgr, RefreshDropsGonePathsAndTakesOverNewOnes) {
     auto del = run("dlnkmgr delete -path -s");
     EXPECT_EQ(del.status, 0);
     EXPECT_NE(del.out.find("Operation name = delete"), std::string::npos);
-    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmad | grep sd |  awk '{print $(NF-11)}' ").out,
+    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmad | " + plugin_commands::itemFilter).out,
               "/dev/sdf\n/dev/sdm\n/dev/sdn\n");
     EXPECT_EQ(run("dlnkmgr view -lu | grep -c -- ' - '").out, "0\n");
     // Nothing HDLM shows changed on disk: the gone device was never in /proc/partitions.
@@ -265,7 +266,7 @@ TEST_F(Dlnkmgr, FaultsFailReplaceDelayAndHang) {
     EXPECT_EQ(hang.status, 124);
 
     auto start = std::chrono::steady_clock::now();
-    auto slow = run("dlnkmgr view -lu -item -hdev sddlmaa | grep sd |  awk '{print $(NF-11)}' ");
+    auto slow = run("dlnkmgr view -lu -item -hdev sddlmaa | " + plugin_commands::itemFilter);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
     EXPECT_EQ(slow.out, "/dev/sdc\n/dev/sdg\n");
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dlnkmgr/dlnkmgr_text.h"
+#include "plugin_commands.h"
 #include "sim_fixtures.h"
 #include "topology/numbering.h"
 
@@ -68,14 +69,14 @@ TEST(DlnkmgrText, ItemViewPipelineYieldsDeviceColumnOnlyWithElevenTrailingColumn
         t.dlnkmgr.itemTrailingColumns = c.trailing;
         auto text = sim::renderLuItemView(t, c.hdev);
         ASSERT_TRUE(text);
-        EXPECT_EQ(pipe(dir, *text, "grep sd |  awk '{print $(NF-11)}' "), c.expected);
+        EXPECT_EQ(pipe(dir, *text, plugin_commands::itemFilter), c.expected);
     }
     // One column fewer: the first line yields the HDevName, the continuation line has only
     // 11 fields, so $(0) is the whole line.
     sim::Topology t = preparedDemo();
     t.dlnkmgr.itemTrailingColumns = 10;
-    std::string out = pipe(dir, *sim::renderLuItemView(t, std::string("sddlmab")),
-                           "grep sd |  awk '{print $(NF-11)}' ");
+    std::string out =
+        pipe(dir, *sim::renderLuItemView(t, std::string("sddlmab")), plugin_commands::itemFilter);
     EXPECT_EQ(out.substr(0, out.find('\n')), "sddlmab");
     EXPECT_NE(out.find("/dev/sdh"), std::string::npos);
     EXPECT_NE(out.find("Offline(E)"), std::string::npos);
@@ -97,9 +98,9 @@ TEST(DlnkmgrText, GoneDeviceByNameWhenAsked) {
     sim::Topology t = preparedDemo();
     t.dlnkmgr.goneDeviceAsDash = false;
     simtest::TempDir dir;
-    EXPECT_EQ(pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")),
-                   "grep sd |  awk '{print $(NF-11)}' "),
-              "/dev/sdf\n/dev/sdj\n/dev/sdm\n/dev/sdn\n");
+    EXPECT_EQ(
+        pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")), plugin_commands::itemFilter),
+        "/dev/sdf\n/dev/sdj\n/dev/sdm\n/dev/sdn\n");
 }
 
 TEST(DlnkmgrText, ManagerViewAndCompletionLine) {

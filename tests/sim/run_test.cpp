@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "plugin_commands.h"
 #include "sim_fixtures.h"
 #include "topology/proc_format.h"
 
@@ -62,7 +63,9 @@ TEST_F(SimRun, DemoHostShowsProcDevAndDlnkmgr) {
         "cat /proc/partitions | grep \"sddlm\" | awk '{print $1\" \"$2\" \"$4}'; echo --;"
         "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'; echo --;"
         "command -v dlnkmgr; dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';"
-        "dlnkmgr view -lu -item -hdev sddlmab | grep sd |  awk '{print $(NF-11)}' ; echo --;"
+        "dlnkmgr view -lu -item -hdev sddlmab | " +
+        plugin_commands::itemFilter +
+        "; echo --;"
         "stat -c '%n %F %t:%T' /dev/sddlm* /dev/sdc /dev/sdc5 /dev/sdq 2>&1 | sed 's/^stat: //'; "
         "echo --;"
         "for n in null zero full random urandom tty ptmx; do [ -c /dev/$n ] || echo missing $n; "
@@ -172,8 +175,12 @@ TEST_F(SimRun, RefreshChangesViewsProcAndDev) {
     auto r = simRun(
         "dlnkmgr delete -path -s >/dev/null && dlnkmgr add -path -s >/dev/null &&"
         "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}' &&"
-        "dlnkmgr view -lu -item -hdev sddlmac | grep sd |  awk '{print $(NF-11)}' &&"
-        "dlnkmgr view -lu -item -hdev sddlmad | grep sd |  awk '{print $(NF-11)}' &&"
+        "dlnkmgr view -lu -item -hdev sddlmac | " +
+        plugin_commands::itemFilter +
+        "&&"
+        "dlnkmgr view -lu -item -hdev sddlmad | " +
+        plugin_commands::itemFilter +
+        "&&"
         "grep -c sddlmae /proc/partitions && [ -b /dev/sddlmae ] && echo node");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
@@ -410,7 +417,9 @@ TEST_F(SimRunInOtherRoot, SeesTheSimulatedHostAndItsOwnFiles) {
     // What the plug-in looks at, before and after a refresh: the same in the old root as here.
     const std::string host =
         "dlnkmgr view -sys -msrv | grep -c Alive; dlnkmgr view -lu | grep 'sddlm' | awk '{print "
-        "$2}'; dlnkmgr view -lu -item -hdev sddlmad | grep sd |  awk '{print $(NF-11)}' ;"
+        "$2}'; dlnkmgr view -lu -item -hdev sddlmad | " +
+        plugin_commands::itemFilter +
+        ";"
         "grep sddlm /proc/partitions; cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}';"
         "ls -n /dev/sddlm* | awk '{print $1, $5, $6, $NF}'; dlnkmgr add -path -s | grep -c "
         "KAPL01001-I; ls /dev/sddlmae; blockdev --getsz /dev/sddlmaa1";

@@ -29,11 +29,15 @@ inline const std::string luns =
 inline const std::string deletePaths = "dlnkmgr delete -path -s";
 inline const std::string addPaths = "dlnkmgr add -path -s";
 
+// The filter that takes the Device column from `dlnkmgr view -lu -item`: the simulator's tests
+// run it on the simulated dlnkmgr's text, so that both sides agree on what the plug-in sees.
+inline const std::string itemFilter = "grep sd |  awk '{print $(NF-11)}' ";
 // The path listing of one disk, by its bare name (sddlmaa): the name between these two.
 inline const std::string pathsPrefix = "out=$(dlnkmgr view -lu -item -hdev ";
 inline const std::string pathsFilter =
     ") || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; }; printf '%s\\n' "
-    "\"$out\" | grep sd |  awk '{print $(NF-11)}' ";
+    "\"$out\" | " +
+    itemFilter;
 inline std::string paths(const std::string& bareName) {
     return pathsPrefix + bareName + pathsFilter;
 }
