@@ -96,8 +96,8 @@ set(CPACK_RPM_SPEC_MORE_DEFINE
 %global __provides_exclude_from ^/usr/lib.*/tsmpio-hdlm.*/.*$
 %global _build_id_links none
 %define packager ${TSMPIO_PACKAGE_CONTACT}")
-# No empty scriptlets: the packages need none, and CMake 3.18's own spec writes every one.
-set(CPACK_RPM_USER_BINARY_SPECFILE ${PROJECT_SOURCE_DIR}/packaging/rpm.spec.in)
+# No empty scriptlets: the packages need none, and CMake 3.18's own build recipe writes every one.
+set(CPACK_RPM_USER_BINARY_SPECFILE ${PROJECT_SOURCE_DIR}/packaging/rpm-build-recipe.in)
 set(CPACK_RPM_PLUGIN_PACKAGE_NAME tsmpio-hdlm-plugin)
 set(CPACK_RPM_PLUGIN_PACKAGE_GROUP "System Environment/Libraries")
 set(CPACK_RPM_PLUGIN_OLD_ABI_PACKAGE_NAME tsmpio-hdlm-plugin-oldabi)

@@ -54,7 +54,7 @@ up_to() {  # up_to LIMIT VERSION...: the versions not newer than LIMIT
 
 stub() {  # stub NAME TAGS SECTIONS: builds WORK/stubs/NAME.rpm (no payload but folders and links)
     local name="$1" tags="$2" sections="$3"
-    cat >"$work/stubs/$name.spec" <<EOF
+    cat >"$work/stubs/$name.recipe" <<EOF
 Name: $name
 Version: 1
 Release: 1
@@ -68,7 +68,7 @@ $sections
 EOF
     rpmbuild -bb --quiet --define "_topdir $work/stubs/top" --define "_rpmdir $work/stubs" \
         --define "_build_id_links none" --define "__os_install_post %{nil}" \
-        "$work/stubs/$name.spec" >"$work/stubs/$name.log" 2>&1 ||
+        "$work/stubs/$name.recipe" >"$work/stubs/$name.log" 2>&1 ||
         { cat "$work/stubs/$name.log" >&2; echo "FAIL: rpmbuild could not make the stub $name" >&2; return 1; }
     find "$work/stubs" -name "$name-1-1.*.rpm" | head -n 1
 }
