@@ -7,7 +7,7 @@
 #include <cstring>
 #include <set>
 
-#include "plugin_calls.h"
+#include "guarded_storage.h"
 
 namespace stress {
 namespace {
@@ -18,13 +18,13 @@ std::string bareName(const std::string& path) {
 
 void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
                      const ExpectedDevice& expected, std::vector<std::string>& problems) {
-    const PartitionsAnswer answer = callGetPartitionDevices(api, disk.path, kCapacity);
+    const PartitionsAnswer answer = guarded::Caller(api).partitions(disk.path, kCapacity);
     const std::string call = "getPartitionDevices(" + disk.path + ")";
-    if (!answer.guardsIntact) problems.push_back(call + " wrote past a caller buffer");
+    if (!answer.damage.empty()) problems.push_back(call + " wrote past a caller buffer");
     if (answer.result != static_cast<int>(expected.partitions.size()) ||
         answer.count != answer.result) {
         problems.push_back(call + " = " +
-                           describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+                           describeOutcome(answer) +
                            " count=" + std::to_string(answer.count) + "; the topology has " +
                            std::to_string(expected.partitions.size()) + " partitions");
         return;
@@ -44,21 +44,27 @@ void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
         if (!difference.empty())
             problems.push_back(call + " record " + std::to_string(i) + ": " + difference);
 
-        const PartitionCheck check = callIsPartitionDevice(api, want.devName);
-        if (check.result != 1 || check.parent != disk.path || !check.guardsIntact)
+        const PartitionCheck check = guarded::Caller(api).isPartition(want.devName);
+        if (check.result != 1 || check.parent != disk.path || !check.damage.empty())
             problems.push_back("isPartitionDevice(" + std::string(want.devName) + ") = " +
-                               describeOutcome(check.result, check.errorCode, check.errorMessage) +
+                               describeOutcome(check) +
                                " parent=[" + check.parent + "]; expected 1 and " + disk.path);
     }
 }
 
 }  // namespace
 
-std::string describeOutcome(int result, int errorCode, const std::string& errorMessage) {
-    std::string text = std::to_string(result);
-    if (errorCode != kUntouchedErrorCode) text += " errorCode=" + std::to_string(errorCode);
-    if (!errorMessage.empty()) text += " errorMessage=[" + errorMessage + "]";
+std::string describeOutcome(const Answer& answer) {
+    std::string text = std::to_string(answer.result);
+    if (answer.error.codeWritten()) text += " errorCode=" + std::to_string(answer.error.code);
+    if (answer.error.messageWritten()) text += " errorMessage=[" + answer.error.message + "]";
     return text;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : " ") + item;
+    return "[" + text + "]";
 }
 
 std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expected) {
@@ -80,15 +86,15 @@ std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expecte
 HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedHost& model,
                           std::vector<std::string>& problems) {
     HostSnapshot snapshot;
-    const ListAnswer devices = callGetMPIODevices(api, kCapacity);
+    const ListAnswer devices = guarded::Caller(api).devices(kCapacity);
     std::vector<std::string> expectedNames;
     for (const ExpectedDevice& d : model.devices) expectedNames.push_back("/dev/" + d.name);
     std::vector<std::string> sortedDevices = devices.items;
     std::sort(sortedDevices.begin(), sortedDevices.end());
-    if (devices.result != 0 || sortedDevices != expectedNames || !devices.guardsIntact) {
+    if (devices.result != 0 || sortedDevices != expectedNames || !devices.damage.empty()) {
         problems.push_back(
             "getMPIODevices = " +
-            describeOutcome(devices.result, devices.errorCode, devices.errorMessage) + " " +
+            describeOutcome(devices) + " " +
             joined(devices.items) + "; the topology has " + joined(expectedNames));
         return snapshot;
     }
@@ -109,12 +115,12 @@ HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedH
         disk.major = major(node.st_rdev);
         disk.minor = minor(node.st_rdev);
 
-        const ListAnswer paths = callGetUnderlyingDevices(api, path, kCapacity);
+        const ListAnswer paths = guarded::Caller(api).underlying(path, kCapacity);
         const std::set<std::string> pathSet(paths.items.begin(), paths.items.end());
         if (paths.result != 0 || pathSet != expected->paths ||
-            pathSet.size() != paths.items.size() || !paths.guardsIntact)
+            pathSet.size() != paths.items.size() || !paths.damage.empty())
             problems.push_back("getUnderlyingDevices(" + path + ") = " +
-                               describeOutcome(paths.result, paths.errorCode, paths.errorMessage) +
+                               describeOutcome(paths) +
                                " " + joined(paths.items) + "; the topology has " +
                                joined({expected->paths.begin(), expected->paths.end()}));
         disk.underlying = paths.items;

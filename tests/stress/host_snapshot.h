@@ -6,10 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "plugin_calls.h"
 #include "plugin_library.h"
 #include "topology_model.h"
 
 namespace stress {
+
+using plugin_calls::Answer;
+using plugin_calls::ListAnswer;
+using plugin_calls::PartitionCheck;
+using plugin_calls::PartitionsAnswer;
+
+// Room the calls give for devices, paths and partitions.
+constexpr int kCapacity = 64;
 
 struct DiskAnswers {
     std::string path;  // /dev/sddlmaa
@@ -31,8 +40,10 @@ struct HostSnapshot {
 HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedHost& model,
                           std::vector<std::string>& problems);
 
-// "result=0 errorCode=0 errorMessage=[...]" for failure reports.
-std::string describeOutcome(int result, int errorCode, const std::string& errorMessage);
+// "0 errorCode=0 errorMessage=[...]" for failure reports: the error outputs the call wrote.
+std::string describeOutcome(const Answer& answer);
+// "[a b c]", a list as failure messages show it.
+std::string joined(const std::vector<std::string>& items);
 
 // The fields of two partition records that differ, or empty.
 std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expected);

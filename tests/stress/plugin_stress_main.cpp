@@ -18,7 +18,7 @@
 
 #include "census.h"
 #include "host_snapshot.h"
-#include "plugin_calls.h"
+#include "guarded_storage.h"
 #include "plugin_library.h"
 #include "stress_operations.h"
 #include "topology_model.h"
@@ -116,26 +116,23 @@ int runStress(const Options& options) {
         testsupport::PluginLibrary plugin(options.plugin);
         const testsupport::PluginExports& api = plugin.exports();
 
-        int errorCode = 0;
-        char errorMessage[MAXMPIOERRORLEN] = {};
-        const char* vendor = api.init(nullptr, &errorCode, errorMessage);
-        if (vendor == nullptr) {
-            std::cout << "plugin-stress: init() = null, errorCode " << errorCode << " ["
-                      << errorMessage << "]: is this run inside hdlm-sim?" << std::endl;
+        const plugin_calls::TextAnswer init = guarded::Caller(api).init();
+        if (!init.text) {
+            std::cout << "plugin-stress: init() = null " << stress::describeOutcome(init)
+                      << ": is this run inside hdlm-sim?" << std::endl;
             return 2;
         }
-        std::cout << "plugin-stress: init() = \"" << vendor << "\"" << std::endl;
+        std::cout << "plugin-stress: init() = \"" << *init.text << "\"" << std::endl;
 
         // The topology's pending changes are applied once, alone: every later refresh finds
         // nothing to do, so every answer during the stress has exactly one right value.
         std::vector<std::string> problems;
         stress::takeSnapshot(api, model.beforeRefresh, problems);
         if (!reportProblems("before the first refresh", problems)) return 1;
-        const stress::CallOutcome refreshed = stress::callRefreshMPIO(api);
+        const plugin_calls::Answer refreshed = guarded::Caller(api).refresh();
         if (refreshed.result != 0) {
             std::cout << "plugin-stress: the first refreshMPIO() = "
-                      << stress::describeOutcome(refreshed.result, refreshed.errorCode,
-                                                 refreshed.errorMessage)
+                      << stress::describeOutcome(refreshed)
                       << std::endl;
             return 1;
         }
@@ -148,7 +145,7 @@ int runStress(const Options& options) {
 
         const std::vector<stress::Operation> operations = stress::stressOperations();
         const std::vector<stress::Target> targets = stress::stressTargets(snapshot);
-        const stress::StressContext context{api, snapshot, vendor};
+        const stress::StressContext context{api, snapshot, *init.text};
         std::vector<std::atomic<unsigned long>> calls(operations.size());
         FailureLog failures;
         StartGate gate;

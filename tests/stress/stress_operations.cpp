@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "plugin_calls.h"
+#include "guarded_storage.h"
 
 namespace stress {
 namespace {
@@ -31,71 +31,71 @@ std::string mpioDevices(const StressContext& context, const Target&, unsigned ro
     const std::vector<std::string>& devices = context.snapshot.devices;
     const int total = static_cast<int>(devices.size());
     const int capacity = round % 2 == 0 ? kCapacity : 1;
-    const ListAnswer answer = callGetMPIODevices(context.api, capacity);
+    const ListAnswer answer = guarded::Caller(context.api).devices(capacity);
     const int wantResult = total > capacity ? total : 0;
     const std::vector<std::string> want(devices.begin(),
                                         devices.begin() + std::min(total, capacity));
-    if (answer.result != wantResult || answer.items != want || !answer.guardsIntact)
+    if (answer.result != wantResult || answer.items != want || !answer.damage.empty())
         return "getMPIODevices(capacity " + std::to_string(capacity) +
-               ") = " + describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+               ") = " + describeOutcome(answer) +
                " " + joined(answer.items) + "; expected " + std::to_string(wantResult) + " " +
-               joined(want) + (answer.guardsIntact ? "" : "; wrote past a caller buffer");
+               joined(want) + (answer.damage.empty() ? "" : "; wrote outside a caller buffer: " + answer.damage);
     return {};
 }
 
 std::string isMpio(const StressContext& context, const Target& target, unsigned) {
-    const CallOutcome answer = callIsMPIODevice(context.api, target.path);
+    const Answer answer = guarded::Caller(context.api).isMpio(target.path);
     const int want = isHdlm(target) ? 1 : 0;
-    if (answer.result != want || answer.errorCode != kUntouchedErrorCode)
+    if (answer.result != want || answer.error.codeWritten())
         return called("isMPIODevice", target) + " = " +
-               describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+               describeOutcome(answer) +
                "; expected " + std::to_string(want);
     return {};
 }
 
 // A partition stands for its disk; a device of no HDLM disk gives -6.
 std::string underlying(const StressContext& context, const Target& target, unsigned) {
-    const ListAnswer answer = callGetUnderlyingDevices(context.api, target.path, kCapacity);
+    const ListAnswer answer = guarded::Caller(context.api).underlying(target.path, kCapacity);
     const bool hdlm = isHdlm(target);
     const std::vector<std::string> want =
         hdlm ? context.snapshot.disks[target.disk].underlying : std::vector<std::string>{};
     const int wantResult = hdlm ? 0 : -6;
-    if (answer.result != wantResult || answer.items != want || !answer.guardsIntact)
+    if (answer.result != wantResult || answer.items != want || !answer.damage.empty())
         return called("getUnderlyingDevices", target) + " = " +
-               describeOutcome(answer.result, answer.errorCode, answer.errorMessage) + " " +
+               describeOutcome(answer) + " " +
                joined(answer.items) + "; expected " + std::to_string(wantResult) + " " +
-               joined(want) + (answer.guardsIntact ? "" : "; wrote past a caller buffer");
+               joined(want) + (answer.damage.empty() ? "" : "; wrote outside a caller buffer: " + answer.damage);
     return {};
 }
 
 // Every refresh after the first finds nothing to do: it succeeds and changes no answer.
 std::string refresh(const StressContext& context, const Target&, unsigned) {
-    const CallOutcome answer = callRefreshMPIO(context.api);
-    if (answer.result != 0 || answer.errorCode != 0 || !answer.errorMessage.empty())
+    const Answer answer = guarded::Caller(context.api).refresh();
+    if (answer.result != 0 || answer.error.code != 0 || !answer.error.message.empty())
         return "refreshMPIO() = " +
-               describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+               describeOutcome(answer) +
                "; expected 0 with errorCode 0";
     return {};
 }
 
 std::string deleteDevice(const StressContext& context, const Target& target, unsigned) {
-    const CallOutcome answer = callDeleteMPIODevice(context.api, target.path);
-    if (answer.result != 0 || answer.errorCode != kUntouchedErrorCode)
+    const Answer answer = guarded::Caller(context.api).deleteDevice(target.path);
+    if (answer.result != 0 || answer.error.codeWritten())
         return called("deleteMPIODevice", target) + " = " +
-               describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+               describeOutcome(answer) +
                "; expected 0, nothing done";
     return {};
 }
 
 std::string isPartition(const StressContext& context, const Target& target, unsigned) {
-    const PartitionCheck answer = callIsPartitionDevice(context.api, target.path);
+    const PartitionCheck answer = guarded::Caller(context.api).isPartition(target.path);
     const bool partition = target.kind == TargetKind::Partition;
     const int want = partition ? 1 : 0;
     const bool parentRight =
         !partition || answer.parent == context.snapshot.disks[target.disk].path;
-    if (answer.result != want || !parentRight || !answer.guardsIntact)
+    if (answer.result != want || !parentRight || !answer.damage.empty())
         return called("isPartitionDevice", target) + " = " +
-               describeOutcome(answer.result, answer.errorCode, answer.errorMessage) + " parent=[" +
+               describeOutcome(answer) + " parent=[" +
                answer.parent + "]; expected " + std::to_string(want) +
                (partition ? " and " + context.snapshot.disks[target.disk].path : "");
     return {};
@@ -103,20 +103,20 @@ std::string isPartition(const StressContext& context, const Target& target, unsi
 
 // A disk gives its records; a partition or another driver's node gives -1.
 std::string partitions(const StressContext& context, const Target& target, unsigned) {
-    const PartitionsAnswer answer = callGetPartitionDevices(context.api, target.path, kCapacity);
+    const PartitionsAnswer answer = guarded::Caller(context.api).partitions(target.path, kCapacity);
     const std::string call = called("getPartitionDevices", target);
-    if (!answer.guardsIntact) return call + " wrote past a caller buffer";
+    if (!answer.damage.empty()) return call + " wrote past a caller buffer";
     if (target.kind != TargetKind::Disk) {
         if (answer.result != -1)
             return call + " = " +
-                   describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+                   describeOutcome(answer) +
                    "; expected -1";
         return {};
     }
     const std::vector<TsPartInfo>& want = context.snapshot.disks[target.disk].partitions;
     if (answer.result != static_cast<int>(want.size()) || answer.count != answer.result)
         return call + " = " +
-               describeOutcome(answer.result, answer.errorCode, answer.errorMessage) +
+               describeOutcome(answer) +
                " count=" + std::to_string(answer.count) + "; expected " +
                std::to_string(want.size());
     for (size_t i = 0; i < want.size(); ++i) {

@@ -1,5 +1,5 @@
 // mpio-probe in three stages: call the plug-in's entry points into a model of what it answered
-// (plugin_calls.cpp), then show that model as text (text_output.cpp) or JSON (json_output.cpp).
+// (call_outcomes.cpp), then show that model as text (text_output.cpp) or JSON (json_output.cpp).
 // main.cpp holds the command line.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "plugin_calls.h"
 #include "plugin_loader.h"
 
 namespace probe {
@@ -22,7 +23,7 @@ struct CallOutcome {
     std::optional<std::string> text;
     long long result = 0;
     bool failed = false;  // the entry point reported a failure by its own rules
-    // Both start at 0 / empty before every call, so whatever they hold was written by this call.
+    // 0 / empty when the call left them alone, so whatever they hold was written by this call.
     int errorCode = 0;
     std::string errorMessage;
 
@@ -124,26 +125,26 @@ struct CapacityPolicy {
     bool fixed = false;  // --capacity: never retry with a bigger array
 };
 
-// Calls the plug-in's entry points the way a host does: caller-owned buffers of the header's sizes,
-// error outputs cleared before every call, one retry of a list call that says it needs more room.
+// Calls the plug-in's entry points through the hosts' call kit (plain storage, one retry of a
+// list call that says it needs more room) and keeps what the probe shows of each answer.
 class PluginCaller {
 public:
-    PluginCaller(const plugin_loader::EntryPoints& entry, CapacityPolicy policy)
-        : entry_(entry), policy_(policy) {}
+    PluginCaller(const plugin_loader::EntryPoints& entry, CapacityPolicy policy);
 
-    CallOutcome vendor() const;
-    CallOutcome init() const;
-    ListOutcome devices() const;
-    IsMpioAnswer isMpio(const std::string& device) const;
-    ListOutcome underlying(const std::string& device) const;
-    PartitionCheck isPartition(const std::string& device) const;
-    PartitionsOutcome partitions(const std::string& device) const;
-    CallOutcome refresh() const;
-    CallOutcome deleteDevice(const std::string& device) const;
+    CallOutcome vendor();
+    CallOutcome init();
+    ListOutcome devices();
+    IsMpioAnswer isMpio(const std::string& device);
+    ListOutcome underlying(const std::string& device);
+    PartitionCheck isPartition(const std::string& device);
+    PartitionsOutcome partitions(const std::string& device);
+    CallOutcome refresh();
+    CallOutcome deleteDevice(const std::string& device);
 
 private:
-    const plugin_loader::EntryPoints& entry_;
-    CapacityPolicy policy_;
+    plugin_calls::PlainStorage storage_;
+    plugin_calls::Caller caller_;
+    plugin_calls::Capacity capacity_;
 };
 
 struct ProbeOptions {
@@ -158,7 +159,7 @@ CommandResult runCommand(const plugin_loader::LoadedPlugin& plugin, const ProbeO
 
 // The report: vendor, device list, and for each device its paths and its partitions, each
 // partition checked with isPartitionDevice.
-ReportOutcome buildReport(const PluginCaller& caller);
+ReportOutcome buildReport(PluginCaller& caller);
 
 // The exit status: 0 success, 1 a failure or a negative answer from the plug-in, 2 a usage error
 // or a plug-in that cannot be loaded (decided before any call).

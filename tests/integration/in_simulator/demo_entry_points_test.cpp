@@ -16,7 +16,7 @@ constexpr const char* kVendor = "Tessarine: HDS HDLM MPIO";
 class DemoHost : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(host().initResult, nullptr) << "init failed on the simulated host";
+        ASSERT_TRUE(host().init.text) << "init failed on the simulated host";
         ASSERT_FALSE(model().deviceNames().empty()) << "the topology gives HDLM no device";
     }
     static HostUnderTest& host() { return hostUnderTest(); }
@@ -29,12 +29,11 @@ protected:
 };
 
 TEST_F(DemoHost, InitReturnsTheVendorStringAndWritesNoError) {
-    EXPECT_STREQ(host().initResult, kVendor);
-    EXPECT_EQ(host().initResult, plugin().vendorName())
-        << "init and getVendorName hand out the same text";
+    EXPECT_EQ(host().init.text, kVendor);
+    EXPECT_STREQ(plugin().vendorName(), kVendor) << "init and getVendorName hand out the same text";
     EXPECT_EQ(plugin().exportedVendorName(), plugin().vendorName());
-    EXPECT_TRUE(host().initError.untouched())
-        << host().initError.code << " " << host().initError.message;
+    EXPECT_TRUE(host().init.error.untouched())
+        << host().init.error.code << " " << host().init.error.message;
     // init learnt the loop major, which the simulated /proc/devices names sddlmfdrv.
     std::vector<unsigned> hdlm = blockMajorsOf("sddlmfdrv");
     EXPECT_NE(std::find(hdlm.begin(), hdlm.end(), loopMajor()), hdlm.end());
@@ -62,9 +61,8 @@ TEST_F(DemoHost, DeviceListIsTheTopologysLusWithPaths) {
         EXPECT_EQ(call.items,
                   std::vector<std::string>(expected.begin(), expected.begin() + c.count));
     }
-    std::vector<ListCall> attempts;
-    ListCall retried = plugin().devicesWithRetry(1, &attempts);
-    ASSERT_EQ(attempts.size(), n > 1 ? 2u : 1u);
+    ListCall retried = plugin().devices(plugin_calls::Capacity{1});
+    ASSERT_EQ(retried.attempts.size(), n > 1 ? 2u : 1u);
     EXPECT_EQ(retried.result, 0);
     EXPECT_EQ(retried.items, expected);
 }
@@ -85,9 +83,9 @@ TEST_F(DemoHost, MembershipCoversHdlmDisksAndTheirPartitionsOnly) {
     cases.push_back({"/dev/null", 0});
     cases.push_back({"/dev/sddlmzz", 0});  // no such node
     for (const Case& c : cases) {
-        ErrorOutputs error;
-        EXPECT_EQ(plugin().isMpio(c.device, error), c.answer) << c.device;
-        EXPECT_TRUE(error.untouched()) << c.device;
+        const Answer answer = plugin().isMpio(c.device);
+        EXPECT_EQ(answer.result, c.answer) << c.device;
+        EXPECT_TRUE(answer.error.untouched()) << c.device;
     }
 }
 
@@ -142,7 +140,7 @@ TEST_F(DemoHost, PartitionsAreTheTopologysTablesOnTheLoopDevices) {
         EXPECT_EQ(call.count, int(expected.size()));
         EXPECT_TRUE(call.error.untouched());
         for (size_t i = 0; i < expected.size(); ++i) {
-            const TsPartInfo& e = call.entries[i];
+            const TsPartInfo& e = call.array[i];
             const topology::ExpectedPartition& p = expected[i];
             SCOPED_TRACE("partition " + std::to_string(p.number));
             EXPECT_STREQ(e.devName, (devPath(name) + std::to_string(p.number)).c_str());
@@ -165,8 +163,8 @@ TEST_F(DemoHost, PartitionsAreTheTopologysTablesOnTheLoopDevices) {
             EXPECT_EQ(loop.sizeLimit, p.sectors * 512);
             ++partitionsSeen;
         }
-        for (size_t i = expected.size(); i < call.entries.size(); ++i)
-            EXPECT_TRUE(isPartitionSentinel(call.entries[i])) << "entry " << i << " written";
+        for (size_t i = expected.size(); i < call.array.size(); ++i)
+            EXPECT_TRUE(plugin_calls::isUntouched(call.array[i])) << "entry " << i << " written";
     }
     EXPECT_GT(partitionsSeen, 0u) << "the topology gives no LU a partition table";
 }
@@ -182,10 +180,10 @@ TEST_F(DemoHost, ShortPartitionArrayGetsTheFirstEntriesAndTheTotal) {
     PartitionsCall call = plugin().partitions(devPath(widest), 2, 4);
     EXPECT_EQ(call.result, int(expected.size()));
     EXPECT_EQ(call.count, int(expected.size())) << "*count is the total, not the number filled";
-    EXPECT_EQ(call.entries[0].partNum, unsigned(expected[0].number));
-    EXPECT_EQ(call.entries[1].partNum, unsigned(expected[1].number));
-    EXPECT_TRUE(isPartitionSentinel(call.entries[2]));
-    EXPECT_TRUE(isPartitionSentinel(call.entries[3]));
+    EXPECT_EQ(call.array[0].partNum, unsigned(expected[0].number));
+    EXPECT_EQ(call.array[1].partNum, unsigned(expected[1].number));
+    EXPECT_TRUE(plugin_calls::isUntouched(call.array[2]));
+    EXPECT_TRUE(plugin_calls::isUntouched(call.array[3]));
 }
 
 TEST_F(DemoHost, PartitionEnumerationRefusesPartitionsAndOtherDevices) {
@@ -201,7 +199,7 @@ TEST_F(DemoHost, PartitionEnumerationRefusesPartitionsAndOtherDevices) {
         EXPECT_EQ(call.count, 0);
         EXPECT_EQ(call.error.code, -1);
         EXPECT_EQ(call.error.message, device);
-        for (const TsPartInfo& e : call.entries) EXPECT_TRUE(isPartitionSentinel(e));
+        for (const TsPartInfo& e : call.array) EXPECT_TRUE(plugin_calls::isUntouched(e));
     }
 }
 
@@ -209,7 +207,7 @@ TEST_F(DemoHost, PartitionTestNamesTheParentDisk) {
     for (const std::string& name : model().deviceNames()) {
         PartitionCheck disk = plugin().isPartition(devPath(name));
         EXPECT_EQ(disk.result, 0) << name << " is a whole disk";
-        EXPECT_EQ(disk.parent, PluginHost::kParentSentinel);
+        EXPECT_EQ(disk.parent, plugin_calls::kUntouchedText);
         EXPECT_TRUE(disk.error.untouched());
         for (const topology::ExpectedPartition& p : model().partitions(name)) {
             std::string device = devPath(name) + std::to_string(p.number);
@@ -225,7 +223,7 @@ TEST_F(DemoHost, PartitionTestNamesTheParentDisk) {
         if (!nodeNumbers(device).exists) continue;
         PartitionCheck check = plugin().isPartition(device);
         EXPECT_EQ(check.result, 0) << device;
-        EXPECT_EQ(check.parent, PluginHost::kParentSentinel) << device;
+        EXPECT_EQ(check.parent, plugin_calls::kUntouchedText) << device;
         EXPECT_TRUE(check.error.untouched()) << device;
     }
     PartitionCheck missing = plugin().isPartition("/dev/nosuch");
@@ -237,9 +235,9 @@ TEST_F(DemoHost, PartitionTestNamesTheParentDisk) {
 TEST_F(DemoHost, DeleteAcceptsAnyDeviceAndChangesNothing) {
     for (const std::string& device :
          {devPath(model().deviceNames().front()), std::string("/dev/null")}) {
-        ErrorOutputs error;
-        EXPECT_EQ(plugin().deleteDevice(device, error), 0) << device;
-        EXPECT_TRUE(error.untouched());
+        const Answer answer = plugin().deleteDevice(device);
+        EXPECT_EQ(answer.result, 0) << device;
+        EXPECT_TRUE(answer.error.untouched());
     }
     EXPECT_EQ(plugin().devices(64).items, model().devices());
 }

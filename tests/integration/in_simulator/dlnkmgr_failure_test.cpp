@@ -20,17 +20,17 @@ void expectHostShows(PluginHost& plugin, const topology::HostModel& model) {
 
 TEST(AddPathFails, RefreshReturnsTheAdditionsStatusAndText) {
     HostUnderTest& host = hostUnderTest();
-    ASSERT_NE(host.initResult, nullptr);
+    ASSERT_TRUE(host.init.text);
     const nlohmann::json& fault = faultFor("add -path -s");
     const int status = fault.at("status").get<int>();
     ASSERT_NE(status, 0);
     ASSERT_EQ(fault.value("times", 0), 1) << "the second refresh below expects the fault once";
 
-    ErrorOutputs error;
-    EXPECT_EQ(host.plugin.refresh(error), status)
+    const Answer answer = host.plugin.refresh();
+    EXPECT_EQ(answer.result, status)
         << "refreshMPIO returns the status itself, not negated";
-    EXPECT_EQ(error.code, status);
-    EXPECT_EQ(error.message, fault.at("stderr").get<std::string>());
+    EXPECT_EQ(answer.error.code, status);
+    EXPECT_EQ(answer.error.message, fault.at("stderr").get<std::string>());
     topology::HostModel model = host.model;
     model.deleteGonePaths();  // the deletion ran; the failed addition changed nothing
     {
@@ -38,10 +38,10 @@ TEST(AddPathFails, RefreshReturnsTheAdditionsStatusAndText) {
         expectHostShows(host.plugin, model);
     }
 
-    ErrorOutputs second;
-    EXPECT_EQ(host.plugin.refresh(second), 0);
-    EXPECT_EQ(second.code, 0);
-    EXPECT_EQ(second.message, "");
+    const Answer second = host.plugin.refresh();
+    EXPECT_EQ(second.result, 0);
+    EXPECT_EQ(second.error.code, 0);
+    EXPECT_EQ(second.error.message, "");
     model.addAttachedPaths();
     {
         SCOPED_TRACE("after a refresh that succeeded");
@@ -51,12 +51,12 @@ TEST(AddPathFails, RefreshReturnsTheAdditionsStatusAndText) {
 
 TEST(DeletePathFails, RefreshReportsOnlyTheAddition) {
     HostUnderTest& host = hostUnderTest();
-    ASSERT_NE(host.initResult, nullptr);
+    ASSERT_TRUE(host.init.text);
     ASSERT_NE(faultFor("delete -path -s").at("status").get<int>(), 0);
-    ErrorOutputs error;
-    EXPECT_EQ(host.plugin.refresh(error), 0);
-    EXPECT_EQ(error.code, 0) << "the deletion's failure never reaches the host";
-    EXPECT_EQ(error.message, "");
+    const Answer answer = host.plugin.refresh();
+    EXPECT_EQ(answer.result, 0);
+    EXPECT_EQ(answer.error.code, 0) << "the deletion's failure never reaches the host";
+    EXPECT_EQ(answer.error.message, "");
     topology::HostModel model = host.model;
     model.addAttachedPaths();  // gone paths stay listed: nothing was deleted
     expectHostShows(host.plugin, model);
@@ -65,8 +65,8 @@ TEST(DeletePathFails, RefreshReportsOnlyTheAddition) {
 TEST(ManagerCheckFails, InitFailsSilentlyAndTheOtherCallsStillRun) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_NE(faultFor("view -sys -msrv").at("status").get<int>(), 0);
-    EXPECT_EQ(host.initResult, nullptr);
-    EXPECT_TRUE(host.initError.untouched())
+    EXPECT_FALSE(host.init.text);
+    EXPECT_TRUE(host.init.error.untouched())
         << "init reports a failed command by its null result alone";
     EXPECT_NE(host.plugin.vendorName(), nullptr);
 
@@ -77,8 +77,8 @@ TEST(ManagerCheckFails, InitFailsSilentlyAndTheOtherCallsStillRun) {
         << "the first LU needs a partition table here";
     const std::string partition =
         devPath(disk) + std::to_string(host.model.partitions(disk).front().number);
-    ErrorOutputs error;
-    EXPECT_EQ(host.plugin.isMpio(partition, error), 1);
+    const Answer answer = host.plugin.isMpio(partition);
+    EXPECT_EQ(answer.result, 1);
     // Telling and reading partitions does: without init, no major is an HDLM major.
     PartitionCheck check = host.plugin.isPartition(partition);
     EXPECT_EQ(check.result, 0);
@@ -92,7 +92,7 @@ TEST(ManagerCheckFails, InitFailsSilentlyAndTheOtherCallsStillRun) {
 
 TEST(ListingsFail, AFailingDlnkmgrFailsTheCallWithItsStatusAndText) {
     HostUnderTest& host = hostUnderTest();
-    ASSERT_NE(host.initResult, nullptr);
+    ASSERT_TRUE(host.init.text);
     const nlohmann::json& listing = faultFor("view -lu");
     const int listingStatus = listing.at("status").get<int>();
     ASSERT_NE(listingStatus, 0);
@@ -128,7 +128,7 @@ TEST(ListingsFail, AFailingDlnkmgrFailsTheCallWithItsStatusAndText) {
 // instead of handing the host something that is not a device.
 TEST(OtherItemLayout, PathListingsFailQuotingTheUnexpectedItem) {
     HostUnderTest& host = hostUnderTest();
-    ASSERT_NE(host.initResult, nullptr);
+    ASSERT_TRUE(host.init.text);
     for (const std::string& name : host.model.deviceNames()) {
         SCOPED_TRACE(name);
         ListCall paths = host.plugin.underlying(devPath(name), 64);

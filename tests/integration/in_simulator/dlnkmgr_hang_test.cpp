@@ -19,7 +19,7 @@ protected:
     void SetUp() override {
         const char* limit = std::getenv("TS_PROCESS_TIMEOUT");
         ASSERT_TRUE(limit && std::string(limit) == "2") << "the caller sets TS_PROCESS_TIMEOUT=2";
-        ASSERT_NE(hostUnderTest().initResult, nullptr);
+        ASSERT_TRUE(hostUnderTest().init.text);
     }
 
     // Runs `call`, which must end by the runner's timeout: not before 2 s, and well before the
@@ -63,10 +63,9 @@ TEST_F(DlnkmgrHangs, ListingEndsAtTheTimeLimitAndTheNextListingWorks) {
 TEST_F(DlnkmgrHangs, RefreshEndsAtTheTimeLimitWithTheRunnersStatus) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_TRUE(faultFor("add -path -s").value("hang", false));
-    ErrorOutputs error;
-    int result = timed([&] { return host.plugin.refresh(error); });
-    EXPECT_EQ(result, 124) << "refreshMPIO returns the status itself";
-    expectTimedOut(error);
+    const Answer refresh = timed([&] { return host.plugin.refresh(); });
+    EXPECT_EQ(refresh.result, 124) << "refreshMPIO returns the status itself";
+    expectTimedOut(refresh.error);
     // The deletion ran; the addition was killed before it changed anything.
     topology::HostModel model = host.model;
     model.deleteGonePaths();

@@ -33,9 +33,8 @@ HostUnderTest& hostUnderTest() {
         host.reset(new HostUnderTest{PluginHost(plugin && *plugin ? plugin : TSMPIO_PLUGIN),
                                      std::move(topology),
                                      std::move(model),
-                                     nullptr,
                                      {}});
-        host->initResult = host->plugin.init(host->initError);
+        host->init = host->plugin.init();
     }
     return *host;
 }
@@ -59,9 +58,8 @@ void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
     EXPECT_EQ(devices.items, model.devices());
     const std::vector<std::string> listed = model.deviceNames();
     for (const std::string& name : allNames) {
-        ErrorOutputs error;
         bool isListed = std::find(listed.begin(), listed.end(), name) != listed.end();
-        EXPECT_EQ(plugin.isMpio(devPath(name), error), isListed ? 1 : 0) << name;
+        EXPECT_EQ(plugin.isMpio(devPath(name)).result, isListed ? 1 : 0) << name;
     }
     for (const std::string& name : listed) {
         SCOPED_TRACE(name);
@@ -80,22 +78,22 @@ void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
             EXPECT_EQ(check.result, device == disk ? 0 : 1) << device;
             if (device != disk) {
                 EXPECT_EQ(check.parent, disk);
-                ErrorOutputs error;
-                EXPECT_EQ(plugin.isMpio(device, error), 1) << device;
+                const Answer answer = plugin.isMpio(device);
+                EXPECT_EQ(answer.result, 1) << device;
             }
         }
         PartitionsCall table = plugin.partitions(disk, 16);
         EXPECT_EQ(table.result, int(partitions.size()));
-        for (size_t i = 0; i < partitions.size() && i < table.entries.size(); ++i) {
-            EXPECT_EQ(table.entries[i].partNum, unsigned(partitions[i].number));
-            EXPECT_EQ(table.entries[i].startSector, partitions[i].start);
-            EXPECT_EQ(table.entries[i].numSectors, partitions[i].sectors);
+        for (size_t i = 0; i < partitions.size() && i < table.array.size(); ++i) {
+            EXPECT_EQ(table.array[i].partNum, unsigned(partitions[i].number));
+            EXPECT_EQ(table.array[i].startSector, partitions[i].start);
+            EXPECT_EQ(table.array[i].numSectors, partitions[i].sectors);
         }
     }
     for (const std::string& scsi : model.pathDevices()) {
         EXPECT_TRUE(nodeNumbers(devPath(scsi)).exists) << scsi;
-        ErrorOutputs error;
-        EXPECT_EQ(plugin.isMpio(devPath(scsi), error), 0) << scsi;
+        const Answer answer = plugin.isMpio(devPath(scsi));
+        EXPECT_EQ(answer.result, 0) << scsi;
     }
     for (const std::string& scsi : model.goneDevices())
         EXPECT_FALSE(nodeNumbers(devPath(scsi)).exists) << scsi << " has gone";

@@ -13,8 +13,7 @@ struct HostUnderTest {
     PluginHost plugin;
     nlohmann::json topology;
     topology::HostModel model;  // the host as built; tests that change it work on a copy
-    const char* initResult;
-    ErrorOutputs initError;
+    plugin_calls::TextAnswer init;
 };
 
 // Loaded on first use; a plug-in that can't be loaded fails the test that asked.

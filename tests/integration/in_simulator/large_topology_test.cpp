@@ -15,7 +15,7 @@ namespace {
 class LargeHost : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(hostUnderTest().initResult, nullptr);
+        ASSERT_TRUE(hostUnderTest().init.text);
         ASSERT_EQ(hostUnderTest().model.deviceNames().size(), size_t(sim::kMaxHdlmDevices));
     }
 };
@@ -30,13 +30,14 @@ TEST_F(LargeHost, NamesRunThroughHdlmsWholeRange) {
 TEST_F(LargeHost, ListingIsCompleteAfterTheHostsRetry) {
     HostUnderTest& host = hostUnderTest();
     const std::vector<std::string> expected = host.model.devices();
-    std::vector<ListCall> attempts;
-    ListCall call = host.plugin.devicesWithRetry(64, &attempts);
+    EXPECT_EQ(host.plugin.devices(64).items,
+              std::vector<std::string>(expected.begin(), expected.begin() + 64));
+    ListCall call = host.plugin.devices(plugin_calls::Capacity{});
+    const std::vector<plugin_calls::Attempt>& attempts = call.attempts;
     ASSERT_EQ(attempts.size(), 2u);
     EXPECT_EQ(attempts[0].result, sim::kMaxHdlmDevices)
         << "the first call asks for an array of every device";
     EXPECT_EQ(attempts[0].count, 64);
-    EXPECT_EQ(attempts[0].items, std::vector<std::string>(expected.begin(), expected.begin() + 64));
     EXPECT_EQ(call.result, 0);
     EXPECT_EQ(call.count, sim::kMaxHdlmDevices);
     EXPECT_EQ(call.items, expected);
@@ -58,13 +59,12 @@ TEST_F(LargeHost, LastNamesAreHdlmDevicesWithTheirPathsAndPartitions) {
         ASSERT_TRUE(node.exists && node.block);
         EXPECT_NE(std::find(hdlmMajors.begin(), hdlmMajors.end(), node.major), hdlmMajors.end());
         EXPECT_EQ(node.minor % 16, 0u);
-        ErrorOutputs error;
-        EXPECT_EQ(host.plugin.isMpio(disk, error), 1);
+        EXPECT_EQ(host.plugin.isMpio(disk).result, 1);
 
         const std::vector<topology::ExpectedPartition> parts = host.model.partitions(name);
         ASSERT_FALSE(parts.empty()) << "the generated LUs carry partition tables";
         const std::string partition = disk + std::to_string(parts.back().number);
-        EXPECT_EQ(host.plugin.isMpio(partition, error), 1);
+        EXPECT_EQ(host.plugin.isMpio(partition).result, 1);
         PartitionCheck check = host.plugin.isPartition(partition);
         EXPECT_EQ(check.result, 1);
         EXPECT_EQ(check.parent, disk);
@@ -83,9 +83,9 @@ TEST_F(LargeHost, LastNamesAreHdlmDevicesWithTheirPathsAndPartitions) {
             sawLoopBacked = true;
             ASSERT_EQ(table.result, int(parts.size()));
             for (size_t i = 0; i < parts.size(); ++i) {
-                EXPECT_EQ(table.entries[i].partNum, unsigned(parts[i].number));
-                EXPECT_EQ(table.entries[i].startSector, parts[i].start);
-                EXPECT_EQ(table.entries[i].numSectors, parts[i].sectors);
+                EXPECT_EQ(table.array[i].partNum, unsigned(parts[i].number));
+                EXPECT_EQ(table.array[i].startSector, parts[i].start);
+                EXPECT_EQ(table.array[i].numSectors, parts[i].sectors);
             }
         } else {
             sawUnbacked = true;
@@ -108,8 +108,8 @@ TEST_F(LargeHost, TheScsiPathNamedSddlmIsNoHdlmDevice) {
     ASSERT_TRUE(nodeNumbers("/dev/sddlm1").exists) << "the paths need a partition";
     for (const std::string device : {"/dev/sddlm", "/dev/sddlm1"}) {
         SCOPED_TRACE(device);
-        ErrorOutputs error;
-        EXPECT_EQ(host.plugin.isMpio(device, error), 0);
+        const Answer answer = host.plugin.isMpio(device);
+        EXPECT_EQ(answer.result, 0);
         ListCall paths = host.plugin.underlying(device, 8);
         EXPECT_EQ(paths.result, -6);
         EXPECT_EQ(paths.count, 8);

@@ -14,7 +14,7 @@ TEST(MalformedOutput, InitLooksOnlyAtTheManagerViewsStatus) {
     const nlohmann::json& fault = faultFor("view -sys -msrv");
     ASSERT_TRUE(fault.contains("stdout"));
     ASSERT_EQ(fault.value("status", 0), 0);
-    EXPECT_EQ(host.initResult, host.plugin.vendorName());
+    EXPECT_EQ(host.init.text, host.plugin.vendorName());
 }
 
 TEST(MalformedOutput, ListingTakesTheSecondFieldWhenItIsAnHdlmName) {

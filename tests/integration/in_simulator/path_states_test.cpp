@@ -18,7 +18,7 @@ void make(const PathChange& change, topology::HostModel& model) {
 
 TEST(PathStates, EveryEntryPointAnswersAsTheModelExpects) {
     HostUnderTest& host = hostUnderTest();
-    ASSERT_NE(host.initResult, nullptr) << "init failed on the simulated host";
+    ASSERT_TRUE(host.init.text) << "init failed on the simulated host";
     topology::HostModel model = host.model;
     std::vector<std::string> names;  // every name HDLM has used: none may answer once it is gone
     auto expectAnswers = [&](const char* when) {
@@ -27,8 +27,8 @@ TEST(PathStates, EveryEntryPointAnswersAsTheModelExpects) {
         expectHostShows(host.plugin, model, names);
     };
     auto refresh = [&] {
-        ErrorOutputs error;
-        EXPECT_EQ(host.plugin.refresh(error), 0) << error.message;
+        const Answer answer = host.plugin.refresh();
+        EXPECT_EQ(answer.result, 0) << answer.error.message;
         model.deleteGonePaths();
         model.addAttachedPaths();
     };

@@ -11,7 +11,7 @@ namespace {
 
 TEST(Refresh, GonePathsDisappearAndPathsAttachedLaterAppear) {
     HostUnderTest& host = hostUnderTest();
-    ASSERT_NE(host.initResult, nullptr) << "init failed on the simulated host";
+    ASSERT_TRUE(host.init.text) << "init failed on the simulated host";
     topology::HostModel before = host.model;
     topology::HostModel after = host.model;
     after.deleteGonePaths();
@@ -29,16 +29,16 @@ TEST(Refresh, GonePathsDisappearAndPathsAttachedLaterAppear) {
         SCOPED_TRACE("before refreshMPIO");
         expectHostShows(host.plugin, before, names);
     }
-    ErrorOutputs error;
-    EXPECT_EQ(host.plugin.refresh(error), 0);
-    EXPECT_EQ(error.code, 0) << "a successful refresh clears the error outputs";
-    EXPECT_EQ(error.message, "");
+    const Answer answer = host.plugin.refresh();
+    EXPECT_EQ(answer.result, 0);
+    EXPECT_EQ(answer.error.code, 0) << "a successful refresh clears the error outputs";
+    EXPECT_EQ(answer.error.message, "");
     {
         SCOPED_TRACE("after refreshMPIO");
         expectHostShows(host.plugin, after, names);
     }
-    ErrorOutputs again;
-    EXPECT_EQ(host.plugin.refresh(again), 0);
+    const Answer again = host.plugin.refresh();
+    EXPECT_EQ(again.result, 0);
     {
         SCOPED_TRACE("after a second refreshMPIO, which finds nothing to do");
         expectHostShows(host.plugin, after, names);

@@ -51,7 +51,7 @@ std::vector<SfdiskPartition> readWithSfdisk(const std::string& device, std::stri
 
 TEST(PartitionTables, PluginAndSfdiskReadTheSameTablesFromTheLoopDevices) {
     HostUnderTest& host = hostUnderTest();
-    ASSERT_NE(host.initResult, nullptr) << "init failed on the simulated host";
+    ASSERT_TRUE(host.init.text) << "init failed on the simulated host";
     size_t tables = 0;
     size_t withoutNode = 0;
     size_t numberedAbove15 = 0;
@@ -66,7 +66,7 @@ TEST(PartitionTables, PluginAndSfdiskReadTheSameTablesFromTheLoopDevices) {
         PartitionsCall call = host.plugin.partitions(device, 16);
         ASSERT_EQ(call.result, int(expected.size()));
         for (size_t i = 0; i < expected.size(); ++i) {
-            const TsPartInfo& e = call.entries[i];
+            const TsPartInfo& e = call.array[i];
             SCOPED_TRACE("partition " + std::to_string(expected[i].number));
             EXPECT_EQ(e.partNum, unsigned(expected[i].number));
             EXPECT_EQ(e.startSector * e.sectorSize, expected[i].start * sectorSize);
