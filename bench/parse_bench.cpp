@@ -19,7 +19,7 @@
 #include "bench_options.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
-#include "plugin_call_kit.h"
+#include "entry_point_steps.h"
 #include "plugin_commands.h"
 #include "support/host_doubles.h"
 #include "support/plugin_instance.h"
@@ -85,19 +85,13 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
     const bench::Budget budget = options.budget;
     const std::string disk = options.disk;
     const std::string partition = options.partition;
-    auto devices = std::make_shared<bench::Arrays>(4096);
-    auto paths = std::make_shared<bench::Arrays>(256);
-    auto partitions = std::make_shared<std::vector<TsPartInfo>>(64);
     PluginInstance* p = plugin.get();
 
+    std::vector<bench::EntryStep> calls = bench::entryPointSteps(*plugin, disk, partition);
+    // The plug-in holds the library open as long as a step may run.
+    for (bench::EntryStep& call : calls) call.step = [plugin, step = call.step] { return step(); };
     std::vector<std::pair<std::string, Step>> steps;
-    steps.emplace_back("init", [plugin, p] {
-        int code = 0;
-        char message[MAXMPIOERRORLEN] = {};
-        if (p->init(nullptr, &code, message) == nullptr)
-            return bench::callFailed("init", 0, code, message);
-        return std::string();
-    });
+    steps.emplace_back(calls.front().name, calls.front().step);
     steps.emplace_back("listMPIODevices", [plugin, p] {
         std::map<std::string, std::string> inventory;
         const int rc = p->listMPIODevices(inventory);
@@ -122,60 +116,7 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
         benchmark::DoNotOptimize(split);
         return split == 0 ? std::string("the inventory output held no lines") : std::string();
     });
-    steps.emplace_back("getMPIODevices", [plugin, p, devices] {
-        int code = 0;
-        char message[MAXMPIOERRORLEN] = {};
-        int count = static_cast<int>(devices->pointers.size());
-        const int rc = p->getMPIODevices(nullptr, devices->pointers.data(), &count, &code, message);
-        if (rc != 0 || count == 0) return bench::callFailed("getMPIODevices", rc, code, message);
-        return std::string();
-    });
-    steps.emplace_back("isMPIODevice/disk", [plugin, p, disk] {
-        int code = 0;
-        char message[MAXMPIOERRORLEN] = {};
-        const int rc = p->isMPIODevice(nullptr, disk.c_str(), &code, message);
-        if (rc != 1) return bench::callFailed("isMPIODevice", rc, code, message);
-        return std::string();
-    });
-    for (const auto& [kind, device] :
-         {std::pair<const char*, std::string>{"disk", disk},
-          std::pair<const char*, std::string>{"partition", partition}}) {
-        steps.emplace_back(
-            std::string("getUnderlyingDevices/") + kind, [plugin, p, paths, device = device] {
-                int code = 0;
-                char message[MAXMPIOERRORLEN] = {};
-                int count = static_cast<int>(paths->pointers.size());
-                const int rc = p->getUnderlyingDevices(
-                    nullptr, device.c_str(), paths->pointers.data(), &count, &code, message);
-                if (rc != 0 || count == 0)
-                    return bench::callFailed("getUnderlyingDevices", rc, code, message);
-                return std::string();
-            });
-    }
-    steps.emplace_back("getPartitionDevices/disk", [plugin, p, partitions, disk] {
-        int code = 0;
-        char message[MAXMPIOERRORLEN] = {};
-        int count = static_cast<int>(partitions->size());
-        const int rc = p->getPartitionDevices(nullptr, disk.c_str(), partitions->data(), &count, 0,
-                                              &code, message);
-        if (rc <= 0) return bench::callFailed("getPartitionDevices", rc, code, message);
-        return std::string();
-    });
-    steps.emplace_back("isPartitionDevice/partition", [plugin, p, partition] {
-        int code = 0;
-        char message[MAXMPIOERRORLEN] = {};
-        char parent[MAXMPIOPATHLEN] = {};
-        const int rc = p->isPartitionDevice(nullptr, partition.c_str(), parent, &code, message);
-        if (rc != 1) return bench::callFailed("isPartitionDevice", rc, code, message);
-        return std::string();
-    });
-    steps.emplace_back("refreshMPIO", [plugin, p] {
-        int code = 0;
-        char message[MAXMPIOERRORLEN] = {};
-        const int rc = p->refreshMPIO(nullptr, &code, message);
-        if (rc != 0) return bench::callFailed("refreshMPIO", rc, code, message);
-        return std::string();
-    });
+    for (size_t i = 1; i < calls.size(); ++i) steps.emplace_back(calls[i].name, calls[i].step);
 
     const auto prepare = [host] { host->install(); };
     for (const auto& [name, step] : steps)

@@ -10,9 +10,10 @@
 
 #include <cstdio>
 #include <list>
+#include <map>
 #include <memory>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "TsMPIO_HDLM.h"
@@ -20,7 +21,7 @@
 #include "bench_options.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
-#include "plugin_call_kit.h"
+#include "entry_point_steps.h"
 #include "plugin_commands.h"
 
 namespace {
@@ -67,104 +68,48 @@ void registerAll(const bench::Options& options) {
     const std::string diskName = bench::bareName(disk);
     const std::string partitionDisk = bench::bareName(bench::diskOf(partition));
     const bench::Budget budget = options.budget;
-    auto devices = std::make_shared<bench::Arrays>(4096);
-    auto paths = std::make_shared<bench::Arrays>(256);
-    auto partitions = std::make_shared<std::vector<TsPartInfo>>(64);
 
-    std::vector<bench::Pair> pairs;
-    pairs.push_back(
-        {"init",
-         [] {
-             int code = 0;
-             char message[MAXMPIOERRORLEN] = {};
-             if (init(nullptr, &code, message) == nullptr)
-                 return bench::callFailed("init", 0, code, message);
-             return std::string();
-         },
-         sequence({command(plugin_commands::viewSys), command(plugin_commands::majors)}), true});
-    pairs.push_back({"getMPIODevices",
-                     [devices] {
-                         int code = 0;
-                         char message[MAXMPIOERRORLEN] = {};
-                         int count = static_cast<int>(devices->pointers.size());
-                         const int rc = getMPIODevices(nullptr, devices->pointers.data(), &count,
-                                                       &code, message);
-                         if (rc != 0 || count == 0)
-                             return bench::callFailed("getMPIODevices", rc, code, message);
-                         return std::string();
-                     },
-                     command(plugin_commands::luns), true});
-    pairs.push_back({"isMPIODevice/disk",
-                     [disk] {
-                         int code = 0;
-                         char message[MAXMPIOERRORLEN] = {};
-                         const int rc = isMPIODevice(nullptr, disk.c_str(), &code, message);
-                         if (rc != 1) return bench::callFailed("isMPIODevice", rc, code, message);
-                         return std::string();
-                     },
-                     sequence({statStep(disk), command(plugin_commands::inventory)}), true});
-    for (const auto& [kind, device, listed] :
-         {std::tuple{"disk", disk, diskName}, std::tuple{"partition", partition, partitionDisk}}) {
-        pairs.push_back(
-            {std::string("getUnderlyingDevices/") + kind,
-             [paths, device = device] {
-                 int code = 0;
-                 char message[MAXMPIOERRORLEN] = {};
-                 int count = static_cast<int>(paths->pointers.size());
-                 const int rc = getUnderlyingDevices(
-                     nullptr, device.c_str(), paths->pointers.data(), &count, &code, message);
-                 if (rc != 0 || count == 0)
-                     return bench::callFailed("getUnderlyingDevices", rc, code, message);
-                 return std::string();
-             },
-             sequence(
-                 {command(plugin_commands::inventory), command(plugin_commands::paths(listed))}),
-             true});
-    }
-    pairs.push_back({"getPartitionDevices/disk",
-                     [partitions, disk] {
-                         int code = 0;
-                         char message[MAXMPIOERRORLEN] = {};
-                         int count = static_cast<int>(partitions->size());
-                         const int rc = getPartitionDevices(
-                             nullptr, disk.c_str(), partitions->data(), &count, 0, &code, message);
-                         if (rc <= 0)
-                             return bench::callFailed("getPartitionDevices", rc, code, message);
-                         return std::string();
-                     },
-                     [disk] {
-                         if (std::string why = statPath(disk); !why.empty()) return why;
-                         std::list<slice> slices;
-                         const int found = getPartitions(disk.c_str(), slices);
-                         if (found <= 0)
-                             return "getPartitions(" + disk + ") returned " + std::to_string(found);
-                         return std::string();
-                     }});
+    const plugin_loader::EntryPoints entry{&getVendorName,    &init,
+                                           &getMPIODevices,   &isMPIODevice,
+                                           &getUnderlyingDevices, &refreshMPIO,
+                                           &deleteMPIODevice, &isPartitionDevice,
+                                           &getPartitionDevices};
     const std::string parent = bench::diskOf(partition);
-    pairs.push_back({"isPartitionDevice/partition",
-                     [partition] {
-                         int code = 0;
-                         char message[MAXMPIOERRORLEN] = {};
-                         char parentBuffer[MAXMPIOPATHLEN] = {};
-                         const int rc = isPartitionDevice(nullptr, partition.c_str(), parentBuffer,
-                                                          &code, message);
-                         if (rc != 1)
-                             return bench::callFailed("isPartitionDevice", rc, code, message);
-                         return std::string();
-                     },
-                     sequence({statStep(partition), statStep(parent)})});
-    // Last: the first refresh changes the simulated host (gone paths dropped, new ones added).
-    pairs.push_back(
+    // Each entry point's floor; those that run commands also count CPU time.
+    const std::map<std::string, std::pair<Step, bool>> floors{
+        {"init",
+         {sequence({command(plugin_commands::viewSys), command(plugin_commands::majors)}), true}},
+        {"getMPIODevices", {command(plugin_commands::luns), true}},
+        {"isMPIODevice/disk",
+         {sequence({statStep(disk), command(plugin_commands::inventory)}), true}},
+        {"getUnderlyingDevices/disk",
+         {sequence({command(plugin_commands::inventory),
+                    command(plugin_commands::paths(diskName))}),
+          true}},
+        {"getUnderlyingDevices/partition",
+         {sequence({command(plugin_commands::inventory),
+                    command(plugin_commands::paths(partitionDisk))}),
+          true}},
+        {"getPartitionDevices/disk",
+         {[disk] {
+              if (std::string why = statPath(disk); !why.empty()) return why;
+              std::list<slice> slices;
+              const int found = getPartitions(disk.c_str(), slices);
+              if (found <= 0)
+                  return "getPartitions(" + disk + ") returned " + std::to_string(found);
+              return std::string();
+          },
+          false}},
+        {"isPartitionDevice/partition", {sequence({statStep(partition), statStep(parent)}), false}},
         {"refreshMPIO",
-         [] {
-             int code = 0;
-             char message[MAXMPIOERRORLEN] = {};
-             const int rc = refreshMPIO(nullptr, &code, message);
-             if (rc != 0) return bench::callFailed("refreshMPIO", rc, code, message);
-             return std::string();
-         },
-         sequence({command(plugin_commands::deletePaths), command(plugin_commands::addPaths)}),
-         true});
+         {sequence({command(plugin_commands::deletePaths), command(plugin_commands::addPaths)}),
+          true}},
+    };
+    std::vector<bench::Pair> pairs;
+    for (const bench::EntryStep& step : bench::entryPointSteps(entry, disk, partition)) {
+        const auto& [floor, runsCommands] = floors.at(step.name);
+        pairs.push_back({step.name, step.step, floor, runsCommands});
+    }
 
     for (const bench::Pair& pair : pairs)
         if (options.wanted(pair.name)) bench::registerPair(pair, budget);

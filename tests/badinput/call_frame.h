@@ -1,6 +1,7 @@
 // Every piece of caller storage one entry point call may touch, each fenced by guard bytes:
 // errorCode, errorMessage, parent, count, the array of char* and the 1024-byte buffers it
-// points at, and the TsPartInfo array.
+// points at, and the TsPartInfo array. Unlike the call kit's calls, any of them may be passed
+// as null, and the name as a wild pointer: the raw arguments are the point of these rows.
 #pragma once
 
 #include <map>
@@ -11,11 +12,14 @@
 #include "TsMPIO_HDLM.h"
 #include "bad_input_row.h"
 #include "guarded_memory.h"
+#include "plugin_calls.h"
 #include "plugin_instance.h"
 
 namespace bad_input {
 
-constexpr int kUntouchedCode = 4711;
+// Storage the call leaves alone keeps its guarded fill pattern; errorCode, which is set, holds
+// the call kit's marker.
+using plugin_calls::kUntouchedCode;
 
 struct CallFrame {
     explicit CallFrame(const Row& row);

@@ -20,7 +20,7 @@ void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
                      const ExpectedDevice& expected, std::vector<std::string>& problems) {
     const PartitionsAnswer answer = guarded::Caller(api).partitions(disk.path, kCapacity);
     const std::string call = "getPartitionDevices(" + disk.path + ")";
-    if (!answer.damage.empty()) problems.push_back(call + " wrote past a caller buffer");
+    if (!answer.damage.empty()) problems.push_back(call + " = " + describeOutcome(answer));
     if (answer.result != static_cast<int>(expected.partitions.size()) ||
         answer.count != answer.result) {
         problems.push_back(call + " = " +
@@ -58,6 +58,7 @@ std::string describeOutcome(const Answer& answer) {
     std::string text = std::to_string(answer.result);
     if (answer.error.codeWritten()) text += " errorCode=" + std::to_string(answer.error.code);
     if (answer.error.messageWritten()) text += " errorMessage=[" + answer.error.message + "]";
+    if (!answer.damage.empty()) text += " (wrote outside a caller buffer: " + answer.damage + ")";
     return text;
 }
 

@@ -40,7 +40,8 @@ struct HostSnapshot {
 HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedHost& model,
                           std::vector<std::string>& problems);
 
-// "0 errorCode=0 errorMessage=[...]" for failure reports: the error outputs the call wrote.
+// "0 errorCode=0 errorMessage=[...]" for failure reports: the error outputs the call wrote, and
+// what it wrote outside its buffers.
 std::string describeOutcome(const Answer& answer);
 // "[a b c]", a list as failure messages show it.
 std::string joined(const std::vector<std::string>& items);

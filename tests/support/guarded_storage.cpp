@@ -33,6 +33,7 @@ std::string Storage::damage() const {
     if (parent_) add(parent_->damage());
     if (entries_) add(entries_->damage());
     if (records_) add(records_->damage());
+    if (!found.empty()) seen_.push_back(found);
     return found;
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "caller_storage.h"
 #include "guarded_memory.h"
@@ -18,6 +20,8 @@ public:
     char** entries(size_t n) override;
     TsPartInfo* records(size_t n) override;
     std::string damage() const override;
+    // Every damage a call of this storage's left, in call order.
+    const std::vector<std::string>& damageSeen() const { return seen_; }
 
     const Text& lastMessage() const { return *message_; }
     const TextArray& lastEntries() const { return *entries_; }
@@ -28,6 +32,7 @@ private:
     std::unique_ptr<Text> parent_;
     std::unique_ptr<TextArray> entries_;
     std::unique_ptr<Array<TsPartInfo>> records_;
+    mutable std::vector<std::string> seen_;
 };
 
 // The storage, made before the calls that use it.

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "device_nodes.h"
+#include "host_under_test.h"
 
 namespace {
 
@@ -23,6 +24,15 @@ private:
         for (unsigned minor : integ::loopMinorsBehindHdlmNodes()) out << minor << "\n";
     }
     std::string path_;
+};
+
+// Every buffer of every call is guarded; a write outside one fails the run, whichever test
+// made it.
+class BufferDamageCheck : public ::testing::Environment {
+    void TearDown() override {
+        for (const std::string& damage : integ::damageSeen())
+            ADD_FAILURE() << "a call wrote outside a caller buffer: " << damage;
+    }
 };
 
 }  // namespace
@@ -42,5 +52,6 @@ int main(int argc, char** argv) {
     }
     if (const char* report = std::getenv("INTEGRATION_LOOP_REPORT"))
         ::testing::AddGlobalTestEnvironment(new LoopDeviceRecorder(report));
+    ::testing::AddGlobalTestEnvironment(new BufferDamageCheck);
     return RUN_ALL_TESTS();
 }

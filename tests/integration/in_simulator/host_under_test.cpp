@@ -23,8 +23,15 @@ nlohmann::json readTopology() {
 
 }  // namespace
 
+namespace {
+std::unique_ptr<HostUnderTest> host;
+}  // namespace
+
+std::vector<std::string> damageSeen() {
+    return host ? host->plugin.buffers().damageSeen() : std::vector<std::string>{};
+}
+
 HostUnderTest& hostUnderTest() {
-    static std::unique_ptr<HostUnderTest> host;
     if (!host) {
         nlohmann::json topology = readTopology();
         topology::HostModel model = topology::HostModel::fromJson(topology);

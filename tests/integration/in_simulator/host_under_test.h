@@ -19,6 +19,10 @@ struct HostUnderTest {
 // Loaded on first use; a plug-in that can't be loaded fails the test that asked.
 HostUnderTest& hostUnderTest();
 
+// What the calls of the host under test wrote outside their buffers; empty when it was never
+// loaded.
+std::vector<std::string> damageSeen();
+
 // The fault the topology injects for a dlnkmgr operation (`view -lu`, `add -path -s`, …).
 const nlohmann::json& faultFor(const std::string& operation);
 
