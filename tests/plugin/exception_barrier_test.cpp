@@ -31,7 +31,7 @@ TEST_F(ExceptionBarrierTest, ThrowingLoggerBecomesEachEntryPointsFailure) {
     host_double::throwFromLogger(true);
     EXPECT_EQ(
         plugin->isMPIODevice(nullptr, "/nonexistent/sddlmaa", &errorCode, errorMessage.data()), 0);
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
 
     EntryArray entries(2);
     int count = 2;

@@ -35,7 +35,7 @@ TEST_F(InitTest, VendorNameWorksBeforeInitAndInitReturnsTheSamePointer) {
     host_double::answer(cmd::viewSys, 0);
     host_double::answer(cmd::majors, 0, "253\n");
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), plugin->getVendorName());
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
     EXPECT_TRUE(errorMessage.untouched());
 }
 
@@ -57,7 +57,7 @@ TEST_F(InitTest, FailedDlnkmgrCheckFailsWithoutTouchingOutputsOrMajors) {
     host_double::answer(cmd::viewSys, 1, "", "dlnkmgr: not found");
     host_double::answer(cmd::majors, 0, "253\n");
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
     EXPECT_TRUE(errorMessage.untouched());
     EXPECT_THAT(host_double::commands(), ElementsAre(cmd::viewSys));
     EXPECT_FALSE(plugin->compareDevMajor(253));
@@ -87,7 +87,7 @@ TEST_F(InitTest, MajorsCommandFailingOrSilentFailsInit) {
         host_double::answer(cmd::majors, c.status, c.output);
         EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
         EXPECT_FALSE(plugin->compareDevMajor(253));
-        EXPECT_EQ(errorCode, 4711);
+        EXPECT_EQ(errorCode, kUntouchedCode);
     }
 }
 

@@ -38,7 +38,7 @@ TEST_F(LookupDeviceTest, ResolvesByDeviceNumber) {
         EXPECT_EQ(name, c.name);
         EXPECT_EQ(plugin->isMPIODevice(nullptr, c.device, &errorCode, errorMessage.data()),
                   c.result);
-        EXPECT_EQ(errorCode, 4711);
+        EXPECT_EQ(errorCode, kUntouchedCode);
         EXPECT_TRUE(errorMessage.untouched());
     }
 }

@@ -77,7 +77,7 @@ TEST_F(MpioDevicesTest, CountsOnlyDevicesAgainstTheCapacity) {
         for (size_t i = 0; i < c.entries.size(); ++i)
             EXPECT_TRUE((*entries)[i].zeroFrom(c.entries[i].size())) << "entry " << i;
         EXPECT_TRUE(entries->guardsIntact());
-        EXPECT_EQ(errorCode, 4711);
+        EXPECT_EQ(errorCode, kUntouchedCode);
         EXPECT_TRUE(errorMessage.untouched());
     }
     EXPECT_THAT(host_double::logs(), IsEmpty());
@@ -187,10 +187,10 @@ TEST_F(MpioDevicesTest, NullCountOrArrayIsRefused) {
 
     // No room asked for: a null array is fine and the call just counts.
     count = 0;
-    errorCode = 4711;
+    errorCode = kUntouchedCode;
     EXPECT_EQ(plugin->getMPIODevices(nullptr, nullptr, &count, &errorCode, errorMessage.data()), 1);
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
 }
 
 }  // namespace

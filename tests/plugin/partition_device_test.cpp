@@ -54,7 +54,7 @@ TEST_F(PartitionDeviceTest, TellsPartitionsByMajorAndLowMinorBits) {
         }
         EXPECT_TRUE(parent.guardsIntact());
         EXPECT_EQ(test(c.device, nullptr), c.result);
-        EXPECT_EQ(errorCode, 4711);
+        EXPECT_EQ(errorCode, kUntouchedCode);
         EXPECT_TRUE(errorMessage.untouched());
     }
     EXPECT_THAT(host_double::logsWithLabel("HDLM::isPartitionDevice"), IsEmpty());
@@ -126,7 +126,7 @@ TEST_F(PartitionDeviceTest, NothingIsAPartitionBeforeInit) {
     node("/dev/sddlmab1", 253, 17);
     EXPECT_EQ(test("/dev/sddlmab1", parent.data()), 0);
     EXPECT_TRUE(parent.untouched());
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
 }
 
 TEST_F(PartitionDeviceTest, VerboseShowsTheParentDerivation) {

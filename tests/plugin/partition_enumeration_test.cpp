@@ -51,7 +51,7 @@ TEST_F(PartitionEnumerationTest, FillsOneRecordPerSlice) {
         ASSERT_EQ(record[i], 0) << i;
     EXPECT_TRUE(untouched(2));
     EXPECT_THAT(host_double::partitionReads(), ElementsAre("/dev/sddlmaa"));
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
     EXPECT_TRUE(errorMessage.untouched());
     EXPECT_THAT(host_double::logs(), ::testing::SizeIs(1));  // init's major line only
 }

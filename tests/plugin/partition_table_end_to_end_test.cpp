@@ -44,7 +44,7 @@ TEST_F(PartitionTableEndToEndTest, ReadsAnMbrImageIntoTheHostsRecords) {
     EXPECT_EQ(recordOf(parts[0]), (PartitionRecord{image_ + "1", 1, 2048, 4096, 512, 0, 1}));
     EXPECT_EQ(recordOf(parts[1]), (PartitionRecord{image_ + "2", 2, 6144, 2048, 512, 0, 2}));
     EXPECT_EQ(parts[2].partNum, 0u);
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
     EXPECT_EQ(host_double::partitionReads(), std::vector<std::string>{image_});
 }
 

@@ -31,7 +31,7 @@ TEST_F(RefreshTest, ReportsTheAdditionAlone) {
         host_double::answer(cmd::deletePaths, c.deleteStatus, "deleted\n", "delete failed");
         host_double::answer(cmd::addPaths, c.addStatus, "added\n", c.addStatus ? "add failed" : "");
         std::snprintf(errorMessage.data(), 1024, "%s", std::string(600, 'o').c_str());
-        errorCode = 4711;
+        errorCode = kUntouchedCode;
         EXPECT_EQ(refresh(), c.result);
         EXPECT_EQ(errorCode, c.addStatus);
         EXPECT_EQ(errorMessage.text(), c.message);
@@ -70,7 +70,7 @@ TEST_F(RefreshTest, DeleteDeviceAcceptsAnythingAndDoesNothing) {
     EXPECT_EQ(plugin->deleteMPIODevice(nullptr, "/dev/sddlmaa", &errorCode, errorMessage.data()),
               0);
     EXPECT_EQ(plugin->deleteMPIODevice(nullptr, nullptr, &errorCode, errorMessage.data()), 0);
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
     EXPECT_TRUE(errorMessage.untouched());
     EXPECT_EQ(plugin->deleteMPIODevice(nullptr, nullptr, nullptr, errorMessage.data()), -1);
     EXPECT_EQ(plugin->deleteMPIODevice(nullptr, nullptr, &errorCode, nullptr), -1);

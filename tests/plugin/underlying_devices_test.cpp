@@ -37,7 +37,7 @@ TEST_F(UnderlyingDevicesTest, WholeDiskAsksForItsOwnPaths) {
     EXPECT_TRUE((*entries)[2].untouched());
     EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory, cmd::paths("sddlmab")));
     EXPECT_THAT(host_double::logs(), IsEmpty());
-    EXPECT_EQ(errorCode, 4711);
+    EXPECT_EQ(errorCode, kUntouchedCode);
     // The filter is the system's own text, to the space; the simulator's tests take it from here.
     EXPECT_EQ(cmd::itemFilter, "grep sd |  awk '{print $(NF-11)}' ");
 }
@@ -76,7 +76,7 @@ TEST_F(UnderlyingDevicesTest, NonHdlmDevicesGiveMinusSix) {
         EXPECT_EQ(underlying(device, 4), -6);
         EXPECT_EQ(count, 4);
         EXPECT_TRUE((*entries)[0].untouched());
-        EXPECT_EQ(errorCode, 4711);
+        EXPECT_EQ(errorCode, kUntouchedCode);
         EXPECT_TRUE(errorMessage.untouched());
         for (const std::string& command : host_double::commands())
             EXPECT_EQ(command, cmd::inventory);

@@ -14,10 +14,13 @@
 #include "device_namespace.h"
 #include "guarded_memory.h"
 #include "host_doubles.h"
+#include "plugin_calls.h"
 #include "plugin_commands.h"
 #include "plugin_instance.h"
 
 namespace cmd = plugin_commands;
+// What errorCode holds before a call: the hosts' call kit's marker.
+using plugin_calls::kUntouchedCode;
 
 // A caller buffer of `size` bytes with guard bytes on both sides, to catch any overrun.
 class GuardedBuffer : public guarded::Text {
@@ -75,7 +78,7 @@ protected:
     void setVerbose(bool on) { *plugin->bVerboseLogging = on; }
 
     std::unique_ptr<PluginInstance> plugin;
-    int errorCode = 4711;  // an "untouched" marker
+    int errorCode = kUntouchedCode;
     GuardedBuffer errorMessage;
 };
 
