@@ -43,8 +43,8 @@ std::vector<EntryStep> entryPointSteps(const plugin_loader::EntryPoints& entry,
                          return std::string();
                      }});
     steps.push_back({"isMPIODevice/disk", [entry, b, disk] {
-                         const int rc = entry.isMPIODevice(nullptr, disk.c_str(), &b->code,
-                                                           b->message);
+                         const int rc =
+                             entry.isMPIODevice(nullptr, disk.c_str(), &b->code, b->message);
                          if (rc != 1) return callFailed("isMPIODevice", rc, b->code, b->message);
                          return std::string();
                      }});
@@ -60,9 +60,8 @@ std::vector<EntryStep> entryPointSteps(const plugin_loader::EntryPoints& entry,
                          }});
     steps.push_back({"getPartitionDevices/disk", [entry, b, disk] {
                          int count = static_cast<int>(kPartitions);
-                         const int rc = entry.getPartitionDevices(nullptr, disk.c_str(),
-                                                                  b->partitions, &count, 0,
-                                                                  &b->code, b->message);
+                         const int rc = entry.getPartitionDevices(
+                             nullptr, disk.c_str(), b->partitions, &count, 0, &b->code, b->message);
                          if (rc <= 0)
                              return callFailed("getPartitionDevices", rc, b->code, b->message);
                          return std::string();

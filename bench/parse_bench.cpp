@@ -17,9 +17,9 @@
 
 #include "FXString.h"
 #include "bench_options.h"
+#include "entry_point_steps.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
-#include "entry_point_steps.h"
 #include "plugin_commands.h"
 #include "support/host_doubles.h"
 #include "support/plugin_instance.h"

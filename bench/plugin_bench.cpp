@@ -19,9 +19,9 @@
 #include "TsMPIO_HDLM.h"
 #include "TsProcess.h"
 #include "bench_options.h"
+#include "entry_point_steps.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
-#include "entry_point_steps.h"
 #include "plugin_commands.h"
 
 namespace {
@@ -69,11 +69,10 @@ void registerAll(const bench::Options& options) {
     const std::string partitionDisk = bench::bareName(bench::diskOf(partition));
     const bench::Budget budget = options.budget;
 
-    const plugin_loader::EntryPoints entry{&getVendorName,    &init,
-                                           &getMPIODevices,   &isMPIODevice,
-                                           &getUnderlyingDevices, &refreshMPIO,
-                                           &deleteMPIODevice, &isPartitionDevice,
-                                           &getPartitionDevices};
+    const plugin_loader::EntryPoints entry{
+        &getVendorName,        &init,        &getMPIODevices,   &isMPIODevice,
+        &getUnderlyingDevices, &refreshMPIO, &deleteMPIODevice, &isPartitionDevice,
+        &getPartitionDevices};
     const std::string parent = bench::diskOf(partition);
     // Each entry point's floor; those that run commands also count CPU time.
     const std::map<std::string, std::pair<Step, bool>> floors{
@@ -83,8 +82,8 @@ void registerAll(const bench::Options& options) {
         {"isMPIODevice/disk",
          {sequence({statStep(disk), command(plugin_commands::inventory)}), true}},
         {"getUnderlyingDevices/disk",
-         {sequence({command(plugin_commands::inventory),
-                    command(plugin_commands::paths(diskName))}),
+         {sequence(
+              {command(plugin_commands::inventory), command(plugin_commands::paths(diskName))}),
           true}},
         {"getUnderlyingDevices/partition",
          {sequence({command(plugin_commands::inventory),

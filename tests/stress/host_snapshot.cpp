@@ -23,8 +23,7 @@ void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
     if (!answer.damage.empty()) problems.push_back(call + " = " + describeOutcome(answer));
     if (answer.result != static_cast<int>(expected.partitions.size()) ||
         answer.count != answer.result) {
-        problems.push_back(call + " = " +
-                           describeOutcome(answer) +
+        problems.push_back(call + " = " + describeOutcome(answer) +
                            " count=" + std::to_string(answer.count) + "; the topology has " +
                            std::to_string(expected.partitions.size()) + " partitions");
         return;
@@ -46,9 +45,9 @@ void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
 
         const PartitionCheck check = guarded::Caller(api).isPartition(want.devName);
         if (check.result != 1 || check.parent != disk.path || !check.damage.empty())
-            problems.push_back("isPartitionDevice(" + std::string(want.devName) + ") = " +
-                               describeOutcome(check) +
-                               " parent=[" + check.parent + "]; expected 1 and " + disk.path);
+            problems.push_back("isPartitionDevice(" + std::string(want.devName) +
+                               ") = " + describeOutcome(check) + " parent=[" + check.parent +
+                               "]; expected 1 and " + disk.path);
     }
 }
 
@@ -93,10 +92,8 @@ HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedH
     std::vector<std::string> sortedDevices = devices.items;
     std::sort(sortedDevices.begin(), sortedDevices.end());
     if (devices.result != 0 || sortedDevices != expectedNames || !devices.damage.empty()) {
-        problems.push_back(
-            "getMPIODevices = " +
-            describeOutcome(devices) + " " +
-            joined(devices.items) + "; the topology has " + joined(expectedNames));
+        problems.push_back("getMPIODevices = " + describeOutcome(devices) + " " +
+                           joined(devices.items) + "; the topology has " + joined(expectedNames));
         return snapshot;
     }
     snapshot.devices = devices.items;
@@ -120,8 +117,7 @@ HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedH
         const std::set<std::string> pathSet(paths.items.begin(), paths.items.end());
         if (paths.result != 0 || pathSet != expected->paths ||
             pathSet.size() != paths.items.size() || !paths.damage.empty())
-            problems.push_back("getUnderlyingDevices(" + path + ") = " +
-                               describeOutcome(paths) +
+            problems.push_back("getUnderlyingDevices(" + path + ") = " + describeOutcome(paths) +
                                " " + joined(paths.items) + "; the topology has " +
                                joined({expected->paths.begin(), expected->paths.end()}));
         disk.underlying = paths.items;

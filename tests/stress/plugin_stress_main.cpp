@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "census.h"
-#include "host_snapshot.h"
 #include "guarded_storage.h"
+#include "host_snapshot.h"
 #include "plugin_library.h"
 #include "stress_operations.h"
 #include "topology_model.h"
@@ -132,8 +132,7 @@ int runStress(const Options& options) {
         const plugin_calls::Answer refreshed = guarded::Caller(api).refresh();
         if (refreshed.result != 0) {
             std::cout << "plugin-stress: the first refreshMPIO() = "
-                      << stress::describeOutcome(refreshed)
-                      << std::endl;
+                      << stress::describeOutcome(refreshed) << std::endl;
             return 1;
         }
         const stress::HostSnapshot snapshot =

@@ -37,20 +37,17 @@ std::string mpioDevices(const StressContext& context, const Target&, unsigned ro
                                         devices.begin() + std::min(total, capacity));
     if (answer.result != wantResult || answer.items != want || !answer.damage.empty())
         return "getMPIODevices(capacity " + std::to_string(capacity) +
-               ") = " + describeOutcome(answer) +
-               " " + joined(answer.items) + "; expected " + std::to_string(wantResult) + " " +
-               joined(want);
+               ") = " + describeOutcome(answer) + " " + joined(answer.items) + "; expected " +
+               std::to_string(wantResult) + " " + joined(want);
     return {};
 }
 
 std::string isMpio(const StressContext& context, const Target& target, unsigned) {
     const Answer answer = guarded::Caller(context.api).isMpio(target.path);
     const int want = isHdlm(target) ? 1 : 0;
-    if (answer.result != want || answer.error.codeWritten() ||
-        !answer.damage.empty())
-        return called("isMPIODevice", target) + " = " +
-               describeOutcome(answer) +
-               "; expected " + std::to_string(want);
+    if (answer.result != want || answer.error.codeWritten() || !answer.damage.empty())
+        return called("isMPIODevice", target) + " = " + describeOutcome(answer) + "; expected " +
+               std::to_string(want);
     return {};
 }
 
@@ -62,8 +59,7 @@ std::string underlying(const StressContext& context, const Target& target, unsig
         hdlm ? context.snapshot.disks[target.disk].underlying : std::vector<std::string>{};
     const int wantResult = hdlm ? 0 : -6;
     if (answer.result != wantResult || answer.items != want || !answer.damage.empty())
-        return called("getUnderlyingDevices", target) + " = " +
-               describeOutcome(answer) + " " +
+        return called("getUnderlyingDevices", target) + " = " + describeOutcome(answer) + " " +
                joined(answer.items) + "; expected " + std::to_string(wantResult) + " " +
                joined(want);
     return {};
@@ -74,18 +70,14 @@ std::string refresh(const StressContext& context, const Target&, unsigned) {
     const Answer answer = guarded::Caller(context.api).refresh();
     if (answer.result != 0 || answer.error.code != 0 || !answer.error.message.empty() ||
         !answer.damage.empty())
-        return "refreshMPIO() = " +
-               describeOutcome(answer) +
-               "; expected 0 with errorCode 0";
+        return "refreshMPIO() = " + describeOutcome(answer) + "; expected 0 with errorCode 0";
     return {};
 }
 
 std::string deleteDevice(const StressContext& context, const Target& target, unsigned) {
     const Answer answer = guarded::Caller(context.api).deleteDevice(target.path);
-    if (answer.result != 0 || answer.error.codeWritten() ||
-        !answer.damage.empty())
-        return called("deleteMPIODevice", target) + " = " +
-               describeOutcome(answer) +
+    if (answer.result != 0 || answer.error.codeWritten() || !answer.damage.empty())
+        return called("deleteMPIODevice", target) + " = " + describeOutcome(answer) +
                "; expected 0, nothing done";
     return {};
 }
@@ -97,8 +89,7 @@ std::string isPartition(const StressContext& context, const Target& target, unsi
     const bool parentRight =
         !partition || answer.parent == context.snapshot.disks[target.disk].path;
     if (answer.result != want || !parentRight || !answer.damage.empty())
-        return called("isPartitionDevice", target) + " = " +
-               describeOutcome(answer) + " parent=[" +
+        return called("isPartitionDevice", target) + " = " + describeOutcome(answer) + " parent=[" +
                answer.parent + "]; expected " + std::to_string(want) +
                (partition ? " and " + context.snapshot.disks[target.disk].path : "");
     return {};
@@ -110,18 +101,13 @@ std::string partitions(const StressContext& context, const Target& target, unsig
     const std::string call = called("getPartitionDevices", target);
     if (!answer.damage.empty()) return call + " = " + describeOutcome(answer);
     if (target.kind != TargetKind::Disk) {
-        if (answer.result != -1)
-            return call + " = " +
-                   describeOutcome(answer) +
-                   "; expected -1";
+        if (answer.result != -1) return call + " = " + describeOutcome(answer) + "; expected -1";
         return {};
     }
     const std::vector<TsPartInfo>& want = context.snapshot.disks[target.disk].partitions;
     if (answer.result != static_cast<int>(want.size()) || answer.count != answer.result)
-        return call + " = " +
-               describeOutcome(answer) +
-               " count=" + std::to_string(answer.count) + "; expected " +
-               std::to_string(want.size());
+        return call + " = " + describeOutcome(answer) + " count=" + std::to_string(answer.count) +
+               "; expected " + std::to_string(want.size());
     for (size_t i = 0; i < want.size(); ++i) {
         const std::string difference = partitionDifference(answer.records[i], want[i]);
         if (!difference.empty()) return call + " record " + std::to_string(i) + ": " + difference;

@@ -93,8 +93,8 @@ PartitionCheck PluginCaller::isPartition(const std::string& device) {
     out.parent = answer.parent == plugin_calls::kUntouchedText ? "" : answer.parent;
     out.answer = answer.result == 1;
     // 0 is both "no" and "failed"; only the error outputs tell a failure.
-    out.call.failed =
-        (answer.result == 0 && out.call.errorsWritten()) || (answer.result != 0 && answer.result != 1);
+    out.call.failed = (answer.result == 0 && out.call.errorsWritten()) ||
+                      (answer.result != 0 && answer.result != 1);
     return out;
 }
 

@@ -6,6 +6,12 @@
 namespace plugin_calls {
 namespace {
 
+// Writes the marker (with its NUL) at the start of a buffer of at least MAXMPIOPATHLEN bytes.
+void preset(char* buffer) {
+    static_assert(sizeof kUntouchedText <= MAXMPIOPATHLEN, "the marker fits every buffer");
+    std::memcpy(buffer, kUntouchedText, sizeof kUntouchedText);
+}
+
 std::string bounded(const char* text, size_t size) {
     return std::string(text, strnlen(text, size));
 }
@@ -30,8 +36,8 @@ AnswerT retried(const Capacity& policy, Pass pass, NeedsMore needsMore) {
         } else if (answer.result <= capacity) {
             answer.note = "the plug-in asked for no bigger array; not retried";
         } else if (answer.result > policy.limit) {
-            answer.note = "more than the limit of " + std::to_string(policy.limit) +
-                          " entries; not retried";
+            answer.note =
+                "more than the limit of " + std::to_string(policy.limit) + " entries; not retried";
         } else {
             capacity = static_cast<int>(answer.result);
             continue;
@@ -44,7 +50,7 @@ AnswerT retried(const Capacity& policy, Pass pass, NeedsMore needsMore) {
 
 TsPartInfo untouchedRecord() {
     TsPartInfo record{};
-    std::strcpy(record.devName, kUntouchedText);
+    preset(record.devName);
     record.partNum = record.devMajor = record.devMinor = 0xdeadbeef;
     record.startSector = record.numSectors = record.sectorSize = 0xdeadbeefdeadbeefULL;
     return record;
@@ -61,7 +67,7 @@ bool isUntouched(const TsPartInfo& record) {
 template <typename Call>
 auto Caller::withErrorOutputs(Answer& answer, Call call) {
     char* message = storage_.message();
-    std::strcpy(message, kUntouchedText);
+    preset(message);
     answer.error.code = kUntouchedCode;
     auto result = call(&answer.error.code, message);
     answer.error.message = bounded(message, MAXMPIOERRORLEN);
@@ -88,7 +94,7 @@ ListAnswer Caller::list(int capacity, Call call) {
     return answer;
 }
 
-TextAnswer Caller::vendor() {
+TextAnswer Caller::vendor() const {
     TextAnswer answer;
     const char* text = entry_.getVendorName();
     if (text) answer.text = bounded(text, MAXMPIOPATHLEN);
@@ -129,8 +135,7 @@ Answer Caller::isMpio(const std::string& device) {
 
 ListAnswer Caller::underlying(const std::string& device, int capacity) {
     return list(capacity, [&](char** entries, int* count, int* code, char* message) {
-        return entry_.getUnderlyingDevices(context_, device.c_str(), entries, count, code,
-                                           message);
+        return entry_.getUnderlyingDevices(context_, device.c_str(), entries, count, code, message);
     });
 }
 
@@ -143,7 +148,7 @@ ListAnswer Caller::underlying(const std::string& device, const Capacity& capacit
 PartitionCheck Caller::isPartition(const std::string& device) {
     PartitionCheck answer;
     char* parent = storage_.parent();
-    std::strcpy(parent, kUntouchedText);
+    preset(parent);
     answer.result = withErrorOutputs(answer, [&](int* code, char* message) {
         return entry_.isPartitionDevice(context_, device.c_str(), parent, code, message);
     });
@@ -180,8 +185,9 @@ PartitionsAnswer Caller::partitions(const std::string& device, const Capacity& c
 
 Answer Caller::refresh() {
     Answer answer;
-    answer.result = withErrorOutputs(
-        answer, [&](int* code, char* message) { return entry_.refreshMPIO(context_, code, message); });
+    answer.result = withErrorOutputs(answer, [&](int* code, char* message) {
+        return entry_.refreshMPIO(context_, code, message);
+    });
     answer.damage = storage_.damage();
     return answer;
 }

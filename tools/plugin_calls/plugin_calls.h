@@ -16,7 +16,7 @@ namespace plugin_calls {
 
 // Every output starts as these before a call; one that still holds them was not written.
 constexpr int kUntouchedCode = -424242;
-constexpr const char* kUntouchedText = "untouched by the plug-in";
+inline constexpr char kUntouchedText[] = "untouched by the plug-in";
 // The record every TsPartInfo entry holds before a call.
 TsPartInfo untouchedRecord();
 bool isUntouched(const TsPartInfo& record);
@@ -89,7 +89,7 @@ public:
     Caller(const plugin_loader::EntryPoints& entry, Storage& storage, void* context = nullptr)
         : entry_(entry), storage_(storage), context_(context) {}
 
-    TextAnswer vendor();
+    TextAnswer vendor() const;
     TextAnswer init();
     ListAnswer devices(int capacity);
     ListAnswer devices(const Capacity& capacity);

@@ -27,8 +27,7 @@ TEST(AddPathFails, RefreshReturnsTheAdditionsStatusAndText) {
     ASSERT_EQ(fault.value("times", 0), 1) << "the second refresh below expects the fault once";
 
     const Answer answer = host.plugin.refresh();
-    EXPECT_EQ(answer.result, status)
-        << "refreshMPIO returns the status itself, not negated";
+    EXPECT_EQ(answer.result, status) << "refreshMPIO returns the status itself, not negated";
     EXPECT_EQ(answer.error.code, status);
     EXPECT_EQ(answer.error.message, fault.at("stderr").get<std::string>());
     topology::HostModel model = host.model;
