@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host_model.h"
 #include "plugin_library.h"
-#include "topology_model.h"
 
 namespace stress {
 
@@ -28,7 +28,7 @@ struct HostSnapshot {
 
 // Every answer that breaks the interface's rules or disagrees with `model` becomes one line of
 // `problems`; the snapshot holds what the plug-in said all the same.
-HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedHost& model,
+HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const topology::HostModel& model,
                           std::vector<std::string>& problems);
 
 // "result=0 errorCode=0 errorMessage=[...]" for failure reports.
