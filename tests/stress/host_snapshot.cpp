@@ -110,10 +110,10 @@ HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const topology:
         const ListAnswer paths = callGetUnderlyingDevices(api, path, kCapacity);
         const std::vector<std::string> expected = model.underlying(disk.name);
         if (paths.result != 0 || sorted(paths.items) != expected || !paths.guardsIntact)
-            problems.push_back("getUnderlyingDevices(" + path + ") = " +
-                               describeOutcome(paths.result, paths.errorCode, paths.errorMessage) +
-                               " " + joined(paths.items) + "; the topology has " +
-                               joined(expected));
+            problems.push_back(
+                "getUnderlyingDevices(" + path +
+                ") = " + describeOutcome(paths.result, paths.errorCode, paths.errorMessage) + " " +
+                joined(paths.items) + "; the topology has " + joined(expected));
         disk.underlying = paths.items;
         checkPartitions(api, disk, model.partitions(disk.name), problems);
         snapshot.disks.push_back(std::move(disk));
