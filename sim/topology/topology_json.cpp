@@ -22,6 +22,7 @@ using nlohmann::json;
 }
 
 // A JSON object being read: refuses keys it does not know, so a typo is an error, not a default.
+// A field left out keeps the default its struct in topology.h gives it, written only there.
 class Reader {
 public:
     Reader(const json& j, std::string where) : j_(j), where_(std::move(where)) {
@@ -198,7 +199,7 @@ Path readPath(const json& j, const std::string& where) {
     p.device = r.str("device", "", true);
     if (scsiIndex(p.device) < 0)
         fail(r.at("device"), "'" + p.device + "' is not a SCSI disk name (sdc, sdaa, ...)");
-    p.pathId = int(r.integer("pathId", -1, 0, 999999));
+    p.pathId = int(r.integer("pathId", p.pathId, 0, 999999));
     p.status = r.str("status", "");
     if (!p.status.empty() && !kStatuses.count(p.status))
         fail(r.at("status"), "'" + p.status +
@@ -210,7 +211,7 @@ Path readPath(const json& j, const std::string& where) {
         fail(r.at("hctl"), "expected host:channel:target:lun, not '" + p.hctl + "'");
     p.chaPort = r.str("chaPort", "");
     if (!p.chaPort.empty() && !oneToken(p.chaPort)) fail(r.at("chaPort"), "must be one word");
-    p.type = r.str("type", "Own");
+    p.type = r.str("type", p.type);
     if (p.type != "Own" && p.type != "Non") fail(r.at("type"), "must be Own or Non");
     p.ioCount = r.u64("ioCount", 0);
     p.ioErrors = r.u64("ioErrors", 0);
@@ -243,7 +244,7 @@ LU readLU(const json& j, const std::string& where, int iluDigits, size_t positio
     if (!lu.hdev.empty() && hdevIndex(lu.hdev) < 0)
         fail(r.at("hdev"),
              "'" + lu.hdev + "' is not an HDLM name (sddlmaa..sddlmpp, sddlmaaa..sddlmpap)");
-    lu.sizeMiB = r.u64("sizeMiB", 64);
+    lu.sizeMiB = r.u64("sizeMiB", lu.sizeMiB);
     if (lu.sizeMiB == 0 || lu.sizeMiB > (uint64_t(1) << 30))
         fail(r.at("sizeMiB"), "must be 1..2^30");
     if (r.has("partitionTable"))
@@ -287,16 +288,16 @@ bool knownFaultKey(const std::string& key) {
 DlnkmgrOptions readDlnkmgr(const json& j, const std::string& where) {
     Reader r(j, where);
     DlnkmgrOptions o;
-    o.itemTrailingColumns = int(r.integer("itemTrailingColumns", 11, 10, 12));
-    std::string messages = r.str("messages", "stdout");
+    o.itemTrailingColumns = int(r.integer("itemTrailingColumns", o.itemTrailingColumns, 10, 12));
+    std::string messages = r.str("messages", o.messagesOnStderr ? "stderr" : "stdout");
     if (messages != "stdout" && messages != "stderr")
         fail(r.at("messages"), "must be stdout or stderr");
     o.messagesOnStderr = messages == "stderr";
-    o.manager = r.str("manager", "Alive");
+    o.manager = r.str("manager", o.manager);
     if (o.manager != "Alive" && o.manager != "Dead") fail(r.at("manager"), "must be Alive or Dead");
-    o.version = r.str("version", "8.8.3-00");
+    o.version = r.str("version", o.version);
     if (!oneToken(o.version)) fail(r.at("version"), "must be one word");
-    std::string gone = r.str("goneDevice", "-");
+    std::string gone = r.str("goneDevice", o.goneDeviceAsDash ? "-" : "name");
     if (gone != "-" && gone != "name") fail(r.at("goneDevice"), "must be \"-\" or \"name\"");
     o.goneDeviceAsDash = gone == "-";
     if (r.has("faults")) {
@@ -439,13 +440,13 @@ Topology parseTopology(const std::string& jsonText) {
     for (size_t i = 0; i < systems.size(); ++i) {
         Reader s(systems[i], "storageSystems[" + std::to_string(i) + "]");
         StorageSystem ss;
-        ss.product = s.str("product", "VSP_G900");
+        ss.product = s.str("product", ss.product);
         if (!oneToken(ss.product)) fail(s.at("product"), "must be one word");
-        ss.serial = s.str("serial", "415678");
+        ss.serial = s.str("serial", ss.serial);
         if (!oneToken(ss.serial)) fail(s.at("serial"), "must be one word");
         if (!serials.insert(ss.product + "/" + ss.serial).second)
             fail(s.at("serial"), "storage system listed twice");
-        ss.iluDigits = int(s.integer("iluDigits", 6, 1, 8));
+        ss.iluDigits = int(s.integer("iluDigits", ss.iluDigits, 1, 8));
         const json& lus = s.array("lus", true);
         std::set<std::string> ilus;
         for (size_t k = 0; k < lus.size(); ++k) {
@@ -470,12 +471,12 @@ Topology parseTopology(const std::string& jsonText) {
     if (r.has("dlnkmgr")) t.dlnkmgr = readDlnkmgr(r.get("dlnkmgr"), "dlnkmgr");
     if (r.has("proc")) {
         Reader p(r.get("proc"), "proc");
-        t.proc.charDeviceSddlmfdrv = p.boolean("charDeviceSddlmfdrv", false);
-        t.proc.alertDriver = p.boolean("alertDriver", true);
+        t.proc.charDeviceSddlmfdrv = p.boolean("charDeviceSddlmfdrv", t.proc.charDeviceSddlmfdrv);
+        t.proc.alertDriver = p.boolean("alertDriver", t.proc.alertDriver);
         p.done();
     }
-    t.loopDevices = r.boolean("loopDevices", true);
-    t.maxLoopBackedLUs = int(r.integer("maxLoopBackedLUs", 64, 0, kMaxHdlmDevices));
+    t.loopDevices = r.boolean("loopDevices", t.loopDevices);
+    t.maxLoopBackedLUs = int(r.integer("maxLoopBackedLUs", t.maxLoopBackedLUs, 0, kMaxHdlmDevices));
     if (r.has("recording")) t.recording = readRecording(r.get("recording"), "recording");
     if (r.has("runtime")) t.runtime = readRuntime(r.get("runtime"), "runtime");
     r.has("comment");  // free text for the reader of the file

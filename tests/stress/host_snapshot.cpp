@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 #include "guarded_storage.h"
 
@@ -16,29 +15,34 @@ std::string bareName(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
 
+std::vector<std::string> sorted(std::vector<std::string> items) {
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
 void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
-                     const ExpectedDevice& expected, std::vector<std::string>& problems) {
+                     const std::vector<topology::ExpectedPartition>& expected,
+                     std::vector<std::string>& problems) {
     const PartitionsAnswer answer = guarded::Caller(api).partitions(disk.path, kCapacity);
     const std::string call = "getPartitionDevices(" + disk.path + ")";
     if (!answer.damage.empty()) problems.push_back(call + " = " + describeOutcome(answer));
-    if (answer.result != static_cast<int>(expected.partitions.size()) ||
-        answer.count != answer.result) {
+    if (answer.result != static_cast<int>(expected.size()) || answer.count != answer.result) {
         problems.push_back(call + " = " + describeOutcome(answer) +
                            " count=" + std::to_string(answer.count) + "; the topology has " +
-                           std::to_string(expected.partitions.size()) + " partitions");
+                           std::to_string(expected.size()) + " partitions");
         return;
     }
     disk.partitions = answer.records;
-    for (size_t i = 0; i < expected.partitions.size(); ++i) {
-        const ExpectedPartition& p = expected.partitions[i];
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const topology::ExpectedPartition& p = expected[i];
         TsPartInfo want;
-        std::snprintf(want.devName, sizeof(want.devName), "%s%u", disk.path.c_str(), p.number);
-        want.partNum = p.number;
+        std::snprintf(want.devName, sizeof(want.devName), "%s%d", disk.path.c_str(), p.number);
+        want.partNum = static_cast<unsigned>(p.number);
         want.startSector = p.start;
         want.numSectors = p.sectors;
         want.sectorSize = 512;
         want.devMajor = disk.major;
-        want.devMinor = disk.minor + p.number;
+        want.devMinor = disk.minor + want.partNum;
         const std::string difference = partitionDifference(answer.records[i], want);
         if (!difference.empty())
             problems.push_back(call + " record " + std::to_string(i) + ": " + difference);
@@ -83,15 +87,12 @@ std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expecte
     return difference;
 }
 
-HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedHost& model,
+HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const topology::HostModel& model,
                           std::vector<std::string>& problems) {
     HostSnapshot snapshot;
     const ListAnswer devices = guarded::Caller(api).devices(kCapacity);
-    std::vector<std::string> expectedNames;
-    for (const ExpectedDevice& d : model.devices) expectedNames.push_back("/dev/" + d.name);
-    std::vector<std::string> sortedDevices = devices.items;
-    std::sort(sortedDevices.begin(), sortedDevices.end());
-    if (devices.result != 0 || sortedDevices != expectedNames || !devices.damage.empty()) {
+    const std::vector<std::string> expectedNames = sorted(model.devices());
+    if (devices.result != 0 || sorted(devices.items) != expectedNames || !devices.damage.empty()) {
         problems.push_back("getMPIODevices = " + describeOutcome(devices) + " " +
                            joined(devices.items) + "; the topology has " + joined(expectedNames));
         return snapshot;
@@ -99,9 +100,6 @@ HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedH
     snapshot.devices = devices.items;
 
     for (const std::string& path : snapshot.devices) {
-        const auto expected =
-            std::find_if(model.devices.begin(), model.devices.end(),
-                         [&](const ExpectedDevice& d) { return "/dev/" + d.name == path; });
         DiskAnswers disk;
         disk.path = path;
         disk.name = bareName(path);
@@ -114,14 +112,13 @@ HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedH
         disk.minor = minor(node.st_rdev);
 
         const ListAnswer paths = guarded::Caller(api).underlying(path, kCapacity);
-        const std::set<std::string> pathSet(paths.items.begin(), paths.items.end());
-        if (paths.result != 0 || pathSet != expected->paths ||
-            pathSet.size() != paths.items.size() || !paths.damage.empty())
+        const std::vector<std::string> expected = model.underlying(disk.name);
+        if (paths.result != 0 || sorted(paths.items) != expected || !paths.damage.empty())
             problems.push_back("getUnderlyingDevices(" + path + ") = " + describeOutcome(paths) +
                                " " + joined(paths.items) + "; the topology has " +
-                               joined({expected->paths.begin(), expected->paths.end()}));
+                               joined(expected));
         disk.underlying = paths.items;
-        checkPartitions(api, disk, *expected, problems);
+        checkPartitions(api, disk, model.partitions(disk.name), problems);
         snapshot.disks.push_back(std::move(disk));
     }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "host_model.h"
 #include "plugin_calls.h"
 #include "plugin_library.h"
-#include "topology_model.h"
 
 namespace stress {
 
@@ -37,7 +37,7 @@ struct HostSnapshot {
 
 // Every answer that breaks the interface's rules or disagrees with `model` becomes one line of
 // `problems`; the snapshot holds what the plug-in said all the same.
-HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const ExpectedHost& model,
+HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const topology::HostModel& model,
                           std::vector<std::string>& problems);
 
 // "0 errorCode=0 errorMessage=[...]" for failure reports: the error outputs the call wrote, and

@@ -10,10 +10,8 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "census.h"
@@ -21,7 +19,6 @@
 #include "host_snapshot.h"
 #include "plugin_library.h"
 #include "stress_operations.h"
-#include "topology_model.h"
 
 namespace {
 
@@ -70,14 +67,6 @@ private:
     bool open_ = false;
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw std::runtime_error("cannot read the topology " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Each thread walks the operations and the targets from its own offset, so at any moment the
 // threads are in different entry points, and over the run every pair of operation and target
 // comes up.
@@ -103,7 +92,7 @@ bool reportProblems(const char* stage, const std::vector<std::string>& problems)
 }
 
 int runStress(const Options& options) {
-    const stress::ExpectedStates model = stress::expectedStatesOf(readFile(options.topology));
+    topology::HostModel model(sim::loadTopology(options.topology));
     std::cout << "plugin-stress: plug-in " << options.plugin << ", topology " << options.topology
               << ", " << options.threads << " threads, " << options.seconds << " s" << std::endl;
 
@@ -127,7 +116,8 @@ int runStress(const Options& options) {
         // The topology's pending changes are applied once, alone: every later refresh finds
         // nothing to do, so every answer during the stress has exactly one right value.
         std::vector<std::string> problems;
-        stress::takeSnapshot(api, model.beforeRefresh, problems);
+        const size_t devicesBefore = model.deviceNames().size();
+        stress::takeSnapshot(api, model, problems);
         if (!reportProblems("before the first refresh", problems)) return 1;
         const plugin_calls::Answer refreshed = guarded::Caller(api).refresh();
         if (refreshed.result != 0) {
@@ -135,10 +125,11 @@ int runStress(const Options& options) {
                       << stress::describeOutcome(refreshed) << std::endl;
             return 1;
         }
-        const stress::HostSnapshot snapshot =
-            stress::takeSnapshot(api, model.afterRefresh, problems);
+        model.deleteGonePaths();
+        model.addAttachedPaths();
+        const stress::HostSnapshot snapshot = stress::takeSnapshot(api, model, problems);
         if (!reportProblems("after the first refresh", problems)) return 1;
-        std::cout << "plugin-stress: one call at a time: " << model.beforeRefresh.devices.size()
+        std::cout << "plugin-stress: one call at a time: " << devicesBefore
                   << " devices before the first refresh and " << snapshot.devices.size()
                   << " after it, as the topology says" << std::endl;
 

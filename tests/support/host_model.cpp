@@ -7,48 +7,37 @@
 #include "topology/device_names.h"
 
 namespace topology {
+namespace {
 
-using nlohmann::json;
+using sim::PathState;
 
-HostModel HostModel::fromJson(const json& topology) {
-    if (topology.contains("recording"))
-        throw std::runtime_error("a recorded host has no LUs to derive expectations from");
-    HostModel model;
-    if (topology.contains("dlnkmgr")) {
-        const json& d = topology["dlnkmgr"];
-        model.goneShowsName_ = d.value("goneDevice", "-") == "name";
-        // The plug-in's pipeline takes the 12th field from the end: only the default layout
-        // puts Device there, and under any other the plug-in lists no paths at all.
-        model.defaultItemLayout_ = d.value("itemTrailingColumns", 11) == 11;
-    }
-    for (const json& ss : topology.at("storageSystems"))
-        for (const json& l : ss.at("lus")) {
-            LuState s;
-            s.lu.ilu = l.value("ilu", "");
-            s.lu.fixedName = l.value("hdev", "");
-            if (l.contains("partitionTable")) {
-                const json& table = l["partitionTable"];
-                s.lu.hasTable = true;
-                s.lu.label = table.at("label").get<std::string>();
-                for (const json& p : table.at("partitions"))
-                    s.lu.partitions.push_back(
-                        {p.at("number").get<int>(), p.value("kind", "primary"),
-                         p.at("start").get<uint64_t>(), p.at("size").get<uint64_t>()});
-            }
-            for (const json& p : l.at("paths"))
-                s.lu.paths.push_back(
-                    {p.at("device").get<std::string>(), p.value("state", "managed")});
-            model.lus_.push_back(std::move(s));
-        }
-    model.nameNewlyVisible();
-    return model;
+// HDLM lists a path it manages, or one that has gone but is not yet deleted.
+bool listed(const sim::Path& p) {
+    return p.state == PathState::Managed || p.state == PathState::Gone;
 }
 
-// HDLM lists an LU while it has a path it manages, or one that has gone but is not yet deleted.
-bool HostModel::visible(const LuState& s) const {
-    return std::any_of(s.lu.paths.begin(), s.lu.paths.end(), [](const TopologyPath& p) {
-        return p.state == "managed" || p.state == "gone";
-    });
+// HDLM lists an LU while it lists one of its paths.
+bool visible(const sim::LU& lu) {
+    return std::any_of(lu.paths.begin(), lu.paths.end(), listed);
+}
+
+}  // namespace
+
+HostModel::HostModel(const sim::Topology& topology)
+    : goneShowsName_(!topology.dlnkmgr.goneDeviceAsDash),
+      // The plug-in's pipeline takes the 12th field from the end: only the default layout puts
+      // Device there, and under any other the plug-in lists no paths at all.
+      defaultItemLayout_(topology.dlnkmgr.itemTrailingColumns ==
+                         sim::DlnkmgrOptions().itemTrailingColumns) {
+    if (topology.recording)
+        throw std::runtime_error("a recorded host has no LUs to derive expectations from");
+    for (const sim::StorageSystem& ss : topology.storageSystems)
+        for (const sim::LU& lu : ss.lus) lus_.push_back({lu, ""});
+    nameNewlyVisible();
+}
+
+HostModel HostModel::fromJson(const nlohmann::json& topology) {
+    return HostModel(sim::parseTopology(topology.dump()));
 }
 
 // An LU that starts to show takes its fixed name, or else the lowest name nobody holds or has
@@ -56,14 +45,14 @@ bool HostModel::visible(const LuState& s) const {
 void HostModel::nameNewlyVisible() {
     std::set<std::string> taken;
     for (const LuState& s : lus_) {
-        if (!s.lu.fixedName.empty()) taken.insert(s.lu.fixedName);
+        if (!s.lu.hdev.empty()) taken.insert(s.lu.hdev);
         if (!s.name.empty()) taken.insert(s.name);
     }
     int next = 0;
     for (LuState& s : lus_) {
-        if (!s.name.empty() || !visible(s)) continue;
-        if (!s.lu.fixedName.empty()) {
-            s.name = s.lu.fixedName;
+        if (!s.name.empty() || !visible(s.lu)) continue;
+        if (!s.lu.hdev.empty()) {
+            s.name = s.lu.hdev;
             continue;
         }
         // The simulator's naming is HDLM's order of names (sddlmaa … sddlmpp, sddlmaaa …).
@@ -76,36 +65,36 @@ void HostModel::nameNewlyVisible() {
 
 void HostModel::deleteGonePaths() {
     for (LuState& s : lus_) {
-        for (TopologyPath& p : s.lu.paths)
-            if (p.state == "gone") p.state = "removed";
-        if (!visible(s)) s.name.clear();  // an LU left without paths is removed, its name freed
+        for (sim::Path& p : s.lu.paths)
+            if (p.state == PathState::Gone) p.state = PathState::Removed;
+        if (!visible(s.lu)) s.name.clear();  // an LU left without paths is removed, its name freed
     }
 }
 
-TopologyPath& HostModel::path(const std::string& device) {
+sim::Path& HostModel::path(const std::string& device) {
     for (LuState& s : lus_)
-        for (TopologyPath& p : s.lu.paths)
+        for (sim::Path& p : s.lu.paths)
             if (p.device == device) return p;
     throw std::runtime_error("the topology has no path device " + device);
 }
 
 void HostModel::removeDevice(const std::string& device) {
-    TopologyPath& p = path(device);
-    if (p.state == "managed") p.state = "gone";
-    if (p.state == "attachedLater") p.state = "removed";
+    sim::Path& p = path(device);
+    if (p.state == PathState::Managed) p.state = PathState::Gone;
+    if (p.state == PathState::AttachedLater) p.state = PathState::Removed;
 }
 
 // A gone path shows its device again; one that delete -path dropped is a new device for add.
 void HostModel::returnDevice(const std::string& device) {
-    TopologyPath& p = path(device);
-    if (p.state == "gone") p.state = "managed";
-    if (p.state == "removed") p.state = "attachedLater";
+    sim::Path& p = path(device);
+    if (p.state == PathState::Gone) p.state = PathState::Managed;
+    if (p.state == PathState::Removed) p.state = PathState::AttachedLater;
 }
 
 void HostModel::addAttachedPaths() {
     for (LuState& s : lus_)
-        for (TopologyPath& p : s.lu.paths)
-            if (p.state == "attachedLater") p.state = "managed";
+        for (sim::Path& p : s.lu.paths)
+            if (p.state == PathState::AttachedLater) p.state = PathState::Managed;
     nameNewlyVisible();
 }
 
@@ -128,20 +117,21 @@ const HostModel::LuState& HostModel::find(const std::string& name) const {
     throw std::runtime_error("the topology has no LU named " + name);
 }
 
-const TopologyLu& HostModel::lu(const std::string& name) const {
-    return find(name).lu;
+std::string HostModel::label(const std::string& name) const {
+    const sim::LU& lu = find(name).lu;
+    return lu.table ? lu.table->label : "";
 }
 
 std::vector<std::string> HostModel::underlying(const std::string& name) const {
     if (!defaultItemLayout_)
-        throw std::runtime_error("the expectations assume 11 columns after Device under -item");
+        throw std::runtime_error("the expectations assume the default columns after Device");
     // `grep sd` keeps a path's line when its Device names an sd device, and the first line of
     // the LU in any case (it carries the HDevName); `$(NF-11)` is the Device column.
     std::vector<std::string> lines;
-    for (const TopologyPath& p : find(name).lu.paths) {
-        if (p.state != "managed" && p.state != "gone") continue;
+    for (const sim::Path& p : find(name).lu.paths) {
         // A gone path's `-` (on the LU's first line) is no device: the plug-in leaves it out.
-        if (p.state == "managed" || goneShowsName_) lines.push_back("/dev/" + p.device);
+        if (p.state == PathState::Managed || (p.state == PathState::Gone && goneShowsName_))
+            lines.push_back("/dev/" + p.device);
     }
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -149,8 +139,10 @@ std::vector<std::string> HostModel::underlying(const std::string& name) const {
 
 std::vector<ExpectedPartition> HostModel::partitions(const std::string& name) const {
     std::vector<ExpectedPartition> parts;
-    for (const TopologyPartition& p : find(name).lu.partitions)
-        parts.push_back({p.number, p.start, p.kind == "extended" ? 2 : p.size});
+    const sim::LU& lu = find(name).lu;
+    if (lu.table)
+        for (const sim::Partition& p : lu.table->partitions)
+            parts.push_back({p.number, p.start, p.kind == "extended" ? 2 : p.size});
     std::sort(
         parts.begin(), parts.end(),
         [](const ExpectedPartition& a, const ExpectedPartition& b) { return a.number < b.number; });
@@ -160,8 +152,8 @@ std::vector<ExpectedPartition> HostModel::partitions(const std::string& name) co
 std::vector<std::string> HostModel::devicesWhere(bool present) const {
     std::vector<std::string> devices;
     for (const LuState& s : lus_)
-        for (const TopologyPath& p : s.lu.paths)
-            if ((p.state == "managed" || p.state == "attachedLater") == present)
+        for (const sim::Path& p : s.lu.paths)
+            if ((p.state == PathState::Managed || p.state == PathState::AttachedLater) == present)
                 devices.push_back(p.device);
     std::sort(devices.begin(), devices.end());
     return devices;

@@ -1,6 +1,7 @@
-// What a simulated host must show, worked out from its topology JSON alone: which LUs HDLM lists
+// What a simulated host must show, worked out from its topology alone: which LUs HDLM lists
 // under which names, which SCSI paths lie beneath each, and the partitions of each table, before
-// and after a refresh. The expectations of the integration and stress tests come from here, never
+// and after a refresh. The topology is read by the simulator's own reader, so its defaults are
+// the simulator's. The expectations of the integration and stress tests come from here, never
 // from what the plug-in printed.
 #pragma once
 #include <cstdint>
@@ -9,31 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "topology/topology.h"
+
 namespace topology {
-
-struct TopologyPath {
-    std::string device;  // sdc
-    // managed, attachedLater or gone as the topology sets it; removed once `delete -path` has
-    // dropped a gone path (its device may still come back). A path's status (Online,
-    // Offline(C), ...) changes nothing the plug-in reports, so the model does not follow it.
-    std::string state;
-};
-
-struct TopologyPartition {
-    int number = 0;
-    std::string kind;  // primary, extended or logical (dos); primary for gpt
-    uint64_t start = 0;
-    uint64_t size = 0;
-};
-
-struct TopologyLu {
-    std::string ilu;
-    std::string fixedName;  // the topology's hdev, empty when HDLM picks the name
-    bool hasTable = false;
-    std::string label;  // dos or gpt
-    std::vector<TopologyPartition> partitions;
-    std::vector<TopologyPath> paths;
-};
 
 // A partition as the kernel (and so the partition reader) shows it: an extended partition is
 // 2 sectors long.
@@ -45,6 +24,8 @@ struct ExpectedPartition {
 
 class HostModel {
 public:
+    // Throws std::runtime_error for a recorded host: it has no LUs to derive expectations from.
+    explicit HostModel(const sim::Topology& topology);
     static HostModel fromJson(const nlohmann::json& topology);
 
     // What `dlnkmgr delete -path -s` and `add -path -s` do to the host.
@@ -65,19 +46,19 @@ public:
     std::vector<std::string> underlying(const std::string& name) const;
     // The partitions of the LU named `name`, by number.
     std::vector<ExpectedPartition> partitions(const std::string& name) const;
-    const TopologyLu& lu(const std::string& name) const;
+    // The LU's table label (dos or gpt), empty without a table.
+    std::string label(const std::string& name) const;
     // SCSI devices that have a node on the host (every path not gone), sorted.
     std::vector<std::string> pathDevices() const;
 
 private:
     struct LuState {
-        TopologyLu lu;
+        sim::LU lu;
         std::string name;  // empty while HDLM does not list the LU
     };
-    bool visible(const LuState& s) const;
     void nameNewlyVisible();
     const LuState& find(const std::string& name) const;
-    TopologyPath& path(const std::string& device);
+    sim::Path& path(const std::string& device);
     std::vector<std::string> devicesWhere(bool present) const;
 
     std::vector<LuState> lus_;

@@ -61,8 +61,7 @@ TEST(PartitionTables, PluginAndSfdiskReadTheSameTablesFromTheLoopDevices) {
         std::string label;
         uint64_t sectorSize = 0;
         std::vector<SfdiskPartition> expected = readWithSfdisk(device, label, sectorSize);
-        EXPECT_EQ(label, host.model.lu(name).label)
-            << "sfdisk reads the table the topology asked for";
+        EXPECT_EQ(label, host.model.label(name)) << "sfdisk reads the table the topology asked for";
         PartitionsCall call = host.plugin.partitions(device, 16);
         ASSERT_EQ(call.result, int(expected.size()));
         for (size_t i = 0; i < expected.size(); ++i) {
