@@ -1,7 +1,7 @@
 # What the fuzzers are made of, shared by the clang fuzzing build (fuzz/CMakeLists.txt) and the
 # replay tests of the regular build (tests/fuzz-regressions): the harness support, with the
-# host's runner and logger replaced by checking doubles, and the stand-ins' own splitter,
-# log-line builder and partition reader compiled in.
+# host's runner and logger replaced by the plug-in tests' doubles (tests/plugin/support), and the
+# stand-ins' own splitter, log-line builder and partition reader compiled in.
 set(FUZZ_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
 
 set(FUZZ_TARGETS inventory listing underlying init names partitions)
@@ -9,11 +9,11 @@ set(FUZZ_TARGETS inventory listing underlying init names partitions)
 set(FUZZ_SUPPORT_SOURCES
   fuzz/support/fuzz_check.cpp
   fuzz/support/fuzz_input.cpp
-  fuzz/support/scripted_runner.cpp
-  fuzz/support/checked_logger.cpp
   fuzz/support/guarded_buffers.cpp
   fuzz/support/device_nodes.cpp
+  tests/plugin/support/host_doubles.cpp
   tests/support/guarded_memory.cpp
+  tests/support/process_runner.cpp
   tests/support/temp_dir.cpp
   standins/tslib/log_line.cpp
   standins/zoutils/split.cpp
@@ -24,7 +24,7 @@ set(FUZZ_SUPPORT_SOURCES
 list(TRANSFORM FUZZ_SUPPORT_SOURCES PREPEND ${FUZZ_ROOT}/)
 
 set(FUZZ_INCLUDE_DIRS
-  fuzz/support tests/support src include standins/include common standins/tslib)
+  fuzz/support tests/plugin/support tests/support src include standins/include common standins/tslib)
 list(TRANSFORM FUZZ_INCLUDE_DIRS PREPEND ${FUZZ_ROOT}/)
 
 # One harness per target: fuzz/targets/<name>_fuzzer.cpp, seeds in fuzz/corpus/<name>/; those

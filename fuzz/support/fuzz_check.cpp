@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host_doubles.h"
+
 namespace fuzzhost {
 
 namespace {
@@ -10,6 +12,12 @@ std::vector<std::string>& failures() {
     static std::vector<std::string> list;
     return list;
 }
+
+// A breach of the host's rules by the plug-in is a broken property like any other.
+void reportBreach(const std::string& what) {
+    reportFailure("host double", 0, what);
+}
+[[maybe_unused]] const bool breachesReported = (host_double::reportMisuseTo(reportBreach), true);
 }  // namespace
 
 void reportFailure(const char* file, int line, const std::string& what) {

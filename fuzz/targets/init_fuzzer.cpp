@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "checked_logger.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
+#include "host_doubles.h"
 #include "plugin_commands.h"
 #include "plugin_module.h"
-#include "scripted_runner.h"
 
 namespace {
 
@@ -41,10 +40,12 @@ void checkNoDuplicate() {
 }
 
 void checkOneInit(int checkStatus, int majorsStatus, const std::string& output) {
-    fuzzhost::resetScript();
-    fuzzhost::resetLog();
-    fuzzhost::scriptReply(mpioviewinfo_cmd, fuzzhost::Reply{checkStatus, "HDLM version 8.8", ""});
-    fuzzhost::scriptReply(kMajorsCommand, fuzzhost::Reply{majorsStatus, output, "grep failed"});
+    host_double::resetRunner();
+    host_double::resetLogger();
+    host_double::answerPrefix(mpioviewinfo_cmd,
+                              host_double::Reply{checkStatus, "HDLM version 8.8", ""});
+    host_double::answerPrefix(kMajorsCommand,
+                              host_double::Reply{majorsStatus, output, "grep failed"});
 
     const std::vector<int> before = admin_majors;
     int errorCode = kUntouchedCode;
@@ -55,7 +56,7 @@ void checkOneInit(int checkStatus, int majorsStatus, const std::string& output) 
                "init wrote its error outputs");
     std::vector<std::string> expectedCommands{mpioviewinfo_cmd};
     if (checkStatus == 0) expectedCommands.push_back(kMajorsCommand);
-    FUZZ_CHECK(fuzzhost::commandsRun() == expectedCommands, "init runs its two checks in order");
+    FUZZ_CHECK(host_double::commands() == expectedCommands, "init runs its two checks in order");
 
     if (checkStatus != 0 || majorsStatus != 0 || output.empty()) {
         FUZZ_CHECK(vendor == nullptr, "init succeeded without HDLM");
@@ -79,9 +80,9 @@ void checkOneInit(int checkStatus, int majorsStatus, const std::string& output) 
     FUZZ_CHECK(vendor == (numbers > 0 ? _VendorName : nullptr),
                "init with " + std::to_string(numbers) + " major lines returned the wrong result");
     FUZZ_CHECK(admin_majors == expected, "admin_majors differs from the numbers of the output");
-    FUZZ_CHECK(fuzzhost::countLogged("Admin device major number [") == numbers,
+    FUZZ_CHECK(host_double::countLogged("Admin device major number [") == numbers,
                "each major line is logged");
-    FUZZ_CHECK(fuzzhost::countLogged("Ignoring line [") == others,
+    FUZZ_CHECK(host_double::countLogged("Ignoring line [") == others,
                "each line that is not a major is logged");
     checkNoDuplicate();
 }

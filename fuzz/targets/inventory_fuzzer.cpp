@@ -11,12 +11,11 @@
 #include <map>
 #include <string>
 
-#include "checked_logger.h"
 #include "device_nodes.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
+#include "host_doubles.h"
 #include "plugin_module.h"
-#include "scripted_runner.h"
 
 namespace {
 
@@ -50,22 +49,22 @@ DeviceMap expectedEntries(const std::string& output, size_t& rejected) {
     return entries;
 }
 
-void checkInventory(const fuzzhost::Reply& reply) {
-    fuzzhost::resetScript();
-    fuzzhost::resetLog();
-    fuzzhost::scriptReply(inventory_cmd, reply);
+void checkInventory(const host_double::Reply& reply) {
+    host_double::resetRunner();
+    host_double::resetLogger();
+    host_double::answerPrefix(inventory_cmd, reply);
 
     // Entries of the caller stay unless a line stores the same key again.
     const DeviceMap before = {{"253-0", "earlier"}, {"caller", "kept"}};
     DeviceMap devices = before;
     const int rc = listMPIODevices(devices);
 
-    FUZZ_CHECK(fuzzhost::commandsRun() == std::vector<std::string>{inventory_cmd},
+    FUZZ_CHECK(host_double::commands() == std::vector<std::string>{inventory_cmd},
                "the inventory runs its pipeline once");
     if (reply.status != 0 || reply.output.empty()) {
         FUZZ_CHECK(rc == -1, "failed or empty inventory gave " + std::to_string(rc));
         FUZZ_CHECK(devices == before, "a failed inventory changed the caller's map");
-        FUZZ_CHECK(fuzzhost::countLogged("Failed to execute command=[") == 1,
+        FUZZ_CHECK(host_double::countLogged("Failed to execute command=[") == 1,
                    "a failed inventory is logged once");
         return;
     }
@@ -74,14 +73,14 @@ void checkInventory(const fuzzhost::Reply& reply) {
     expected.insert(before.begin(), before.end());  // keeps the stored value for equal keys
     FUZZ_CHECK(rc == 0, "inventory result " + std::to_string(rc));
     FUZZ_CHECK(devices == expected, "the map differs from the lines of the output");
-    FUZZ_CHECK(fuzzhost::countLogged("Invalid token count [") == rejected,
+    FUZZ_CHECK(host_double::countLogged("Invalid token count [") == rejected,
                "each malformed line is logged once");
 }
 
-void checkLookup(const std::string& device, const fuzzhost::Reply& reply) {
-    fuzzhost::resetScript();
-    fuzzhost::resetLog();
-    fuzzhost::scriptReply(inventory_cmd, reply);
+void checkLookup(const std::string& device, const host_double::Reply& reply) {
+    host_double::resetRunner();
+    host_double::resetLogger();
+    host_double::answerPrefix(inventory_cmd, reply);
 
     std::string name = "stale text of an earlier call";
     const int rc = FindMpDeviceName(device.c_str(), name);
@@ -89,11 +88,11 @@ void checkLookup(const std::string& device, const fuzzhost::Reply& reply) {
     struct stat node {};
     if (stat(prepareDevName(device).c_str(), &node) != 0) {
         FUZZ_CHECK(rc == 0 && name == device, "a node that can't be stat'ed is no HDLM device");
-        FUZZ_CHECK(fuzzhost::commandsRun().empty(), "no inventory for a missing node");
-        FUZZ_CHECK(fuzzhost::countLogged("Stat on ") == 1, "the failed stat is logged");
+        FUZZ_CHECK(host_double::commands().empty(), "no inventory for a missing node");
+        FUZZ_CHECK(host_double::countLogged("Stat on ") == 1, "the failed stat is logged");
         return;
     }
-    FUZZ_CHECK(fuzzhost::commandsRun().size() == 1, "one inventory per lookup");
+    FUZZ_CHECK(host_double::commands().size() == 1, "one inventory per lookup");
     if (reply.status != 0 || reply.output.empty()) {
         FUZZ_CHECK(rc == 0 && name == device, "no HDLM device without an inventory");
         return;
@@ -116,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::enterScratchNodes();
     fuzzhost::FuzzInput input(data, size);
     const uint8_t flags = input.flags(bVerboseLogging);
-    fuzzhost::Reply reply;
+    host_double::Reply reply;
     reply.status = input.status();
     reply.error = input.field();
     const std::string fuzzedName = input.field();

@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "checked_logger.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_buffers.h"
+#include "host_doubles.h"
 #include "plugin_commands.h"
 #include "plugin_module.h"
-#include "scripted_runner.h"
 
 namespace {
 
@@ -28,14 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::FuzzInput input(data, size);
     const uint8_t flags = input.flags(bVerboseLogging);
     const int capacity = input.capacity(kMaxEntries);
-    fuzzhost::Reply reply;
+    host_double::Reply reply;
     reply.status = input.status();
     reply.error = input.field();
     reply.output = input.rest();
 
-    fuzzhost::resetScript();
-    fuzzhost::resetLog();
-    fuzzhost::scriptReply(kListingCommand, reply);
+    host_double::resetRunner();
+    host_double::resetLogger();
+    host_double::answerPrefix(kListingCommand, reply);
 
     fuzzhost::GuardedBuffers entries(capacity, MAXMPIOPATHLEN);
     fuzzhost::GuardedBlock message(MAXMPIOERRORLEN);
@@ -47,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     entries.checkGuards("device entries");
     FUZZ_CHECK(message.guardsIntact(), "write outside the error message");
-    FUZZ_CHECK(fuzzhost::commandsRun() == std::vector<std::string>{kListingCommand},
+    FUZZ_CHECK(host_double::commands() == std::vector<std::string>{kListingCommand},
                "the listing runs its pipeline once");
 
     if (reply.status != 0) {
@@ -58,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(count == capacity, "count written on failure");
         for (int i = 0; i < entries.entries(); ++i)
             FUZZ_CHECK(entries.block(i).untouched(), "entry written on failure");
-        FUZZ_CHECK(fuzzhost::logRecords().empty(), "a failed listing logs nothing");
+        FUZZ_CHECK(host_double::logs().empty(), "a failed listing logs nothing");
         return 0;
     }
 
@@ -78,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else
             FUZZ_CHECK(entries.block(i).untouched(), "entry past the devices was written");
     }
-    FUZZ_CHECK(fuzzhost::logRecords().size() == (bVerboseLogging ? 2u : 0u),
+    FUZZ_CHECK(host_double::logs().size() == (bVerboseLogging ? 2u : 0u),
                "a successful listing logs its output and result only when verbose");
     return 0;
 }

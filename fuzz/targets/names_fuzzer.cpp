@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <string>
 
-#include "checked_logger.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
+#include "host_doubles.h"
 #include "plugin_module.h"
 
 namespace {
 
-using fuzzhost::countLogged;
+using host_double::countLogged;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -109,7 +109,7 @@ void checkPlainName(const std::string& name) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzhost::FuzzInput input(data, size);
     input.flags(bVerboseLogging);
-    fuzzhost::resetLog();
+    host_double::resetLogger();
     const std::string name = input.rest();
 
     checkStripDev(name);

@@ -15,14 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "checked_logger.h"
 #include "device_nodes.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_buffers.h"
+#include "host_doubles.h"
 #include "plugin_commands.h"
 #include "plugin_module.h"
-#include "scripted_runner.h"
 
 namespace {
 
@@ -89,14 +88,14 @@ PartitionTest expectPartitionTest(const std::string& path) {
 struct Scenario {
     std::string device;
     int capacity = 0;
-    fuzzhost::Reply inventory;
-    fuzzhost::Reply paths;
+    host_double::Reply inventory;
+    host_double::Reply paths;
 };
 
 void script(const Scenario& s) {
-    fuzzhost::resetScript();
-    fuzzhost::scriptReply(inventory_cmd, s.inventory);
-    fuzzhost::scriptReply(kPathsPrefix, s.paths);
+    host_double::resetRunner();
+    host_double::answerPrefix(inventory_cmd, s.inventory);
+    host_double::answerPrefix(kPathsPrefix, s.paths);
 }
 
 void checkCall(const Scenario& s) {
@@ -108,7 +107,7 @@ void checkCall(const Scenario& s) {
         found ? expectPartitionTest(prepareDevName(name)) : PartitionTest{};
 
     script(s);
-    fuzzhost::resetLog();
+    host_double::resetLogger();
     fuzzhost::GuardedBuffers entries(s.capacity, MAXMPIOPATHLEN);
     fuzzhost::GuardedBlock message(MAXMPIOERRORLEN);
     int count = s.capacity;
@@ -118,7 +117,7 @@ void checkCall(const Scenario& s) {
 
     entries.checkGuards("path entries");
     FUZZ_CHECK(message.guardsIntact(), "write outside the error message");
-    for (const std::string& command : fuzzhost::commandsRun()) checkCommandIsSafe(command);
+    for (const std::string& command : host_double::commands()) checkCommandIsSafe(command);
 
     const auto entriesUntouched = [&] {
         for (int i = 0; i < entries.entries(); ++i)
@@ -142,7 +141,7 @@ void checkCall(const Scenario& s) {
                        (refusedItem && errorCode == -1),
                    "a failed stat of the partition test is reported in errorCode");
     }
-    FUZZ_CHECK(fuzzhost::countLogged("Device=[") == (partitionTest.partition ? 1u : 0u),
+    FUZZ_CHECK(host_double::countLogged("Device=[") == (partitionTest.partition ? 1u : 0u),
                "a partition is logged with its parent, always");
 
     const std::string resolved = partitionTest.partition ? partitionTest.parent : name;
@@ -150,13 +149,13 @@ void checkCall(const Scenario& s) {
     if (bareName.empty() || bareName.find_first_not_of(kPlainCharacters) != std::string::npos) {
         FUZZ_CHECK(rc == -6,
                    "name [" + bareName + "] must be refused, result " + std::to_string(rc));
-        FUZZ_CHECK(fuzzhost::commandsRun().size() == 1, "a refused name runs no -hdev command");
+        FUZZ_CHECK(host_double::commands().size() == 1, "a refused name runs no -hdev command");
         FUZZ_CHECK(count == s.capacity, "count written for a refused name");
         entriesUntouched();
         return;
     }
-    FUZZ_CHECK(fuzzhost::commandsRun().size() == 2 &&
-                   fuzzhost::commandsRun()[1] == kPathsPrefix + bareName + kPathsFilter,
+    FUZZ_CHECK(host_double::commands().size() == 2 &&
+                   host_double::commands()[1] == kPathsPrefix + bareName + kPathsFilter,
                "the -hdev command names " + bareName);
 
     if (s.paths.status != 0) {
@@ -177,7 +176,7 @@ void checkCall(const Scenario& s) {
                                   ": not a SCSI device",
                               "error message");
         FUZZ_CHECK(count == s.capacity, "count written for an unexpected item");
-        FUZZ_CHECK(fuzzhost::countLogged("Unexpected item [") == 1, "logged once");
+        FUZZ_CHECK(host_double::countLogged("Unexpected item [") == 1, "logged once");
         entriesUntouched();
         return;
     }

@@ -8,11 +8,10 @@
 
 #include "EvDebug.h"
 #include "TsProcess.h"
-#include "checked_logger.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_buffers.h"
-#include "scripted_runner.h"
+#include "host_doubles.h"
 
 namespace {
 
@@ -104,9 +103,9 @@ TEST(FuzzInput, CapacityNeverExceedsTheArray) {
 
 TEST(ScriptedRunner, AnswersByTheFirstMatchingPrefixAndRecords) {
     fuzzhost::takeFailures();
-    fuzzhost::resetScript();
-    fuzzhost::scriptReply("dlnkmgr view -lu", {0, "sddlmaa\n", ""});
-    fuzzhost::scriptReply("dlnkmgr", {3, "", "usage"});
+    host_double::resetRunner();
+    host_double::answerPrefix("dlnkmgr view -lu", {0, "sddlmaa\n", ""});
+    host_double::answerPrefix("dlnkmgr", {3, "", "usage"});
     std::string output = "old";
     std::string error = "old";
     EXPECT_EQ(TsProcess::system("dlnkmgr view -lu | grep x", &output, &error, 0, false), 0);
@@ -115,17 +114,17 @@ TEST(ScriptedRunner, AnswersByTheFirstMatchingPrefixAndRecords) {
     EXPECT_EQ(TsProcess::system("dlnkmgr add -path -s", &output, &error, 0, false), 3);
     EXPECT_EQ(error, "usage");
     EXPECT_EQ(TsProcess::system("cat /proc/devices", &output, &error, 0, false),
-              fuzzhost::kUnscriptedStatus);
+              host_double::kUnscriptedStatus);
     EXPECT_EQ(output, "");
     const std::vector<std::string> expected{"dlnkmgr view -lu | grep x", "dlnkmgr add -path -s",
                                             "cat /proc/devices"};
-    EXPECT_EQ(fuzzhost::commandsRun(), expected);
+    EXPECT_EQ(host_double::commands(), expected);
     EXPECT_EQ(failuresReported(), 0u);
 }
 
 TEST(ScriptedRunner, ReportsATimeoutOrMergedStderr) {
     fuzzhost::takeFailures();
-    fuzzhost::resetScript();
+    host_double::resetRunner();
     TsProcess::system("true", nullptr, nullptr, 5, false);
     TsProcess::system("true", nullptr, nullptr, 0, true);
     EXPECT_EQ(failuresReported(), 2u);
@@ -144,15 +143,15 @@ TEST(CheckedLogger, RecordsMessagesAndReportsForeignLabelsAndLevels) {
                           {nullptr, 0, 1}};
     for (const Case& c : cases) {
         fuzzhost::takeFailures();
-        fuzzhost::resetLog();
+        host_double::resetLogger();
         EvDebug(nullptr).DebugLvl(c.label, c.level, "line [%s] %d", "a\nb", 7);
         EXPECT_EQ(failuresReported(), c.failures) << (c.label ? c.label : "null") << c.level;
     }
-    ASSERT_EQ(fuzzhost::logRecords().size(), 0u);  // the null label is not recorded
+    ASSERT_EQ(host_double::logs().size(), 0u);  // the null label is not recorded
     EvDebug(nullptr).DebugLvl("HDLM::init", 0, "line [%s] %d", "a\nb", 7);
-    ASSERT_EQ(fuzzhost::logRecords().size(), 1u);
-    EXPECT_EQ(fuzzhost::logRecords()[0].message, "line [a\nb] 7");
-    EXPECT_EQ(fuzzhost::countLogged("line ["), 1u);
+    ASSERT_EQ(host_double::logs().size(), 1u);
+    EXPECT_EQ(host_double::logs()[0].message, "line [a\nb] 7");
+    EXPECT_EQ(host_double::countLogged("line ["), 1u);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ protected:
 
     void TearDown() override {
         if (plugin) {
-            EXPECT_THAT(host_double::loggerMisuse(), ::testing::IsEmpty());
+            EXPECT_THAT(host_double::misuse(), ::testing::IsEmpty());
         }
         plugin.reset();
     }
