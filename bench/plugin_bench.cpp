@@ -21,6 +21,7 @@
 #include "bench_options.h"
 #include "entry_point_steps.h"
 #include "kpartx.h"
+#include "linked_entry_points.h"
 #include "paired_benchmark.h"
 #include "plugin_commands.h"
 
@@ -69,10 +70,7 @@ void registerAll(const bench::Options& options) {
     const std::string partitionDisk = bench::bareName(bench::diskOf(partition));
     const bench::Budget budget = options.budget;
 
-    const plugin_loader::EntryPoints entry{
-        &getVendorName,        &init,        &getMPIODevices,   &isMPIODevice,
-        &getUnderlyingDevices, &refreshMPIO, &deleteMPIODevice, &isPartitionDevice,
-        &getPartitionDevices};
+    const plugin_loader::EntryPoints entry = plugin_calls::linkedEntryPoints();
     const std::string parent = bench::diskOf(partition);
     // Each entry point's floor; those that run commands also count CPU time.
     const std::map<std::string, std::pair<Step, bool>> floors{

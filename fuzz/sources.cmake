@@ -9,10 +9,12 @@ set(FUZZ_TARGETS inventory listing underlying init names partitions)
 set(FUZZ_SUPPORT_SOURCES
   fuzz/support/fuzz_check.cpp
   fuzz/support/fuzz_input.cpp
-  fuzz/support/guarded_buffers.cpp
   fuzz/support/device_nodes.cpp
   tests/plugin/support/host_doubles.cpp
   tests/support/guarded_memory.cpp
+  tests/support/guarded_storage.cpp
+  tools/plugin_calls/plugin_calls.cpp
+  tools/plugin_calls/caller_storage.cpp
   tests/support/process_runner.cpp
   tests/support/temp_dir.cpp
   standins/tslib/log_line.cpp
@@ -24,7 +26,8 @@ set(FUZZ_SUPPORT_SOURCES
 list(TRANSFORM FUZZ_SUPPORT_SOURCES PREPEND ${FUZZ_ROOT}/)
 
 set(FUZZ_INCLUDE_DIRS
-  fuzz/support tests/plugin/support tests/support src include standins/include common standins/tslib)
+  fuzz/support tests/plugin/support tests/support tools/plugin_calls tools/plugin_loader src include
+  standins/include common standins/tslib)
 list(TRANSFORM FUZZ_INCLUDE_DIRS PREPEND ${FUZZ_ROOT}/)
 
 # One harness per target: fuzz/targets/<name>_fuzzer.cpp, seeds in fuzz/corpus/<name>/; those

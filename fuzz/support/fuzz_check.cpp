@@ -1,7 +1,9 @@
 #include "fuzz_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "host_doubles.h"
 
@@ -34,6 +36,15 @@ std::vector<std::string> takeFailures() {
     std::vector<std::string> taken;
     taken.swap(failures());
     return taken;
+}
+
+void checkPadded(const guarded::Text& block, const std::string& expected, const std::string& what) {
+    const std::string kept = expected.substr(0, std::min(expected.size(), block.size() - 1));
+    // Text with a NUL in it ends at the NUL, as a C string copy does.
+    const std::string visible = kept.substr(0, kept.find('\0'));
+    FUZZ_CHECK(std::memcmp(block.chars(), visible.data(), visible.size()) == 0,
+               what + ": holds other text than [" + visible + "]");
+    FUZZ_CHECK(block.zeroFrom(visible.size()), what + ": not zero-filled after its text");
 }
 
 }  // namespace fuzzhost

@@ -5,12 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "guarded_memory.h"
+
 namespace fuzzhost {
 
 void reportFailure(const char* file, int line, const std::string& what);
 
 // Messages reported since the last call; empties the list.
 std::vector<std::string> takeFailures();
+
+// Checks a buffer the plug-in filled with `expected` the way the caller buffers are filled:
+// at most size-1 characters of it, zero bytes after them up to and including the last byte.
+void checkPadded(const guarded::Text& block, const std::string& expected, const std::string& what);
 
 }  // namespace fuzzhost
 

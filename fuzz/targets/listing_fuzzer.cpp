@@ -10,14 +10,14 @@
 
 #include "fuzz_check.h"
 #include "fuzz_input.h"
-#include "guarded_buffers.h"
+#include "guarded_storage.h"
 #include "host_doubles.h"
+#include "linked_entry_points.h"
 #include "plugin_commands.h"
 #include "plugin_module.h"
 
 namespace {
 
-constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
 const std::string& kListingCommand = plugin_commands::luns;
 
@@ -36,27 +36,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host_double::resetLogger();
     host_double::answerPrefix(kListingCommand, reply);
 
-    fuzzhost::GuardedBuffers entries(capacity, MAXMPIOPATHLEN);
-    fuzzhost::GuardedBlock message(MAXMPIOERRORLEN);
-    const bool nullArray = (flags & 2) != 0 && capacity <= 0;
-    int count = capacity;
-    int errorCode = kUntouchedCode;
-    const int rc = getMPIODevices(nullptr, nullArray ? nullptr : entries.array(), &count,
-                                  &errorCode, message.data());
+    guarded::Caller caller(plugin_calls::linkedEntryPoints());
+    guarded::Storage& storage = caller.buffers();
+    storage.nullEmptyArrays = (flags & 2) != 0;
+    const plugin_calls::ListAnswer answer = caller.devices(capacity);
+    const long long rc = answer.result;
+    const int count = answer.count;
+    const guarded::TextArray& entries = storage.lastEntries();
+    const guarded::Text& message = storage.lastMessage();
 
-    entries.checkGuards("device entries");
-    FUZZ_CHECK(message.guardsIntact(), "write outside the error message");
+    FUZZ_CHECK(answer.damage.empty(), "write outside a caller buffer: " + answer.damage);
     FUZZ_CHECK(host_double::commands() == std::vector<std::string>{kListingCommand},
                "the listing runs its pipeline once");
 
     if (reply.status != 0) {
         FUZZ_CHECK(rc == (reply.status < 0 ? reply.status : -reply.status),
                    "failed command gave " + std::to_string(rc));
-        FUZZ_CHECK(errorCode == reply.status, "the status goes into errorCode");
+        FUZZ_CHECK(answer.error.code == reply.status, "the status goes into errorCode");
         fuzzhost::checkPadded(message, reply.error, "error message");
         FUZZ_CHECK(count == capacity, "count written on failure");
-        for (int i = 0; i < entries.entries(); ++i)
-            FUZZ_CHECK(entries.block(i).untouched(), "entry written on failure");
+        for (size_t i = 0; i < entries.size(); ++i)
+            FUZZ_CHECK(entries[i].untouched(), "entry written on failure");
         FUZZ_CHECK(host_double::logs().empty(), "a failed listing logs nothing");
         return 0;
     }
@@ -68,14 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                "result " + std::to_string(rc) + " for " + std::to_string(total) +
                    " devices and capacity " + std::to_string(capacity));
     FUZZ_CHECK(count == filled, "count " + std::to_string(count));
-    FUZZ_CHECK(errorCode == kUntouchedCode && message.untouched(),
-               "a successful listing wrote the error outputs");
-    for (int i = 0; i < entries.entries(); ++i) {
-        if (i < filled)
-            fuzzhost::checkPadded(entries.block(i), mpio_prefix + devices[static_cast<size_t>(i)],
+    FUZZ_CHECK(answer.error.untouched(), "a successful listing wrote the error outputs");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i < static_cast<size_t>(filled))
+            fuzzhost::checkPadded(entries[i], mpio_prefix + devices[i],
                                   "entry " + std::to_string(i));
         else
-            FUZZ_CHECK(entries.block(i).untouched(), "entry past the devices was written");
+            FUZZ_CHECK(entries[i].untouched(), "entry past the devices was written");
     }
     FUZZ_CHECK(host_double::logs().size() == (bVerboseLogging ? 2u : 0u),
                "a successful listing logs its output and result only when verbose");

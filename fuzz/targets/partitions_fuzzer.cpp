@@ -10,12 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <list>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "fuzz_check.h"
-#include "guarded_buffers.h"
+#include "guarded_memory.h"
 #include "plugin_module.h"
 
 namespace {
@@ -81,15 +80,13 @@ void checkConversion(const std::list<slice>& slices, const std::string& disk, in
     const int diskMajor = 253;
     const int diskMinor = 16;
     const size_t entries = static_cast<size_t>(capacity);
-    fuzzhost::GuardedBlock block(entries * sizeof(TsPartInfo));
-    auto* info = reinterpret_cast<TsPartInfo*>(block.data());
-    for (size_t i = 0; i < entries; ++i) new (&info[i]) TsPartInfo();
-    std::memset(block.data(), fuzzhost::GuardedBlock::kFillByte, block.size());
+    guarded::Array<TsPartInfo> block(entries, "TsPartInfo array");
+    TsPartInfo* info = block.data();
 
     std::for_each(slices.begin(), slices.end(),
                   EPartIterator(disk, diskMajor, diskMinor, info, capacity));
 
-    FUZZ_CHECK(block.guardsIntact(), "write outside the TsPartInfo array");
+    FUZZ_CHECK(block.damage().empty(), "write outside the TsPartInfo array");
     size_t index = 0;
     for (const slice& s : slices) {
         if (index == entries) break;
@@ -109,13 +106,8 @@ void checkConversion(const std::list<slice>& slices, const std::string& disk, in
             "record of partition " + std::to_string(s.minor));
     }
     // Entries past the slices keep whatever the caller had there.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(info + index);
-    const size_t rest = (entries - index) * sizeof(TsPartInfo);
-    for (size_t i = 0; i < rest; ++i)
-        if (bytes[i] != fuzzhost::GuardedBlock::kFillByte) {
-            FUZZ_CHECK(false, "entry past the partitions was written");
-            break;
-        }
+    for (size_t i = index; i < entries; ++i)
+        FUZZ_CHECK(block.untouched(i), "entry past the partitions was written");
 }
 
 }  // namespace

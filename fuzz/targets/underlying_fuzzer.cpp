@@ -18,14 +18,14 @@
 #include "device_nodes.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"
-#include "guarded_buffers.h"
+#include "guarded_storage.h"
 #include "host_doubles.h"
+#include "linked_entry_points.h"
 #include "plugin_commands.h"
 #include "plugin_module.h"
 
 namespace {
 
-constexpr int kUntouchedCode = 0x5EED;
 constexpr int kMaxEntries = 64;
 const std::string& kPathsPrefix = plugin_commands::pathsPrefix;
 const std::string& kPathsFilter = plugin_commands::pathsFilter;
@@ -108,24 +108,24 @@ void checkCall(const Scenario& s) {
 
     script(s);
     host_double::resetLogger();
-    fuzzhost::GuardedBuffers entries(s.capacity, MAXMPIOPATHLEN);
-    fuzzhost::GuardedBlock message(MAXMPIOERRORLEN);
-    int count = s.capacity;
-    int errorCode = kUntouchedCode;
-    const int rc = getUnderlyingDevices(nullptr, s.device.c_str(), entries.array(), &count,
-                                        &errorCode, message.data());
+    guarded::Caller caller(plugin_calls::linkedEntryPoints());
+    const plugin_calls::ListAnswer answer = caller.underlying(s.device, s.capacity);
+    const long long rc = answer.result;
+    const int count = answer.count;
+    const int errorCode = answer.error.code;
+    const guarded::TextArray& entries = caller.buffers().lastEntries();
+    const guarded::Text& message = caller.buffers().lastMessage();
 
-    entries.checkGuards("path entries");
-    FUZZ_CHECK(message.guardsIntact(), "write outside the error message");
+    FUZZ_CHECK(answer.damage.empty(), "write outside a caller buffer: " + answer.damage);
     for (const std::string& command : host_double::commands()) checkCommandIsSafe(command);
 
     const auto entriesUntouched = [&] {
-        for (int i = 0; i < entries.entries(); ++i)
-            FUZZ_CHECK(entries.block(i).untouched(), "entry " + std::to_string(i) + " written");
+        for (size_t i = 0; i < entries.size(); ++i)
+            FUZZ_CHECK(entries[i].untouched(), "entry " + std::to_string(i) + " written");
     };
     if (!found) {
         FUZZ_CHECK(rc == -6, "no HDLM device gave " + std::to_string(rc));
-        FUZZ_CHECK(count == s.capacity && errorCode == kUntouchedCode && message.untouched(),
+        FUZZ_CHECK(count == s.capacity && answer.error.untouched(),
                    "outputs written for a device that is not HDLM");
         entriesUntouched();
         return;
@@ -185,14 +185,12 @@ void checkCall(const Scenario& s) {
     FUZZ_CHECK(rc == (total > s.capacity ? total : 0), "result " + std::to_string(rc));
     FUZZ_CHECK(count == filled, "count " + std::to_string(count));
     if (partitionTest.statError == 0)
-        FUZZ_CHECK(errorCode == kUntouchedCode && message.untouched(),
-                   "a successful call wrote the error outputs");
-    for (int i = 0; i < entries.entries(); ++i) {
-        if (i < filled)
-            fuzzhost::checkPadded(entries.block(i), lines[static_cast<size_t>(i)],
-                                  "entry " + std::to_string(i));
+        FUZZ_CHECK(answer.error.untouched(), "a successful call wrote the error outputs");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i < static_cast<size_t>(filled))
+            fuzzhost::checkPadded(entries[i], lines[i], "entry " + std::to_string(i));
         else
-            FUZZ_CHECK(entries.block(i).untouched(), "entry past the lines was written");
+            FUZZ_CHECK(entries[i].untouched(), "entry past the lines was written");
     }
 }
 

@@ -16,7 +16,7 @@ char* Storage::parent() {
 
 char** Storage::entries(size_t n) {
     entries_ = std::make_unique<TextArray>(n, MAXMPIOPATHLEN);
-    return entries_->data();
+    return n == 0 && nullEmptyArrays ? nullptr : entries_->data();
 }
 
 TsPartInfo* Storage::records(size_t n) {

@@ -27,6 +27,9 @@ public:
     const TextArray& lastEntries() const { return *entries_; }
     const Array<TsPartInfo>& lastRecords() const { return *records_; }
 
+    // A host that passes no array at all when it has no room (capacity 0 or less).
+    bool nullEmptyArrays = false;
+
 private:
     std::unique_ptr<Text> message_;
     std::unique_ptr<Text> parent_;
@@ -45,6 +48,7 @@ class Caller : private StorageHolder, public plugin_calls::Caller {
 public:
     explicit Caller(const plugin_loader::EntryPoints& entry, void* context = nullptr)
         : plugin_calls::Caller(entry, storage, context) {}
+    Storage& buffers() { return storage; }
     const Storage& buffers() const { return storage; }
 };
 

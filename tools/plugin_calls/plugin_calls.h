@@ -110,7 +110,7 @@ private:
     template <typename Call>
     auto withErrorOutputs(Answer& answer, Call call);
 
-    const plugin_loader::EntryPoints& entry_;
+    plugin_loader::EntryPoints entry_;  // a copy: the table may be a temporary
     Storage& storage_;
     void* context_;
 };
