@@ -8,9 +8,18 @@
 namespace plugin_calls {
 
 inline plugin_loader::EntryPoints linkedEntryPoints() {
-    return {&getVendorName,        &init,        &getMPIODevices,   &isMPIODevice,
-            &getUnderlyingDevices, &refreshMPIO, &deleteMPIODevice, &isPartitionDevice,
-            &getPartitionDevices};
+    // Field by field: cppcheck takes a braced list of function addresses for a dangling return.
+    plugin_loader::EntryPoints entry;
+    entry.getVendorName = &getVendorName;
+    entry.init = &init;
+    entry.getMPIODevices = &getMPIODevices;
+    entry.isMPIODevice = &isMPIODevice;
+    entry.getUnderlyingDevices = &getUnderlyingDevices;
+    entry.refreshMPIO = &refreshMPIO;
+    entry.deleteMPIODevice = &deleteMPIODevice;
+    entry.isPartitionDevice = &isPartitionDevice;
+    entry.getPartitionDevices = &getPartitionDevices;
+    return entry;
 }
 
 }  // namespace plugin_calls
