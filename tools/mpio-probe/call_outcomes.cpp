@@ -53,14 +53,6 @@ ListOutcome listOutcome(const char* function, const std::string& device,
 
 }  // namespace
 
-PluginCaller::PluginCaller(const plugin_loader::EntryPoints& entry, CapacityPolicy policy)
-    : caller_(entry, storage_) {
-    capacity_.initial = policy.initial;
-    capacity_.retry = !policy.fixed;
-    capacity_.limit = kMaxCapacity;
-    capacity_.fixedNote = "the capacity is fixed by --capacity";
-}
-
 CallOutcome PluginCaller::vendor() {
     return textCall("getVendorName", caller_.vendor());
 }

@@ -157,7 +157,9 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& line) {
         return usageError(usageProblem(app, e));
     }
     line.options.command = app.get_subcommands().front()->get_name();
-    if (capacity >= 0) line.options.capacity = {capacity, true};
+    if (capacity >= 0)
+        line.options.capacity = {capacity, false, probe::kMaxCapacity,
+                                 "the capacity is fixed by --capacity"};
     return std::nullopt;
 }
 

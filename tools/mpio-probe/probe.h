@@ -115,21 +115,15 @@ struct CommandResult {
 
 // --- calling the plug-in ----------------------------------------------------------------------
 
-constexpr int kDefaultCapacity = 64;
-// The largest array the probe hands out (16 MiB of path buffers); a plug-in asking for more is
-// answered from what fitted.
-constexpr int kMaxCapacity = 16384;
-
-struct CapacityPolicy {
-    int initial = kDefaultCapacity;
-    bool fixed = false;  // --capacity: never retry with a bigger array
-};
+using plugin_calls::kDefaultCapacity;
+using plugin_calls::kMaxCapacity;
 
 // Calls the plug-in's entry points through the hosts' call kit (plain storage, one retry of a
 // list call that says it needs more room) and keeps what the probe shows of each answer.
 class PluginCaller {
 public:
-    PluginCaller(const plugin_loader::EntryPoints& entry, CapacityPolicy policy);
+    PluginCaller(const plugin_loader::EntryPoints& entry, const plugin_calls::Capacity& capacity)
+        : caller_(entry, storage_), capacity_(capacity) {}
 
     CallOutcome vendor();
     CallOutcome init();
@@ -151,7 +145,7 @@ struct ProbeOptions {
     std::string command;
     std::string device;
     bool skipInit = false;
-    CapacityPolicy capacity;
+    plugin_calls::Capacity capacity;  // --capacity: that size, never retried
 };
 
 // Calls init (unless skipped; an init that fails ends the run there), then the command.

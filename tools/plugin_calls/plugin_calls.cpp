@@ -71,6 +71,7 @@ auto Caller::withErrorOutputs(Answer& answer, Call call) {
     answer.error.code = kUntouchedCode;
     auto result = call(&answer.error.code, message);
     answer.error.message = bounded(message, MAXMPIOERRORLEN);
+    answer.damage = storage_.damage();
     return result;
 }
 
@@ -82,7 +83,6 @@ ListAnswer Caller::list(int capacity, Call call) {
     answer.result = withErrorOutputs(answer, [&](int* code, char* message) {
         return call(entries, &answer.count, code, message);
     });
-    answer.damage = storage_.damage();
     if (answer.result < 0) return answer;  // a failed call fills nothing
     // Read no further than the array reaches, whatever *count says.
     const int filled = std::clamp(answer.count, 0, std::max(capacity, 0));
@@ -108,7 +108,6 @@ TextAnswer Caller::init() {
         answer, [&](int* code, char* message) { return entry_.init(context_, code, message); });
     if (text) answer.text = bounded(text, MAXMPIOPATHLEN);
     answer.result = text != nullptr;
-    answer.damage = storage_.damage();
     return answer;
 }
 
@@ -129,7 +128,6 @@ Answer Caller::isMpio(const std::string& device) {
     answer.result = withErrorOutputs(answer, [&](int* code, char* message) {
         return entry_.isMPIODevice(context_, device.c_str(), code, message);
     });
-    answer.damage = storage_.damage();
     return answer;
 }
 
@@ -153,7 +151,6 @@ PartitionCheck Caller::isPartition(const std::string& device) {
         return entry_.isPartitionDevice(context_, device.c_str(), parent, code, message);
     });
     answer.parent = bounded(parent, MAXMPIOPATHLEN);
-    answer.damage = storage_.damage();
     return answer;
 }
 
@@ -168,7 +165,6 @@ PartitionsAnswer Caller::partitions(const std::string& device, int capacity, int
         return entry_.getPartitionDevices(context_, device.c_str(), array, &answer.count, 0, code,
                                           message);
     });
-    answer.damage = storage_.damage();
     answer.array.assign(array, array + size);
     if (answer.result < 0) return answer;
     const int filled = std::clamp(answer.count, 0, std::max(capacity, 0));
@@ -188,7 +184,6 @@ Answer Caller::refresh() {
     answer.result = withErrorOutputs(answer, [&](int* code, char* message) {
         return entry_.refreshMPIO(context_, code, message);
     });
-    answer.damage = storage_.damage();
     return answer;
 }
 
@@ -197,7 +192,6 @@ Answer Caller::deleteDevice(const std::string& device) {
     answer.result = withErrorOutputs(answer, [&](int* code, char* message) {
         return entry_.deleteMPIODevice(context_, device.c_str(), code, message);
     });
-    answer.damage = storage_.damage();
     return answer;
 }
 

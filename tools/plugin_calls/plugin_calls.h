@@ -73,12 +73,17 @@ struct PartitionCheck : Answer {
     std::string parent;
 };
 
+constexpr int kDefaultCapacity = 64;
+// The largest array handed out (16 MiB of path buffers); a plug-in asking for more is answered
+// from what fitted.
+constexpr int kMaxCapacity = 16384;
+
 // How big an array a list call is given, and whether it is given a bigger one when the plug-in
 // asks for it. A host asks once more, with the size named, up to `limit` entries.
 struct Capacity {
-    int initial = 64;
+    int initial = kDefaultCapacity;
     bool retry = true;
-    int limit = 16384;
+    int limit = kMaxCapacity;
     const char* fixedNote = "the capacity is fixed";  // the note when retry is off
 };
 
@@ -106,7 +111,8 @@ public:
 private:
     template <typename Call>
     ListAnswer list(int capacity, Call call);
-    // Presets the error outputs, and reads them back after `call` ran with them.
+    // Presets the error outputs, and reads them back (and the storage's damage) after `call` ran
+    // with them.
     template <typename Call>
     auto withErrorOutputs(Answer& answer, Call call);
 
