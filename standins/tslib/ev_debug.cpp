@@ -8,6 +8,7 @@
 #include "exported_api.h"
 #include "log_line.h"
 #include "log_sink.h"
+#include "thread_cancellation.h"
 
 // The sink object of the real host is opaque to us; every instance, null included, writes to the
 // default sink.
@@ -17,6 +18,10 @@ EvDebug::~EvDebug() = default;
 
 void EvDebug::DebugLvl(const char* label, int level, const char* format, ...) {
     (void)file_;
+    // Logging is no place to end a thread: the open, write and close below are cancellation
+    // points inside noexcept code. A cancellation requested meanwhile acts at the caller's next
+    // one.
+    const tslib::CancellationHeld cancellation;
     try {
         std::string message;
         if (format != nullptr) {

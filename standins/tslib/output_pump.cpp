@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "thread_cancellation.h"
+
 namespace tslib {
 
 namespace {
@@ -48,7 +50,7 @@ bool all_closed(const std::vector<CapturedStream>& streams) {
 }
 
 bool pump_streams(std::vector<CapturedStream>& streams, Clock::time_point until,
-                  std::string& scratch) {
+                  std::string& scratch, bool cancellable) {
     pollfd fds[4];
     CapturedStream* owners[4] = {};
     nfds_t count = 0;
@@ -59,7 +61,12 @@ bool pump_streams(std::vector<CapturedStream>& streams, Clock::time_point until,
         ++count;
     }
     if (count == 0) return false;
-    const int ready = ::poll(fds, count, poll_timeout_ms(until));
+    const int timeout_ms = poll_timeout_ms(until);
+    int ready;
+    {
+        const CancellationWindow waiting(cancellable);
+        ready = ::poll(fds, count, timeout_ms);
+    }
     if (ready <= 0) return false;  // timeout, or EINTR: the caller loops and checks its clocks
 
     if (scratch.size() < kReadChunk) scratch.resize(kReadChunk);

@@ -20,10 +20,11 @@ struct CapturedStream {
 using Clock = std::chrono::steady_clock;
 
 // Waits until one of the open streams has data or `until` passes, then reads what is there.
-// `scratch` is the caller's read buffer, reused across steps. Returns true when at least one
+// `scratch` is the caller's read buffer, reused across steps. `cancellable` lets the thread's
+// cancellation act during the wait (thread_cancellation.h). Returns true when at least one
 // stream overflowed during this step.
 bool pump_streams(std::vector<CapturedStream>& streams, Clock::time_point until,
-                  std::string& scratch);
+                  std::string& scratch, bool cancellable);
 
 bool all_closed(const std::vector<CapturedStream>& streams);
 

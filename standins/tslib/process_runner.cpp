@@ -2,6 +2,8 @@
 // happened into the result and the texts the caller receives.
 #include <sys/wait.h>
 
+#include <cxxabi.h>
+
 #include <cstring>
 #include <new>
 #include <string>
@@ -9,6 +11,7 @@
 #include "child_status.h"
 #include "exported_api.h"
 #include "supervise.h"
+#include "thread_cancellation.h"
 #include "timeout_setting.h"
 
 namespace {
@@ -85,6 +88,7 @@ std::string error_text(const Verdict& verdict, std::string&& stderr_text) {
 
 int TsProcess::system(const char* command, std::string* output, std::string* error,
                       int timeoutSeconds, bool mergeStderr) {
+    const tslib::CancellationHeld cancellation;
     try {
         if (output != nullptr) output->clear();
         if (error != nullptr) error->clear();
@@ -98,6 +102,7 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
         request.keep_error = error != nullptr;
         request.merge_stderr = mergeStderr;
         request.timeout_seconds = tslib::effective_timeout_seconds(timeoutSeconds);
+        request.cancellable = cancellation.host_allows();
 
         tslib::RunRecord record;
         tslib::supervise(request, record);
@@ -105,9 +110,13 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
         if (output != nullptr) *output = std::move(record.out);
         if (error != nullptr) *error = error_text(verdict, std::move(record.err));
         return verdict.result;
+    } catch (const abi::__forced_unwind&) {
+        // The host cancelled the thread while the command ran: the unwinding has killed and
+        // reaped it and closed its pipes; swallowing the unwind would abort the process.
+        throw;
     } catch (...) {
-        // Out of memory (the only thing that can throw here): the child is already killed and
-        // reaped by the unwinding; the caller gets a plain failure, never an exception.
+        // Out of memory (the only other thing that can throw here): the child is already killed
+        // and reaped by the unwinding; the caller gets a plain failure, never an exception.
         try {
             if (error != nullptr) *error = "out of memory while running the command";
         } catch (...) {

@@ -2,12 +2,26 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include "group_members.h"
 
 namespace tslib {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long an unsettled run waits for its killed group to die, as a timeout waits after SIGKILL.
+constexpr auto kKilledGroupGrace = 5s;
+constexpr std::chrono::microseconds kFirstGroupPause{20};
+constexpr std::chrono::microseconds kMaxGroupPause = 50ms;
+
+}  // namespace
 
 bool waitpid_sees_children() noexcept {
     struct sigaction current {};
@@ -16,10 +30,19 @@ bool waitpid_sees_children() noexcept {
 }
 
 RunningChild::~RunningChild() {
-    if (gone_) return;
+    // Reached during an unwind too: the caller holds cancellation off (thread_cancellation.h), so
+    // the waits below never act on it.
+    if (settled_ && gone_) return;
     signal_group(SIGKILL);
     int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    while (!gone_ && ::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (settled_) return;
+    const auto give_up = std::chrono::steady_clock::now() + kKilledGroupGrace;
+    auto pause = kFirstGroupPause;
+    while (!group_empty() && std::chrono::steady_clock::now() < give_up) {
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, kMaxGroupPause);
     }
 }
 

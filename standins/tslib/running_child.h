@@ -12,8 +12,11 @@ bool waitpid_sees_children() noexcept;
 class RunningChild {
 public:
     explicit RunningChild(pid_t pid) : pid_(pid) {}
-    // A child still unreaped here (an error cut the run short) is killed with its group and
-    // reaped, so no call ever leaves a process or a zombie behind.
+    // A run that did not settle (the thread was cancelled, or memory ran out) ends as a timeout
+    // does: the whole group is killed, the child reaped, and this returns once nothing of the
+    // group runs (or after a few seconds, for a process the kill can't end at once). A settled
+    // run's child, if still unreaped, is killed with its group and reaped. Either way no call
+    // leaves a process or a zombie behind.
     ~RunningChild();
     RunningChild(const RunningChild&) = delete;
     RunningChild& operator=(const RunningChild&) = delete;
@@ -29,8 +32,12 @@ public:
     // No process of the child's group is still running (call only after the leader is gone).
     bool group_empty() const noexcept;
 
+    // The run reached its own end: what the command left running in its group is its business.
+    void settle() noexcept { settled_ = true; }
+
 private:
     pid_t pid_;
+    bool settled_ = false;
     bool gone_ = false;
     bool has_status_ = false;
     int wait_status_ = 0;

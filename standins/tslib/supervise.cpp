@@ -13,6 +13,7 @@
 #include "output_pump.h"
 #include "running_child.h"
 #include "shell_spawn.h"
+#include "thread_cancellation.h"
 #include "unique_fd.h"
 
 namespace tslib {
@@ -137,16 +138,19 @@ void supervise(const RunRequest& request, RunRecord& record) {
         }
         if (!pipes_done) {
             reap_pause = kFirstReapPause;
-            if (pump_streams(streams, next_step, scratch) && phase == Phase::Running) {
+            if (pump_streams(streams, next_step, scratch, request.cancellable) &&
+                phase == Phase::Running) {
                 child.signal_group(SIGKILL);
                 phase = Phase::Killing;
                 next_step = Clock::now() + kAfterKill;
             }
         } else {
+            const CancellationWindow waiting(request.cancellable);
             std::this_thread::sleep_for(std::min<Clock::duration>(reap_pause, next_step - now));
             reap_pause = std::min(reap_pause * 2, kMaxReapPause);
         }
     }
+    child.settle();
 
     record.stdout_overflowed = streams[0].overflowed;
     record.stderr_overflowed = stderr_stream != nullptr && stderr_stream->overflowed;

@@ -28,9 +28,13 @@ struct RunRequest {
     bool keep_error = true;   // false: standard error is read and dropped
     bool merge_stderr = false;
     int timeout_seconds = 0;  // already resolved, > 0
+    // The caller holds cancellation off (thread_cancellation.h); true lets it act while waiting.
+    bool cancellable = false;
 };
 
-// Throws only std::bad_alloc; the child is killed and reaped on the way out.
+// Throws std::bad_alloc, or abi::__forced_unwind when the thread is cancelled while it waits for
+// the command; either way the command's group is killed, the child reaped and every pipe closed
+// on the way out.
 void supervise(const RunRequest& request, RunRecord& record);
 
 }  // namespace tslib

@@ -2,6 +2,7 @@
 // standard error.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +35,36 @@ TEST(LoggerSink, CreatesTheFileAndAppendsToExistingContent) {
     ASSERT_EQ(::rename(path.c_str(), (path + ".1").c_str()), 0);
     EvDebug(nullptr).DebugLvl("L", 0, "third");
     EXPECT_EQ(testlog::read_lines(path).size(), 1u);
+}
+
+// Logs one line on a thread whose cancellation is already requested (and enabled), then lets it
+// act. Returns whether DebugLvl returned.
+void* log_with_cancellation_pending(void* returned) {
+    ::pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+    ::pthread_cancel(::pthread_self());
+    ::pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, nullptr);
+    EvDebug(nullptr).DebugLvl("L", 0, "last words");
+    *static_cast<bool*>(returned) = true;
+    ::pthread_testcancel();
+    return nullptr;
+}
+
+TEST(LoggerSink, CancelledThreadWritesTheWholeLineFirst) {
+    // The sink's open, write and close are cancellation points in noexcept code: acting there
+    // would end the process.
+    testsupport::TempDir dir;
+    const std::string path = dir.path() + "/cancelled.log";
+    testlog::ScopedEnv env("TS_DEBUG_LOG", path.c_str());
+    bool returned = false;
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(&thread, nullptr, log_with_cancellation_pending, &returned), 0);
+    void* outcome = nullptr;
+    ASSERT_EQ(::pthread_join(thread, &outcome), 0);
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(outcome, PTHREAD_CANCELED);
+    const auto lines = testlog::read_lines(path);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(testlog::parse_line(lines[0])->message, "last words");
 }
 
 TEST(LoggerSink, KeepsTheCallersErrno) {

@@ -1,5 +1,5 @@
 // TsProcess::system under the host's process-wide state: SIGCHLD ignored or handled, blocked and
-// ignored signals, inheritable descriptors, many calls.
+// ignored signals, inheritable descriptors, many calls, a thread the host cancels.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -9,11 +9,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "TsProcess.h"
 #include "process_probe.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -135,6 +139,95 @@ TEST_P(RunnerUnderHostSigchld, InheritableHostDescriptorIsNotPassedOn) {
     EXPECT_EQ(output, "4\n");
     ::close(leaky);
     ::close(high);
+}
+
+// The host's request thread: returns only when the runner returned instead of unwinding.
+void* run_until_cancelled(void* command) {
+    std::string output, error;
+    TsProcess::system(static_cast<const std::string*>(command)->c_str(), &output, &error, 10,
+                      false);
+    return nullptr;
+}
+
+TEST_P(RunnerUnderHostSigchld, CancelledThreadUnwindsKillingAndReapingTheCommand) {
+    // The runner waits in poll() while the command holds its pipes, and in pauses between reaps
+    // once it has closed them (with SIGCHLD at its default; the wrapper keeps a pipe otherwise).
+    for (const char* redirect : {"", "exec >/dev/null 2>&1; "}) {
+        SCOPED_TRACE(std::string("command prefix: ") + redirect);
+        testsupport::TempDir dir;
+        const std::string pids = dir.file("pids");
+        const std::string command =
+            std::string(redirect) + "sleep 100 & echo $$ $! > " + pids + "; sleep 100";
+        const int fds_before = probe::open_fd_count();
+        pthread_t thread;
+        ASSERT_EQ(::pthread_create(&thread, nullptr, run_until_cancelled,
+                                   const_cast<std::string*>(&command)),
+                  0);
+        // Cancel only once the shell and its background child run (echo writes the line at once).
+        std::string started;
+        for (probe::Stopwatch clock; started.empty() && clock.seconds() < 5;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            started = testsupport::readFile(pids);
+        }
+        ASSERT_EQ(::pthread_cancel(thread), 0);
+        probe::Stopwatch clock;
+        void* outcome = nullptr;
+        ASSERT_EQ(::pthread_join(thread, &outcome), 0);
+        EXPECT_EQ(outcome, PTHREAD_CANCELED) << "the runner returned instead of unwinding";
+        EXPECT_LT(clock.seconds(), 5.0) << "the cancellation waited for the time limit";
+
+        std::istringstream in(started);
+        pid_t shell = 0, background = 0;
+        ASSERT_TRUE(in >> shell >> background) << "started: " << started;
+        EXPECT_FALSE(probe::alive(shell)) << "the shell survived";
+        EXPECT_FALSE(probe::alive(background)) << "its background child survived";
+        EXPECT_TRUE(probe::no_children());
+        EXPECT_EQ(probe::open_fd_count(), fds_before) << "a pipe was left open";
+    }
+}
+
+// A call made on a thread whose cancellation was requested before it (outside any cancellation
+// point), with the host's cancellation enabled or disabled at the call.
+struct PendingCancellation {
+    bool enabled = true;
+    const char* command = "";
+    int result = -1000;  // left when the call unwound instead of returning
+};
+
+void* call_with_cancellation_pending(void* arg) {
+    auto& call = *static_cast<PendingCancellation*>(arg);
+    ::pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+    ::pthread_cancel(::pthread_self());
+    if (call.enabled) ::pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, nullptr);
+    call.result = TsProcess::system(call.command, nullptr, nullptr, 10, false);
+    ::pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, nullptr);
+    ::pthread_testcancel();
+    return nullptr;
+}
+
+TEST(RunnerHostState, PendingCancellationActsAtTheFirstWaitAndTheCommandIsKilled) {
+    // Before the first wait the runner closes descriptors in noexcept code: were the cancellation
+    // let in there, the process would end.
+    PendingCancellation call{true, "sleep 100"};
+    const int fds_before = probe::open_fd_count();
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(&thread, nullptr, call_with_cancellation_pending, &call), 0);
+    void* outcome = nullptr;
+    ASSERT_EQ(::pthread_join(thread, &outcome), 0);
+    EXPECT_EQ(outcome, PTHREAD_CANCELED);
+    EXPECT_EQ(call.result, -1000) << "the call returned instead of unwinding";
+    EXPECT_TRUE(probe::no_children());
+    EXPECT_EQ(probe::open_fd_count(), fds_before);
+}
+
+TEST(RunnerHostState, HostThatDisabledCancellationGetsTheCallToItsEnd) {
+    PendingCancellation call{false, "sleep 0.2; exit 3"};
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(&thread, nullptr, call_with_cancellation_pending, &call), 0);
+    void* outcome = nullptr;
+    ASSERT_EQ(::pthread_join(thread, &outcome), 0);
+    EXPECT_EQ(call.result, 3) << "the runner let in a cancellation the host had disabled";
+    EXPECT_EQ(outcome, PTHREAD_CANCELED) << "the request was lost";
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RunnerUnderHostSigchld,

@@ -1,18 +1,60 @@
 // dlnkmgr hanging on the simulated host: the host's runner ends the command at its time limit
 // (TS_PROCESS_TIMEOUT, set to 2 s by the caller), the call reports the timeout, nothing the
-// command started is left running, and the next call works.
+// command started is left running, and the next call works. The host may also end the request
+// itself, cancelling its thread while dlnkmgr runs: the thread unwinds and leaves nothing behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "census.h"
 #include "host_under_test.h"
 
 namespace integ {
 namespace {
+
+// The simulated dlnkmgr reads its state under an flock on $HDLM_SIM_STATE.lock
+// (sim/dlnkmgr/state_file.h). While this holds it, a dlnkmgr started meanwhile waits, still
+// running, before it takes any fault.
+class SimulatorStateLocked {
+public:
+    SimulatorStateLocked() {
+        const char* state = std::getenv("HDLM_SIM_STATE");
+        if (state == nullptr) return;
+        fd_ = ::open((std::string(state) + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~SimulatorStateLocked() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SimulatorStateLocked(const SimulatorStateLocked&) = delete;
+    SimulatorStateLocked& operator=(const SimulatorStateLocked&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// The host's request thread. Returns only when the call returned instead of unwinding.
+void* listDevices(void* plugin) {
+    static_cast<PluginHost*>(plugin)->devices(64);
+    return nullptr;
+}
+
+bool dlnkmgrRunning() {
+    for (const census::Process& p : census::runningInSession(getsid(0), getpid()))
+        if (p.command == "dlnkmgr") return true;
+    return false;
+}
 
 class DlnkmgrHangs : public ::testing::Test {
 protected:
@@ -74,6 +116,36 @@ TEST_F(DlnkmgrHangs, RefreshEndsAtTheTimeLimitWithTheRunnersStatus) {
         std::sort(paths.items.begin(), paths.items.end());
         EXPECT_EQ(paths.items, model.underlying(name)) << name;
     }
+}
+
+// Defined after ListingEndsAtTheTimeLimitAndTheNextListingWorks, which takes the one hang of
+// `view -lu`: the later listing here must not meet it.
+TEST_F(DlnkmgrHangs, ListingCancelledWhileDlnkmgrRunsUnwindsAndLeavesNothingBehind) {
+    HostUnderTest& host = hostUnderTest();
+    const census::Snapshot before;  // children and descriptors
+    {
+        const SimulatorStateLocked locked;
+        ASSERT_TRUE(locked.held()) << "cannot lock the simulator's state";
+        pthread_t thread;
+        ASSERT_EQ(::pthread_create(&thread, nullptr, listDevices, &host.plugin), 0);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        bool started = false;
+        while (!(started = dlnkmgrRunning()) && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(::pthread_cancel(thread), 0);
+        void* outcome = nullptr;
+        ASSERT_EQ(::pthread_join(thread, &outcome), 0);
+        EXPECT_TRUE(started) << "dlnkmgr never ran";
+        EXPECT_EQ(outcome, PTHREAD_CANCELED) << "the call returned instead of unwinding";
+    }
+    std::vector<census::Process> left = census::runningInSession(getsid(0), getpid());
+    EXPECT_TRUE(left.empty()) << "still running after the thread ended:\n"
+                              << census::describe(left);
+    EXPECT_EQ(before.leftBehind(), "");
+
+    ListCall next = host.plugin.devices(64);
+    EXPECT_EQ(next.result, 0) << next.error.message;
+    EXPECT_EQ(next.items, host.model.devices());
 }
 
 }  // namespace
