@@ -17,16 +17,29 @@ namespace sim {
 namespace {
 
 const char* const kRunUsage =
-    "usage: hdlm-sim run [-v] [--no-loop] [--root DIR [--bind SRC[:DST]]...] TOPOLOGY.json [--]\n"
-    "                    COMMAND [ARG...]\n"
-    "       hdlm-sim shell [-v] [--no-loop] [--root DIR [--bind SRC[:DST]]...] TOPOLOGY.json\n"
+    "usage: hdlm-sim run [-v] [--no-loop] [--root DIR [--bind SRC[:DST]]...] [ENVIRONMENT]\n"
+    "                    TOPOLOGY.json [--] COMMAND [ARG...]\n"
+    "       hdlm-sim shell [-v] [--no-loop] [--root DIR [--bind SRC[:DST]]...] [ENVIRONMENT]\n"
+    "                    TOPOLOGY.json\n"
     "  -v, --verbose      report each setup step on stderr\n"
     "  --no-loop          no loop devices: HDLM disks get fake-major nodes\n"
     "  --root DIR         run the command inside the root file system DIR (e.g. an older\n"
     "                     distribution), with the simulated /dev, /proc and dlnkmgr; what the\n"
     "                     command writes there is thrown away when it ends\n"
     "  --bind SRC[:DST]   with --root: bring the folder or file SRC in at DST (default: SRC);\n"
-    "                     the command starts in the caller's directory when a bind holds it\n";
+    "                     the command starts in the caller's directory when a bind holds it\n"
+    " ENVIRONMENT: a host agent's, inside the simulated host only\n"
+    "  --userland bash|busybox|mawk\n"
+    "                     bash: bash is /bin/sh (RHEL, SLES); busybox: busybox's sh, awk and\n"
+    "                     grep; mawk: mawk is awk (plain Debian/Ubuntu)\n"
+    "  --lang LOCALE      LANG=LOCALE, LC_ALL, LANGUAGE and every other LC_* unset (as systemd\n"
+    "                     starts a service); the locale must be generated on this machine\n"
+    "  --old-grep         grep obeys GREP_OPTIONS, as GNU grep before 3.6 did\n"
+    "  --env NAME=VALUE   set a variable for the command (repeatable)\n"
+    "  --service-path     dlnkmgr only at /opt/DynamicLinkManager/bin/dlnkmgr, and systemd's\n"
+    "                     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin (hdlm-sim\n"
+    "                     fault: /dev/.hdlm-sim/bin/hdlm-sim); with --root: --env and\n"
+    "                     --service-path only\n";
 
 const char* const kFaultUsage =
     "\n"
@@ -50,7 +63,13 @@ int runOrShell(int argc, char** argv) {
             o.verbose = true;
         else if (a == "--no-loop")
             o.noLoop = true;
-        else if ((a == "--root" || a == "--bind") && o.topology.empty()) {
+        else if (a == "--old-grep" && o.topology.empty())
+            o.environment.oldGrep = true;
+        else if (a == "--service-path" && o.topology.empty())
+            o.environment.servicePath = true;
+        else if ((a == "--root" || a == "--bind" || a == "--userland" || a == "--lang" ||
+                  a == "--env") &&
+                 o.topology.empty()) {
             if (i + 1 >= argc) {
                 std::cerr << "hdlm-sim " << argv[1] << ": " << a << " needs a value\n" << kRunUsage;
                 return 2;
@@ -60,8 +79,25 @@ int runOrShell(int argc, char** argv) {
                 o.root = value;
                 continue;
             }
+            if (a == "--userland") {
+                if (value != "bash" && value != "busybox" && value != "mawk") {
+                    std::cerr << "hdlm-sim " << argv[1] << ": --userland '" << value
+                              << "': must be bash, busybox or mawk\n"
+                              << kRunUsage;
+                    return 2;
+                }
+                o.environment.userland = value;
+                continue;
+            }
+            if (a == "--lang") {
+                o.environment.lang = value;
+                continue;
+            }
             try {
-                o.binds.push_back(parseBind(value));
+                if (a == "--env")
+                    o.environment.variables.push_back(parseEnvAssignment(value));
+                else
+                    o.binds.push_back(parseBind(value));
             } catch (const std::exception& e) {
                 std::cerr << "hdlm-sim " << argv[1] << ": " << e.what() << "\n";
                 return 2;
@@ -85,6 +121,13 @@ int runOrShell(int argc, char** argv) {
     }
     if (!o.binds.empty() && o.root.empty()) {
         std::cerr << "hdlm-sim " << argv[1] << ": --bind needs --root\n" << kRunUsage;
+        return 2;
+    }
+    std::string notThere = unsupportedInOtherRoot(o.environment);
+    if (!o.root.empty() && !notThere.empty()) {
+        std::cerr << "hdlm-sim " << argv[1] << ": " << notThere
+                  << " cannot be used with --root: they would change this machine's binaries "
+                     "and locales, not the root's; drop them, or run without --root\n";
         return 2;
     }
     if (i < argc && std::string(argv[i]) == "--") ++i;

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "dlnkmgr/state_file.h"
+#include "sandbox/agent_environment.h"
 #include "sandbox/child_process.h"
 #include "sandbox/loop_devices.h"
 #include "sandbox/other_root.h"
@@ -263,6 +264,11 @@ int runSimulated(const RunOptions& options) {
             return 2;
         }
     }
+    std::string unavailable = unavailableEnvironment(options.environment);
+    if (!unavailable.empty()) {
+        warn(unavailable);
+        return 2;
+    }
     Topology t;
     std::string realPartitions, realDevices, self, cwd;
     try {
@@ -305,6 +311,9 @@ int runSimulated(const RunOptions& options) {
         progress("binding the generated /proc/partitions and /proc/devices");
         bindOver(rt.procPartitionsFile, "/proc/partitions");
         bindOver(rt.procDevicesFile, "/proc/devices");
+        const AgentEnvironment& env = options.environment;
+        ProgressLine line = [&progress](const std::string& text) { progress(text); };
+        bool inHostRoot = false;
         if (!options.root.empty()) {
             progress("binding hdlm-sim with its loader and libraries for dlnkmgr in " +
                      options.root);
@@ -312,24 +321,27 @@ int runSimulated(const RunOptions& options) {
             progress("assembling " + options.root + " with the simulated /dev and /proc at " +
                      kRootMount);
             assembleRoot(options.root, kRootMount, work("overlay"), options.binds);
+            if (env.servicePath) addHdlmLayout(kRootMount, work("bin/dlnkmgr"), line);
         } else {
             // hdlm-sim itself too, for `hdlm-sim fault` inside the host.
             for (const char* name : {"dlnkmgr", "hdlm-sim"})
                 if (symlink(self.c_str(), work(std::string("bin/") + name).c_str()) != 0)
                     throw std::runtime_error("linking " + std::string(name) + ": " +
                                              std::strerror(errno));
+            inHostRoot = bindAgentEnvironment(env, kWorkDir, work("bin/dlnkmgr"), kRootMount, line);
         }
         const char* path = getenv("PATH");
-        std::string newPath =
-            work("bin") + ":" +
-            (path && *path ? path : "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin");
-        setenv("PATH", newPath.c_str(), 1);
+        setAgentVariables(env, work("bin") + ":" +
+                                   (path && *path ? path
+                                                  : "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/"
+                                                    "bin:/sbin:/bin"));
         setenv(kStateEnv, state.c_str(), 1);
         progress("running " + options.command.front());
-        int status = options.root.empty()
-                         ? runForwardingSignals(options.command)
-                         : runForwardingSignals(options.command, kRootMount,
-                                                startDirectory(cwd, options.binds));
+        int status = !options.root.empty()
+                         ? runForwardingSignals(options.command, kRootMount,
+                                                startDirectory(cwd, options.binds))
+                     : inHostRoot ? runForwardingSignals(options.command, kRootMount, cwd)
+                                  : runForwardingSignals(options.command);
         progress("command ended with status " + std::to_string(status) +
                  "; releasing loop devices");
         loops.release();

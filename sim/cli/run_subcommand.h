@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sandbox/agent_environment.h"
 #include "sandbox/other_root.h"
 
 namespace sim {
@@ -15,6 +16,7 @@ struct RunOptions {
     bool noLoop = false;          // fake-major nodes only, no loop devices
     std::string root;             // another root file system to run the command in; empty: this one
     std::vector<BindSpec> binds;  // the caller's folders brought into that root
+    AgentEnvironment environment;  // a real host agent's userland, locale, grep and PATH
 };
 
 // Exit codes of its own: 2 not root, a bad topology or an unusable root file system, 125 the

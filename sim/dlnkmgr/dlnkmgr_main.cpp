@@ -306,6 +306,7 @@ bool confirm(const std::string& operation) {
 
 int dlnkmgrMain(int argc, char** argv) {
     Request request;
+    std::optional<Fault> fault;
     std::string statePath;
     bool onStderr = false;
     Reply reply;
@@ -324,7 +325,6 @@ int dlnkmgrMain(int argc, char** argv) {
             return 1;
         }
         std::optional<Reply> bad = parse(argc, argv, request);
-        std::optional<Fault> fault;
         bool done = false;
         {
             // One load per call: the state of 512 LUs is not small.
@@ -377,6 +377,7 @@ int dlnkmgrMain(int argc, char** argv) {
                      e.what() + "\n",
                  1};
     }
+    if (fault && fault->message) reply.out = withMessageLine(reply.out, *fault->message);
     writeAll(1, reply.out);
     writeAll(onStderr ? 2 : 1, reply.messages);
     writeAll(2, reply.err);

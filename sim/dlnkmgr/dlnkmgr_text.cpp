@@ -214,4 +214,17 @@ std::optional<std::string> renderLuItemView(const Topology& t,
     return out;
 }
 
+std::string withMessageLine(const std::string& output, const std::string& message) {
+    size_t after = output.find('\n');  // the end of the first line
+    size_t header = output.compare(0, 4, "iLU ") == 0 ? 0 : output.find("\niLU ");
+    if (header != std::string::npos) {
+        size_t headerEnd = output.find('\n', header + (header ? 1 : 0));
+        size_t pathEnd =
+            headerEnd == std::string::npos ? headerEnd : output.find('\n', headerEnd + 1);
+        if (pathEnd != std::string::npos) after = pathEnd;
+    }
+    if (after == std::string::npos) return output + (output.empty() ? "" : "\n") + message + "\n";
+    return output.substr(0, after + 1) + message + "\n" + output.substr(after + 1);
+}
+
 }  // namespace sim

@@ -27,4 +27,9 @@ std::string renderLuView(const Topology& t, const std::optional<std::string>& hd
 std::optional<std::string> renderLuItemView(const Topology& t,
                                             const std::optional<std::string>& hdev);
 
+// `output` with `message` as a line of its own where HDLM prints one among a view's lines:
+// right after the first path line of a `view -lu` table (the line after the first "iLU"
+// header), else after the first line; the only line when there is no output.
+std::string withMessageLine(const std::string& output, const std::string& message);
+
 }  // namespace sim

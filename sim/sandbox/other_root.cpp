@@ -1,5 +1,6 @@
 #include "sandbox/other_root.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <link.h>
 #include <sys/mount.h>
@@ -11,12 +12,17 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 
 #include "sandbox/private_namespace.h"
 
 namespace sim {
 namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
 
 [[noreturn]] void failed(const std::string& what) {
     throw std::runtime_error(what + ": " + std::strerror(errno));
@@ -26,14 +32,6 @@ void bind(const std::string& source, const std::string& target, bool recursive) 
     unsigned long flags = MS_BIND | (recursive ? MS_REC : 0);
     if (mount(source.c_str(), target.c_str(), nullptr, flags, nullptr) != 0)
         failed("binding " + source + " on " + target);
-}
-
-void makeDirs(const std::string& path) {
-    for (size_t slash = 1; slash != std::string::npos;) {
-        slash = path.find('/', slash + 1);
-        std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) failed("creating " + part);
-    }
 }
 
 // A mount point of the same kind as what is bound on it.
@@ -70,7 +68,29 @@ bool under(const std::string& path, const std::string& dir, std::string& rest) {
     return true;
 }
 
+// The simulated /dev (with its pts, shm and the simulator's work folder) and the machine's
+// /proc (with the simulated files bound over it) and /sys, at `mountPoint`.
+void bindSystemFolders(const std::string& mountPoint) {
+    const std::string dev = mountPoint + "/dev";
+    makeDirs(dev);
+    bind("/dev", dev, false);  // the nodes only: not the root being assembled below /dev
+    for (const char* sub : {"/pts", "/shm"}) bind(std::string("/dev") + sub, dev + sub, true);
+    bind(kWorkDir, mountPoint + kWorkDir, true);  // the state, the /proc texts, dlnkmgr
+    for (const char* top : {"/proc", "/sys"}) {
+        makeDirs(mountPoint + top);
+        bind(top, mountPoint + top, true);
+    }
+}
+
 }  // namespace
+
+void makeDirs(const std::string& path) {
+    for (size_t slash = 1; slash != std::string::npos;) {
+        slash = path.find('/', slash + 1);
+        std::string part = path.substr(0, slash);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) failed("creating " + part);
+    }
+}
 
 BindSpec parseBind(const std::string& text) {
     size_t colon = text.find(':');
@@ -122,19 +142,37 @@ void assembleRoot(const std::string& dir, const std::string& mountPoint, const s
                                  "cannot take; use a path without them");
     if (mount("overlay", mountPoint.c_str(), "overlay", 0, options.c_str()) != 0)
         failed("mounting a writable layer over " + dir + " (overlayfs)");
-    const std::string dev = mountPoint + "/dev";
-    makeDirs(dev);
-    bind("/dev", dev, false);  // the nodes only: not the root being assembled below /dev
-    for (const char* sub : {"/pts", "/shm"}) bind(std::string("/dev") + sub, dev + sub, true);
-    bind(kWorkDir, mountPoint + kWorkDir, true);  // the state, the /proc texts, dlnkmgr
-    for (const char* top : {"/proc", "/sys"}) {
-        makeDirs(mountPoint + top);
-        bind(top, mountPoint + top, true);
-    }
+    bindSystemFolders(mountPoint);
     for (const BindSpec& b : binds) {
         mountPointFor(b.source, mountPoint + b.target);
         bind(b.source, mountPoint + b.target, true);
     }
+}
+
+void assembleHostRoot(const std::string& mountPoint) {
+    makeDirs(mountPoint);
+    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_NOSUID, "mode=0755") != 0)
+        failed("mounting a tmpfs on " + mountPoint);
+    std::unique_ptr<DIR, DirCloser> top(opendir("/"));
+    if (!top) failed("listing /");
+    while (dirent* e = readdir(top.get())) {
+        const std::string name = e->d_name;
+        if (name == "." || name == ".." || name == "dev" || name == "proc" || name == "sys")
+            continue;
+        const std::string source = "/" + name, target = mountPoint + "/" + name;
+        struct stat st;
+        if (lstat(source.c_str(), &st) != 0) continue;  // gone meanwhile
+        if (S_ISLNK(st.st_mode)) {
+            char link[PATH_MAX];
+            ssize_t n = readlink(source.c_str(), link, sizeof link - 1);
+            if (n < 0 || symlink(std::string(link, size_t(n)).c_str(), target.c_str()) != 0)
+                failed("copying the link " + source);
+            continue;
+        }
+        mountPointFor(source, target);
+        bind(source, target, true);
+    }
+    bindSystemFolders(mountPoint);
 }
 
 void provideDlnkmgr(const std::string& folder, const std::string& script) {

@@ -33,6 +33,15 @@ std::string startDirectory(const std::string& cwd, const std::vector<BindSpec>& 
 void assembleRoot(const std::string& dir, const std::string& mountPoint, const std::string& scratch,
                   const std::vector<BindSpec>& binds);
 
+// The machine's own root rebuilt at `mountPoint`: a tmpfs holding every top-level entry bound
+// back in (links copied) and the simulated /dev and /proc, so that a top-level folder the machine
+// lacks (/opt) can be added without creating anything outside the namespace. Throws
+// std::runtime_error naming the step that failed.
+void assembleHostRoot(const std::string& mountPoint);
+
+// Creates `path` and its missing parents (mode 0755). Throws std::runtime_error if it cannot.
+void makeDirs(const std::string& path);
+
 // Makes `script` a dlnkmgr that runs this very binary through the loader and libraries it
 // runs on now, bound into `folder` (both paths as the root sees them, which is also how this
 // process sees them): the root's own C library may be too old for it.

@@ -79,6 +79,8 @@ struct Fault {
     bool hang = false;                      // never answer
     int times = 0;                          // applies to the first N calls only; 0: to every call
     int used = 0;                           // runtime: calls it has applied to
+    std::optional<std::string> message =
+        std::nullopt;  // one line (a KAPL message) among the output lines
     // The operation runs normally (after any delay) unless the fault fails it or replaces
     // its output.
     bool replaces() const { return status != 0 || stdoutText.has_value(); }
@@ -91,7 +93,8 @@ struct DlnkmgrOptions {
     std::string version = "8.8.3-00";
     bool goneDeviceAsDash = true;  // a gone path shows "-" as its Device
     // Keyed by operation: "view -sys -msrv", "view -lu", "view -lu -item",
-    // "view -lu -item -hdev NAME", "delete -path -s", "add -path -s".
+    // "view -lu -item -hdev NAME", "delete -path -s", "add -path -s", "offline -path",
+    // "online -path".
     std::map<std::string, Fault> faults;
 };
 

@@ -272,14 +272,20 @@ Fault readFault(const json& j, const std::string& where) {
     f.delayMs = int(r.integer("delayMs", 0, 0, 3600LL * 1000));
     f.hang = r.boolean("hang", false);
     f.times = int(r.integer("times", 0, 0, 1 << 30));
+    if (r.has("message")) {
+        f.message = r.str("message", "");
+        if (f.message->find('\n') != std::string::npos)
+            fail(r.at("message"), "one line, without a line end (it is added)");
+    }
     f.used = int(r.integer("used", 0, 0, 1 << 30));
     r.done();
     return f;
 }
 
 bool knownFaultKey(const std::string& key) {
-    static const std::set<std::string> ops = {"view -sys -msrv", "view -lu", "view -lu -item",
-                                              "delete -path -s", "add -path -s"};
+    static const std::set<std::string> ops = {"view -sys -msrv", "view -lu",     "view -lu -item",
+                                              "delete -path -s", "add -path -s", "offline -path",
+                                              "online -path"};
     if (ops.count(key)) return true;
     const std::string prefix = "view -lu -item -hdev ";
     return key.compare(0, prefix.size(), prefix) == 0 && oneToken(key.substr(prefix.size()));
@@ -308,7 +314,8 @@ DlnkmgrOptions readDlnkmgr(const json& j, const std::string& where) {
             if (!knownFaultKey(it.key()))
                 fail(at,
                      "unknown operation (view -sys -msrv, view -lu, view -lu -item, "
-                     "view -lu -item -hdev NAME, delete -path -s, add -path -s)");
+                     "view -lu -item -hdev NAME, delete -path -s, add -path -s, offline -path, "
+                     "online -path)");
             o.faults[it.key()] = readFault(it.value(), at);
         }
     }
@@ -546,6 +553,7 @@ std::string toJson(const Topology& t, bool pretty) {
             if (f.delayMs) jf["delayMs"] = f.delayMs;
             if (f.hang) jf["hang"] = true;
             if (f.times) jf["times"] = f.times;
+            if (f.message) jf["message"] = *f.message;
             if (f.used) jf["used"] = f.used;
             faults[key] = jf;
         }

@@ -26,6 +26,8 @@ TEST(CommandLine, VersionUsageErrorsAndHelp) {
         {"--help", 0, "*", "  generate  "},
         {"--help", 0, "*", "  shell  "},
         {"--help", 0, "*", "--root DIR"},
+        {"--help", 0, "*", "--userland bash|busybox|mawk"},
+        {"run --userland zsh x.json -- true", 2, "", "--userland 'zsh': must be bash, busybox"},
         {"--help", 0, "*", "hdlm-sim fault remove DEVICE\n       hdlm-sim fault return DEVICE"},
         {"fault", 2, "", "A subcommand is required"},
         {"fault remove", 2, "", "DEVICE is required"},

@@ -12,7 +12,7 @@
 #include <set>
 #include <thread>
 
-#include "plugin_commands.h"
+#include "hdlm_commands.h"
 #include "sim_fixtures.h"
 #include "topology/proc_format.h"
 
@@ -64,7 +64,7 @@ TEST_F(SimRun, DemoHostShowsProcDevAndDlnkmgr) {
         "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'; echo --;"
         "command -v dlnkmgr; dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';"
         "dlnkmgr view -lu -item -hdev sddlmab | " +
-        plugin_commands::itemFilter +
+        hdlm_commands::item_filter +
         "; echo --;"
         "stat -c '%n %F %t:%T' /dev/sddlm* /dev/sdc /dev/sdc5 /dev/sdq 2>&1 | sed 's/^stat: //'; "
         "echo --;"
@@ -176,10 +176,10 @@ TEST_F(SimRun, RefreshChangesViewsProcAndDev) {
         "dlnkmgr delete -path -s >/dev/null && dlnkmgr add -path -s >/dev/null &&"
         "dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}' &&"
         "dlnkmgr view -lu -item -hdev sddlmac | " +
-        plugin_commands::itemFilter +
+        hdlm_commands::item_filter +
         "&&"
         "dlnkmgr view -lu -item -hdev sddlmad | " +
-        plugin_commands::itemFilter +
+        hdlm_commands::item_filter +
         "&&"
         "grep -c sddlmae /proc/partitions && [ -b /dev/sddlmae ] && echo node");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -398,6 +398,54 @@ TEST_F(SimRun, GeneratedFiveHundredTwelveLusAreAllThere) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
+// A host agent's environment: bash as /bin/sh, LANG only (the caller's LC_* dropped), grep
+// obeying GREP_OPTIONS, dlnkmgr only under /opt and systemd's PATH; /opt and its entries as
+// the machine has them, and left so.
+TEST_F(SimRun, AgentEnvironmentOfARealHost) {
+    std::string optBefore = sh("ls -A /opt 2>/dev/null").out;
+    auto r = sh("LC_ALL=C LC_CTYPE=C LANGUAGE=en " + kSim +
+                " run --userland bash --lang tr_TR.UTF-8 --old-grep --env "
+                "GREP_OPTIONS=--color=always --service-path " +
+                kDemo + " -- sh -c " +
+                quote("echo \"sh=${BASH_VERSION:+bash}\"; echo sddlmaa | grep sd | cat -v;"
+                      "unset GREP_OPTIONS; printf 'i\\n' | grep -c '[a-p]';"
+                      "printf 'i\\n' | LC_ALL=C grep -c '[a-p]';"
+                      "env | grep -E '^(LANG|LANGUAGE|LC_[A-Z]*)=';"
+                      "echo \"$PATH\"; command -v dlnkmgr || echo no dlnkmgr on PATH;"
+                      "/opt/DynamicLinkManager/bin/dlnkmgr view -sys -msrv | grep -c Alive;"
+                      "/dev/.hdlm-sim/bin/hdlm-sim fault remove sdc >/dev/null && echo fault ok;"
+                      "ls -A /opt | grep -v '^DynamicLinkManager$'"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "sh=bash\n^[[01;31m^[[Ksd^[[m^[[Kdlmaa\n"
+              "0\n1\nLANG=tr_TR.UTF-8\n"
+              "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin\nno dlnkmgr on PATH\n1\n"
+              "fault ok\n" +
+                  optBefore);
+    EXPECT_EQ(sh("ls -A /opt 2>/dev/null").out, optBefore);
+}
+
+// Each userland's binary answers as sh, awk and grep; --old-grep wraps the grep of the userland.
+TEST_F(SimRun, UserlandsReplaceShAwkAndGrep) {
+    struct Case {
+        std::string options;
+        std::string script;
+        std::string expected;
+    } cases[] = {
+        {"--userland busybox --old-grep",
+         "for t in sh awk grep; do $t --help 2>&1 | head -1 | cut -c1-7; done;"
+         "printf 'ab\\n' | GREP_OPTIONS=-o grep b",
+         "BusyBox\nBusyBox\nBusyBox\nb\n"},
+        {"--userland mawk", "awk -Wv 2>&1 | head -1 | cut -c1-4; grep -V | head -1 | cut -c1-8",
+         "mawk\ngrep (GN\n"},
+    };
+    for (const Case& c : cases) {
+        auto r = simRun(c.script, kDemo, c.options);
+        EXPECT_EQ(r.status, 0) << c.options << ": " << r.err;
+        EXPECT_EQ(r.out, c.expected) << c.options;
+    }
+}
+
 // Another root file system: an older distribution, kept in a cache outside the clone.
 const std::string kOldRoot = "/var/cache/tsmpio-hdlm/roots/bullseye";
 
@@ -418,7 +466,7 @@ TEST_F(SimRunInOtherRoot, SeesTheSimulatedHostAndItsOwnFiles) {
     const std::string host =
         "dlnkmgr view -sys -msrv | grep -c Alive; dlnkmgr view -lu | grep 'sddlm' | awk '{print "
         "$2}'; dlnkmgr view -lu -item -hdev sddlmad | " +
-        plugin_commands::itemFilter +
+        hdlm_commands::item_filter +
         ";"
         "grep sddlm /proc/partitions; cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}';"
         "ls -n /dev/sddlm* | awk '{print $1, $5, $6, $NF}'; dlnkmgr add -path -s | grep -c "
@@ -455,6 +503,10 @@ TEST_F(SimRun, UnusableRootsAndBindsAreRefusedByName) {
         {"--root " + kDemo, kDemo + ": not a directory"},
         {"--bind " + empty.path(), "--bind needs --root"},
         {"--root " + empty.path() + " --bind /nonexistent/src", "/nonexistent/src"},
+        // The command would silently run in the C locale.
+        {"--lang xx_YY.UTF-8", "--lang xx_YY.UTF-8: this machine has not generated"},
+        {"--env GREP_OPTIONS", "--env 'GREP_OPTIONS': expected NAME=VALUE"},
+        {"--root " + empty.path() + " --userland busybox", "--userland cannot be used with --root"},
     };
     for (const Case& c : cases) {
         auto r = sh(kSim + " run " + c.options + " " + kDemo + " -- true");

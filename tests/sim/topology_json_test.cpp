@@ -106,6 +106,10 @@ TEST(TopologyJson, ErrorsNameTheOffendingField) {
          "dlnkmgr.faults[\"view -path\"]: unknown operation"},
         {oneLu(kPath, R"(,"dlnkmgr":{"faults":{"view -lu":{"hang":"yes"}}})"),
          "dlnkmgr.faults[\"view -lu\"].hang: expected true or false"},
+        {oneLu(kPath, R"(,"dlnkmgr":{"faults":{"view -lu":{"message":"KAPL01039-W a\nb"}}})"),
+         "dlnkmgr.faults[\"view -lu\"].message: one line"},
+        {oneLu(kPath, R"(,"dlnkmgr":{"faults":{"view -lu":{"message":["KAPL01039-W"]}}})"),
+         "dlnkmgr.faults[\"view -lu\"].message: expected a string"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
@@ -129,6 +133,7 @@ TEST(TopologyJson, RoundTripKeepsEverything) {
     sim::Topology t = simtest::demoTopology();
     t.dlnkmgr.faults["view -lu"] =
         sim::Fault{3, std::string("garbage\n"), std::string("oops\n"), 10, false, 2, 1};
+    t.dlnkmgr.faults["offline -path"].message = "KAPL01039-W The path /dev/sdf was placed offline.";
     std::string once = sim::toJson(t);
     EXPECT_EQ(sim::toJson(sim::parseTopology(once)), once);
 }
