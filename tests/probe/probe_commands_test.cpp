@@ -1,8 +1,10 @@
 // Each command's answer and exit status, for the plug-in's yes, no and failure answers.
 #include <gtest/gtest.h>
 
+#include "plugin_calls.h"
 #include "probe_sandbox.h"
 #include "project_version.h"
+#include "temp_dir.h"
 
 namespace probe_test {
 namespace {
@@ -124,7 +126,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "{}",
                     1,
                     {"= -1", "FAILED errorCode=-1 errorMessage=\"/dev/sddlmaa1\""}},
-        CommandCase{"refresh", {"refresh"}, "{}", 0, {"refreshMPIO()", "= 0"}},
+        // The fake writes 0 and "" into the error outputs: nothing to show.
+        CommandCase{"refresh", {"refresh"}, "{}", 0, {"refreshMPIO()  = 0\n"}},
+        CommandCase{"refresh_writes_text_yet_succeeds",
+                    {"refresh"},
+                    R"({"refresh": {"status": 0, "errorText": "paths unchanged"}})",
+                    0,
+                    {"refreshMPIO()  = 0  (wrote errorCode=0 errorMessage=\"paths unchanged\")\n"}},
         CommandCase{"refresh_fails",
                     {"refresh"},
                     R"({"refresh": {"status": 3, "errorText": "KAPL05023-E add failed"}})",
@@ -239,6 +247,16 @@ TEST(ProbeUsage, HelpExitsZeroAndListsEveryCommand) {
     for (const char* command : {"vendor", "init", "devices", "is-mpio", "underlying",
                                 "is-partition", "partitions", "refresh", "delete", "report"}) {
         EXPECT_NE(r.out.find(std::string("  ") + command + " "), std::string::npos) << command;
+    }
+}
+
+// The manual names the marker the call kit presets the error outputs to, the figure the kit uses.
+TEST(ProbeManual, QuotesTheMarkerOfAnUntouchedOutput) {
+    const std::string manual = testsupport::readFile(MPIO_PROBE_README);
+    for (const std::string& marker : {std::to_string(plugin_calls::kUntouchedCode),
+                                      std::string(plugin_calls::kUntouchedText)}) {
+        EXPECT_NE(manual.find("`" + marker + "`"), std::string::npos)
+            << MPIO_PROBE_README << " does not quote the marker " << marker;
     }
 }
 

@@ -21,7 +21,7 @@ std::vector<std::string> sorted(std::vector<std::string> items) {
 }
 
 void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
-                     const std::vector<topology::ExpectedPartition>& expected,
+                     const std::vector<plugin_calls::PartitionRecord>& expected,
                      std::vector<std::string>& problems) {
     const PartitionsAnswer answer = guarded::Caller(api).partitions(disk.path, kCapacity);
     const std::string call = "getPartitionDevices(" + disk.path + ")";
@@ -34,13 +34,13 @@ void checkPartitions(const testsupport::PluginExports& api, DiskAnswers& disk,
     }
     disk.partitions = answer.records;
     for (size_t i = 0; i < expected.size(); ++i) {
-        const topology::ExpectedPartition& p = expected[i];
+        const plugin_calls::PartitionRecord& p = expected[i];
         TsPartInfo want;
-        std::snprintf(want.devName, sizeof(want.devName), "%s%d", disk.path.c_str(), p.number);
-        want.partNum = static_cast<unsigned>(p.number);
+        std::snprintf(want.devName, sizeof(want.devName), "%s", p.name.c_str());
+        want.partNum = p.number;
         want.startSector = p.start;
         want.numSectors = p.sectors;
-        want.sectorSize = 512;
+        want.sectorSize = p.sectorSize;
         want.devMajor = disk.major;
         want.devMinor = disk.minor + want.partNum;
         const std::string difference = partitionDifference(answer.records[i], want);

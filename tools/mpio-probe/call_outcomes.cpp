@@ -1,125 +1,101 @@
-// Calls the entry points through the call kit; keeps what the probe shows of each answer.
-#include <cstring>
-
+// Calls the entry points through the call kit and judges each answer by its entry point's rules;
+// the commands, the exit status.
 #include "probe.h"
 
 namespace probe {
 
+int shownCode(const plugin_calls::ErrorOutputs& error) {
+    return error.codeWritten() ? error.code : 0;
+}
+
+std::string shownMessage(const plugin_calls::ErrorOutputs& error) {
+    return error.messageWritten() ? error.message : "";
+}
+
+bool errorsShown(const plugin_calls::ErrorOutputs& error) {
+    return shownCode(error) != 0 || !shownMessage(error).empty();
+}
+
+std::string CheckOutcome::parent() const {
+    return answer.parent == plugin_calls::kUntouchedText ? "" : answer.parent;
+}
+
+bool CheckOutcome::parentMismatch() const {
+    return yes() && !expectedParent.empty() && parent() != expectedParent;
+}
+
 namespace {
 
-// The probe shows 0 and "" for error outputs the call left alone.
-void copyErrors(const plugin_calls::Answer& answer, CallOutcome& call) {
-    call.errorCode = answer.error.codeWritten() ? answer.error.code : 0;
-    call.errorMessage = answer.error.messageWritten() ? answer.error.message : "";
-}
-
-CallOutcome intCall(const char* function, const std::string& device,
-                    const plugin_calls::Answer& answer) {
-    CallOutcome call;
+// The call the probe shows; `failed` is judged once the answer is in.
+Call named(const char* function, const std::string& device = "", bool returnsText = false) {
+    Call call;
     call.function = function;
     call.device = device;
-    call.result = answer.result;
-    copyErrors(answer, call);
+    call.returnsText = returnsText;
     return call;
-}
-
-CallOutcome textCall(const char* function, const plugin_calls::TextAnswer& answer) {
-    CallOutcome call;
-    call.function = function;
-    call.returnsText = true;
-    call.text = answer.text;
-    call.failed = !answer.text;
-    copyErrors(answer, call);
-    return call;
-}
-
-template <typename Outcome>
-void copyPasses(const plugin_calls::Passes& passes, Outcome& out) {
-    for (const plugin_calls::Attempt& a : passes.attempts)
-        out.attempts.push_back({a.capacity, a.result, a.count});
-    out.complete = passes.complete;
-    out.note = passes.note;
-}
-
-ListOutcome listOutcome(const char* function, const std::string& device,
-                        const plugin_calls::ListAnswer& answer) {
-    ListOutcome out;
-    out.call = intCall(function, device, answer);
-    out.call.failed = answer.result < 0;
-    out.items = answer.items;
-    copyPasses(answer, out);
-    return out;
 }
 
 }  // namespace
 
 CallOutcome PluginCaller::vendor() {
-    return textCall("getVendorName", caller_.vendor());
-}
-
-CallOutcome PluginCaller::init() {
-    return textCall("init", caller_.init());
-}
-
-ListOutcome PluginCaller::devices() {
-    return listOutcome("getMPIODevices", "", caller_.devices(capacity_));
-}
-
-ListOutcome PluginCaller::underlying(const std::string& device) {
-    return listOutcome("getUnderlyingDevices", device, caller_.underlying(device, capacity_));
-}
-
-IsMpioAnswer PluginCaller::isMpio(const std::string& device) {
-    const plugin_calls::Answer answer = caller_.isMpio(device);
-    IsMpioAnswer out;
-    out.call = intCall("isMPIODevice", device, answer);
-    out.answer = answer.result == 1;
-    out.call.failed = answer.result != 0 && answer.result != 1;
+    CallOutcome out{named("getVendorName", "", true), caller_.vendor()};
+    out.call.failed = !out.answer.text;
     return out;
 }
 
-PartitionCheck PluginCaller::isPartition(const std::string& device) {
-    const plugin_calls::PartitionCheck answer = caller_.isPartition(device);
-    PartitionCheck out;
-    out.call = intCall("isPartitionDevice", device, answer);
-    out.parent = answer.parent == plugin_calls::kUntouchedText ? "" : answer.parent;
-    out.answer = answer.result == 1;
+CallOutcome PluginCaller::init() {
+    CallOutcome out{named("init", "", true), caller_.init()};
+    out.call.failed = !out.answer.text;
+    return out;
+}
+
+ListOutcome PluginCaller::devices() {
+    ListOutcome out{named("getMPIODevices"), caller_.devices(capacity_)};
+    out.call.failed = out.answer.result < 0;
+    return out;
+}
+
+ListOutcome PluginCaller::underlying(const std::string& device) {
+    ListOutcome out{named("getUnderlyingDevices", device), caller_.underlying(device, capacity_)};
+    out.call.failed = out.answer.result < 0;
+    return out;
+}
+
+IsMpioOutcome PluginCaller::isMpio(const std::string& device) {
+    IsMpioOutcome out{named("isMPIODevice", device), caller_.isMpio(device)};
+    out.call.failed = out.answer.result != 0 && out.answer.result != 1;
+    return out;
+}
+
+CheckOutcome PluginCaller::isPartition(const std::string& device) {
+    CheckOutcome out{named("isPartitionDevice", device), caller_.isPartition(device), ""};
+    const long long result = out.answer.result;
     // 0 is both "no" and "failed"; only the error outputs tell a failure.
-    out.call.failed = (answer.result == 0 && out.call.errorsWritten()) ||
-                      (answer.result != 0 && answer.result != 1);
+    out.call.failed =
+        (result == 0 && errorsShown(out.answer.error)) || (result != 0 && result != 1);
     return out;
 }
 
 PartitionsOutcome PluginCaller::partitions(const std::string& device) {
-    const plugin_calls::PartitionsAnswer answer = caller_.partitions(device, capacity_);
-    PartitionsOutcome out;
-    out.call = intCall("getPartitionDevices", device, answer);
-    out.call.failed = answer.result < 0;
-    copyPasses(answer, out);
-    for (const TsPartInfo& info : answer.records) {
-        PartitionRecord record;
-        record.name.assign(info.devName, strnlen(info.devName, sizeof info.devName));
-        record.number = info.partNum;
-        record.start = info.startSector;
-        record.sectors = info.numSectors;
-        record.sectorSize = info.sectorSize;
-        record.major = info.devMajor;
-        record.minor = info.devMinor;
-        out.partitions.push_back(std::move(record));
-    }
+    PartitionsOutcome out{
+        named("getPartitionDevices", device), caller_.partitions(device, capacity_), {}};
+    out.call.failed = out.answer.result < 0;
+    for (const TsPartInfo& entry : out.answer.records)
+        out.partitions.push_back({plugin_calls::recordOf(entry), std::nullopt});
     return out;
 }
 
 CallOutcome PluginCaller::refresh() {
-    CallOutcome call = intCall("refreshMPIO", "", caller_.refresh());
-    call.failed = call.result != 0;
-    return call;
+    CallOutcome out{named("refreshMPIO"), {caller_.refresh(), std::nullopt}};
+    out.call.failed = out.answer.result != 0;
+    return out;
 }
 
 CallOutcome PluginCaller::deleteDevice(const std::string& device) {
-    CallOutcome call = intCall("deleteMPIODevice", device, caller_.deleteDevice(device));
-    call.failed = call.result != 0;
-    return call;
+    CallOutcome out{named("deleteMPIODevice", device),
+                    {caller_.deleteDevice(device), std::nullopt}};
+    out.call.failed = out.answer.result != 0;
+    return out;
 }
 
 // --- the commands: which entry points each one calls, in which order --------------------------
@@ -128,13 +104,13 @@ ReportOutcome buildReport(PluginCaller& caller) {
     ReportOutcome report;
     report.vendor = caller.vendor();
     report.devices = caller.devices();
-    for (const auto& device : report.devices.items) {
+    for (const auto& device : report.devices.answer.items) {
         DiskReport disk;
         disk.device = device;
         disk.paths = caller.underlying(device);
         disk.partitions = caller.partitions(device);
         for (auto& partition : disk.partitions.partitions) {
-            partition.check = caller.isPartition(partition.name);
+            partition.check = caller.isPartition(partition.record.name);
             partition.check->expectedParent = device;
         }
         report.disks.push_back(std::move(disk));
@@ -171,7 +147,7 @@ CommandResult runCommand(const plugin_loader::LoadedPlugin& plugin, const ProbeO
     if (!options.skipInit || options.command == "init") {
         result.init = caller.init();
     }
-    if (options.command != "init" && !(result.init && result.init->failed)) {
+    if (options.command != "init" && !(result.init && result.init->call.failed)) {
         result.body = runBody(caller, options);
     }
     result.exitStatus = exitStatusOf(result);
@@ -182,12 +158,12 @@ CommandResult runCommand(const plugin_loader::LoadedPlugin& plugin, const ProbeO
 
 namespace {
 
-bool checkFailed(const std::optional<PartitionCheck>& check) {
-    return check && (check->call.failed || !check->answer || check->parentMismatch());
+bool checkFailed(const std::optional<CheckOutcome>& check) {
+    return check && (check->call.failed || !check->yes() || check->parentMismatch());
 }
 
 bool reportFailed(const ReportOutcome& report) {
-    if (report.vendor.failed || report.devices.call.failed) return true;
+    if (report.vendor.call.failed || report.devices.call.failed) return true;
     for (const auto& disk : report.disks) {
         if (disk.paths.call.failed || disk.partitions.call.failed) return true;
         for (const auto& partition : disk.partitions.partitions) {
@@ -199,10 +175,10 @@ bool reportFailed(const ReportOutcome& report) {
 
 struct FailedVisitor {
     bool operator()(const NotRun&) const { return false; }
-    bool operator()(const CallOutcome& c) const { return c.failed; }
-    bool operator()(const IsMpioAnswer& a) const { return a.call.failed || !a.answer; }
+    bool operator()(const CallOutcome& c) const { return c.call.failed; }
+    bool operator()(const IsMpioOutcome& a) const { return a.call.failed || !a.yes(); }
     bool operator()(const ListOutcome& l) const { return l.call.failed; }
-    bool operator()(const PartitionCheck& p) const { return p.call.failed || !p.answer; }
+    bool operator()(const CheckOutcome& p) const { return p.call.failed || !p.yes(); }
     bool operator()(const PartitionsOutcome& p) const { return p.call.failed; }
     bool operator()(const ReportOutcome& r) const { return reportFailed(r); }
 };
@@ -215,7 +191,7 @@ bool bodyFailed(const CommandBody& body) {
 }  // namespace
 
 int exitStatusOf(const CommandResult& result) {
-    if (result.init && result.init->failed) return kExitPluginSaidNo;
+    if (result.init && result.init->call.failed) return kExitPluginSaidNo;
     return bodyFailed(result.body) ? kExitPluginSaidNo : kExitSuccess;
 }
 

@@ -18,42 +18,47 @@ bool takesDevice(const std::string& function) {
     return withDevice.count(function) > 0;
 }
 
-json callJson(const CallOutcome& call) {
+// A CALL; `text` is shown as the result of init and getVendorName.
+json callJson(const Call& call, const plugin_calls::Answer& answer,
+              const std::optional<std::string>& text = std::nullopt) {
     json j;
     j["function"] = call.function;
     if (takesDevice(call.function)) j["device"] = call.device;
     if (call.returnsText) {
-        j["result"] = call.text ? json(*call.text) : json(nullptr);
+        j["result"] = text ? json(*text) : json(nullptr);
     } else {
-        j["result"] = call.result;
+        j["result"] = answer.result;
     }
     j["failed"] = call.failed;
-    j["errorCode"] = call.errorCode;
-    j["errorMessage"] = call.errorMessage;
+    j["errorCode"] = shownCode(answer.error);
+    j["errorMessage"] = shownMessage(answer.error);
     return j;
 }
 
-void addAttempts(json& j, const std::vector<Attempt>& attempts, bool complete,
-                 const std::string& note) {
+json callJson(const CallOutcome& outcome) {
+    return callJson(outcome.call, outcome.answer, outcome.answer.text);
+}
+
+void addAttempts(json& j, const plugin_calls::Passes& passes) {
     json list = json::array();
-    for (const auto& a : attempts)
+    for (const auto& a : passes.attempts)
         list.push_back({{"capacity", a.capacity}, {"result", a.result}, {"count", a.count}});
     j["attempts"] = std::move(list);
-    j["complete"] = complete;
-    if (!complete && !note.empty()) j["note"] = note;
+    j["complete"] = passes.complete;
+    if (!passes.complete && !passes.note.empty()) j["note"] = passes.note;
 }
 
 json listJson(const ListOutcome& l) {
-    json j = callJson(l.call);
-    addAttempts(j, l.attempts, l.complete, l.note);
-    j["items"] = l.items;
+    json j = callJson(l.call, l.answer);
+    addAttempts(j, l.answer);
+    j["items"] = l.answer.items;
     return j;
 }
 
-json checkJson(const PartitionCheck& c) {
-    json j = callJson(c.call);
-    j["answer"] = c.answer;
-    j["parent"] = c.parent;
+json checkJson(const CheckOutcome& c) {
+    json j = callJson(c.call, c.answer);
+    j["answer"] = c.yes();
+    j["parent"] = c.parent();
     if (!c.expectedParent.empty()) {
         j["expectedParent"] = c.expectedParent;
         j["parentMatches"] = !c.parentMismatch();
@@ -62,10 +67,11 @@ json checkJson(const PartitionCheck& c) {
 }
 
 json partitionsJson(const PartitionsOutcome& p) {
-    json j = callJson(p.call);
-    addAttempts(j, p.attempts, p.complete, p.note);
+    json j = callJson(p.call, p.answer);
+    addAttempts(j, p.answer);
     json list = json::array();
-    for (const auto& r : p.partitions) {
+    for (const auto& shown : p.partitions) {
+        const plugin_calls::PartitionRecord& r = shown.record;
         json e = {{"name", r.name},
                   {"number", r.number},
                   {"start", r.start},
@@ -75,7 +81,7 @@ json partitionsJson(const PartitionsOutcome& p) {
                   {"size", humanSize(r.bytes())},
                   {"major", r.major},
                   {"minor", r.minor}};
-        if (r.check) e["check"] = checkJson(*r.check);
+        if (shown.check) e["check"] = checkJson(*shown.check);
         list.push_back(std::move(e));
     }
     j["partitions"] = std::move(list);
@@ -101,13 +107,13 @@ struct BodyJson {
 
     void operator()(const NotRun&) const {}
     void operator()(const CallOutcome& c) const { doc[command] = callJson(c); }
-    void operator()(const IsMpioAnswer& a) const {
-        json j = callJson(a.call);
-        j["answer"] = a.answer;
+    void operator()(const IsMpioOutcome& a) const {
+        json j = callJson(a.call, a.answer);
+        j["answer"] = a.yes();
         doc["isMpio"] = std::move(j);
     }
     void operator()(const ListOutcome& l) const { doc[command] = listJson(l); }
-    void operator()(const PartitionCheck& c) const { doc["isPartition"] = checkJson(c); }
+    void operator()(const CheckOutcome& c) const { doc["isPartition"] = checkJson(c); }
     void operator()(const PartitionsOutcome& p) const { doc["partitions"] = partitionsJson(p); }
     void operator()(const ReportOutcome& r) const { doc["report"] = reportJson(r); }
 };

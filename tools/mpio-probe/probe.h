@@ -1,6 +1,6 @@
-// mpio-probe in three stages: call the plug-in's entry points into a model of what it answered
-// (call_outcomes.cpp), then show that model as text (text_output.cpp) or JSON (json_output.cpp).
-// main.cpp holds the command line.
+// mpio-probe in three stages: call the plug-in's entry points through the hosts' call kit and
+// judge each answer (call_outcomes.cpp), then show the answers as text (text_output.cpp) or JSON
+// (json_output.cpp). main.cpp holds the command line.
 #pragma once
 
 #include <cstdint>
@@ -14,76 +14,63 @@
 
 namespace probe {
 
-// One call of an entry point: what it returned and what it wrote into the error outputs.
+// What the probe adds to an answer of the call kit: which call it shows, and whether the call
+// failed by its entry point's own rules.
+struct Call {
+    std::string function;      // the entry point's name, e.g. "getMPIODevices"
+    std::string device;        // the device argument, empty for calls without one
+    bool returnsText = false;  // init and getVendorName: their text is shown, not a number
+    bool failed = false;
+};
+
+// The error outputs as the probe shows them: 0 and "" for an output the call left holding the
+// kit's marker, so that whatever is shown was written by the call.
+int shownCode(const plugin_calls::ErrorOutputs& error);
+std::string shownMessage(const plugin_calls::ErrorOutputs& error);
+// True when a shown error output is other than 0 / "".
+bool errorsShown(const plugin_calls::ErrorOutputs& error);
+
+// init, getVendorName (the text), refreshMPIO, deleteMPIODevice (the result).
 struct CallOutcome {
-    std::string function;  // the entry point's name, e.g. "getMPIODevices"
-    std::string device;    // the device argument, empty for calls without one
-    // init and getVendorName return text (std::nullopt for a null pointer); the others an int.
-    bool returnsText = false;
-    std::optional<std::string> text;
-    long long result = 0;
-    bool failed = false;  // the entry point reported a failure by its own rules
-    // 0 / empty when the call left them alone, so whatever they hold was written by this call.
-    int errorCode = 0;
-    std::string errorMessage;
-
-    bool errorsWritten() const { return errorCode != 0 || !errorMessage.empty(); }
+    Call call;
+    plugin_calls::TextAnswer answer;
 };
 
-// One pass over a list entry point with an array of `capacity` entries.
-struct Attempt {
-    int capacity = 0;
-    long long result = 0;
-    int count = 0;  // *count as the plug-in left it
+struct IsMpioOutcome {
+    Call call;
+    plugin_calls::Answer answer;
+    bool yes() const { return answer.result == 1; }
 };
 
-// getMPIODevices / getUnderlyingDevices: the last call, every attempt, the entries filled.
+// getMPIODevices / getUnderlyingDevices: every pass, the entries of the last.
 struct ListOutcome {
-    CallOutcome call;
-    std::vector<Attempt> attempts;
-    std::vector<std::string> items;
-    bool complete = true;  // false when the last attempt still said "more than the array held"
-    std::string note;      // why an incomplete list was not retried
+    Call call;
+    plugin_calls::ListAnswer answer;
 };
 
 // isPartitionDevice with a parent buffer.
-struct PartitionCheck {
-    CallOutcome call;
-    std::string parent;
-    bool answer = false;         // 1: a partition of an HDLM disk
+struct CheckOutcome {
+    Call call;
+    plugin_calls::PartitionCheck answer;
     std::string expectedParent;  // in the report: the disk the partition was listed under
 
-    bool parentMismatch() const {
-        return answer && !expectedParent.empty() && parent != expectedParent;
-    }
+    bool yes() const { return answer.result == 1; }  // a partition of an HDLM disk
+    // The parent buffer, "" when the call did not write it.
+    std::string parent() const;
+    bool parentMismatch() const;
 };
 
-// One TsPartInfo entry as the plug-in filled it.
-struct PartitionRecord {
-    std::string name;
-    uint32_t number = 0;
-    uint64_t start = 0;
-    uint64_t sectors = 0;
-    uint64_t sectorSize = 0;
-    uint32_t major = 0;
-    uint32_t minor = 0;
-    std::optional<PartitionCheck> check;  // filled by `report`
-
-    uint64_t bytes() const { return sectors * sectorSize; }
+// A partition as the report shows it: the record, and the check of its name.
+struct ShownPartition {
+    plugin_calls::PartitionRecord record;
+    std::optional<CheckOutcome> check;  // filled by `report`
 };
 
-// getPartitionDevices: the last call, every attempt, the entries filled.
+// getPartitionDevices: every pass, the records of the last.
 struct PartitionsOutcome {
-    CallOutcome call;
-    std::vector<Attempt> attempts;
-    std::vector<PartitionRecord> partitions;
-    bool complete = true;
-    std::string note;
-};
-
-struct IsMpioAnswer {
-    CallOutcome call;
-    bool answer = false;
+    Call call;
+    plugin_calls::PartitionsAnswer answer;
+    std::vector<ShownPartition> partitions;
 };
 
 struct DiskReport {
@@ -101,7 +88,7 @@ struct ReportOutcome {
 // Nothing ran after init (it failed).
 struct NotRun {};
 
-using CommandBody = std::variant<NotRun, CallOutcome, IsMpioAnswer, ListOutcome, PartitionCheck,
+using CommandBody = std::variant<NotRun, CallOutcome, IsMpioOutcome, ListOutcome, CheckOutcome,
                                  PartitionsOutcome, ReportOutcome>;
 
 // Everything one probe run shows.
@@ -119,7 +106,7 @@ using plugin_calls::kDefaultCapacity;
 using plugin_calls::kMaxCapacity;
 
 // Calls the plug-in's entry points through the hosts' call kit (plain storage, one retry of a
-// list call that says it needs more room) and keeps what the probe shows of each answer.
+// list call that says it needs more room) and judges each answer.
 class PluginCaller {
 public:
     PluginCaller(const plugin_loader::EntryPoints& entry, const plugin_calls::Capacity& capacity)
@@ -128,9 +115,9 @@ public:
     CallOutcome vendor();
     CallOutcome init();
     ListOutcome devices();
-    IsMpioAnswer isMpio(const std::string& device);
+    IsMpioOutcome isMpio(const std::string& device);
     ListOutcome underlying(const std::string& device);
-    PartitionCheck isPartition(const std::string& device);
+    CheckOutcome isPartition(const std::string& device);
     PartitionsOutcome partitions(const std::string& device);
     CallOutcome refresh();
     CallOutcome deleteDevice(const std::string& device);

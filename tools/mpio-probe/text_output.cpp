@@ -130,10 +130,11 @@ class CallLines {
 public:
     CallLines() : table_({TextTable::Align::Left, TextTable::Align::Left}) {}
 
-    void add(const CallOutcome& call, const std::string& note = "");
-    // One line per attempt of a list call.
-    void addAttempts(const CallOutcome& last, const std::vector<Attempt>& attempts, bool complete,
-                     const std::string& note, const std::string& unit);
+    void add(const CallOutcome& outcome, const std::string& note = "");
+    void add(const Call& call, const plugin_calls::Answer& answer, const std::string& note);
+    // One line per pass of a list call (a ListAnswer or a PartitionsAnswer).
+    template <typename ListAnswerT>
+    void addAttempts(const Call& call, const ListAnswerT& answer, const std::string& unit);
     void addPlain(const std::string& label, const std::string& value);
     std::string render() const { return table_.render(); }
 
@@ -142,7 +143,7 @@ private:
 };
 
 // "getUnderlyingDevices(/dev/sddlmaa)", or with a capacity "(…, capacity=64)".
-std::string callLabel(const CallOutcome& call, int capacity = -1) {
+std::string callLabel(const Call& call, int capacity = -1) {
     std::string args = call.device.empty() ? "" : visible(call.device);
     if (capacity >= 0)
         args += (args.empty() ? "" : ", ") + std::string("capacity=") + std::to_string(capacity);
@@ -151,25 +152,27 @@ std::string callLabel(const CallOutcome& call, int capacity = -1) {
 
 // "errorCode=2 errorMessage="..."" for a failed call (or one that wrote its error outputs), with
 // what a well-known result means.
-std::string errorOutputsText(const CallOutcome& call) {
-    std::string text = "errorCode=" + std::to_string(call.errorCode) +
-                       " errorMessage=" + quoted(call.errorMessage);
+std::string errorOutputsText(const Call& call, const plugin_calls::Answer& answer) {
+    std::string text = "errorCode=" + std::to_string(shownCode(answer.error)) +
+                       " errorMessage=" + quoted(shownMessage(answer.error));
     // The one result the interface gives a meaning of its own; the others are command statuses.
-    if (call.function == "getUnderlyingDevices" && call.result == -6) {
+    if (call.function == "getUnderlyingDevices" && answer.result == -6) {
         text += " (not a multipath device)";
     }
     return text;
 }
 
-std::string resultText(const CallOutcome& call) {
-    if (call.returnsText) return call.text ? "= " + quoted(*call.text) : "= null";
-    return "= " + std::to_string(call.result);
+// "= 0", or for init and getVendorName the text they returned.
+std::string resultText(const Call& call, const plugin_calls::Answer& answer,
+                       const std::optional<std::string>& text) {
+    if (call.returnsText) return text ? "= " + quoted(*text) : "= null";
+    return "= " + std::to_string(answer.result);
 }
 
 // FAILED with the error outputs; for a call that succeeded yet wrote them, the outputs alone.
-std::string failureText(const CallOutcome& call) {
-    if (call.failed) return "FAILED " + errorOutputsText(call);
-    if (call.errorsWritten()) return "(wrote " + errorOutputsText(call) + ")";
+std::string failureText(const Call& call, const plugin_calls::Answer& answer) {
+    if (call.failed) return "FAILED " + errorOutputsText(call, answer);
+    if (errorsShown(answer.error)) return "(wrote " + errorOutputsText(call, answer) + ")";
     return "";
 }
 
@@ -179,30 +182,38 @@ std::string joined(const std::string& a, const std::string& b) {
     return a + "  " + b;
 }
 
-void CallLines::add(const CallOutcome& call, const std::string& note) {
-    table_.addRow({callLabel(call), joined(resultText(call), joined(failureText(call), note))});
+void CallLines::add(const CallOutcome& outcome, const std::string& note) {
+    const Call& call = outcome.call;
+    table_.addRow({callLabel(call), joined(resultText(call, outcome.answer, outcome.answer.text),
+                                           joined(failureText(call, outcome.answer), note))});
 }
 
-void CallLines::addAttempts(const CallOutcome& last, const std::vector<Attempt>& attempts,
-                            bool complete, const std::string& note, const std::string& unit) {
+void CallLines::add(const Call& call, const plugin_calls::Answer& answer, const std::string& note) {
+    table_.addRow({callLabel(call), joined(resultText(call, answer, std::nullopt),
+                                           joined(failureText(call, answer), note))});
+}
+
+template <typename ListAnswerT>
+void CallLines::addAttempts(const Call& call, const ListAnswerT& answer, const std::string& unit) {
+    const std::vector<plugin_calls::Attempt>& attempts = answer.attempts;
     for (size_t i = 0; i < attempts.size(); ++i) {
-        const Attempt& a = attempts[i];
+        const plugin_calls::Attempt& a = attempts[i];
         bool isLast = i + 1 == attempts.size();
         std::string detail;
-        if (isLast && last.failed) {
-            detail = failureText(last);
+        if (isLast && call.failed) {
+            detail = failureText(call, answer);
         } else {
             detail = "count=" + std::to_string(a.count);
             if (!isLast) {
                 detail += ", more " + unit + " than the array held: retrying with capacity " +
                           std::to_string(attempts[i + 1].capacity);
-            } else if (!complete) {
-                detail += ", INCOMPLETE: " + note;
+            } else if (!answer.complete) {
+                detail += ", INCOMPLETE: " + answer.note;
             }
-            detail = joined(detail, isLast ? failureText(last) : "");
+            detail = joined(detail, isLast ? failureText(call, answer) : "");
         }
         table_.addRow(
-            {callLabel(last, a.capacity), joined("= " + std::to_string(a.result), detail)});
+            {callLabel(call, a.capacity), joined("= " + std::to_string(a.result), detail)});
     }
 }
 
@@ -221,7 +232,8 @@ struct Tally {
 };
 
 // "getUnderlyingDevices=0", or with a retry "getUnderlyingDevices=70 then 0 (capacity 70)".
-std::string attemptsText(const std::string& function, const std::vector<Attempt>& attempts) {
+std::string attemptsText(const std::string& function,
+                         const std::vector<plugin_calls::Attempt>& attempts) {
     std::string text = function + "=";
     for (size_t i = 0; i < attempts.size(); ++i) {
         if (i > 0) text += " then ";
@@ -232,28 +244,30 @@ std::string attemptsText(const std::string& function, const std::vector<Attempt>
 }
 
 // Rows that stand for a list the tree cannot show in full: a failed call or an incomplete list.
-void addListProblem(std::vector<Row>& children, const std::string& what, const CallOutcome& call,
-                    bool complete, const std::string& note, Tally& tally) {
+template <typename ListAnswerT>
+void addListProblem(std::vector<Row>& children, const std::string& what, const Call& call,
+                    const ListAnswerT& answer, Tally& tally) {
     if (call.failed) {
         children.push_back({"(" + what + ")", "error", "", "", "", "",
-                            callLabel(call) + " FAILED " + errorOutputsText(call)});
+                            callLabel(call) + " FAILED " + errorOutputsText(call, answer)});
         ++tally.problems;
-    } else if (!complete) {
-        children.push_back({"(" + what + ")", "note", "", "", "", "", "INCOMPLETE: " + note});
+    } else if (!answer.complete) {
+        children.push_back(
+            {"(" + what + ")", "note", "", "", "", "", "INCOMPLETE: " + answer.note});
     }
 }
 
-std::string checkText(const PartitionCheck& check, Tally& tally) {
-    std::string text = "isPartitionDevice=" + std::to_string(check.call.result);
+std::string checkText(const CheckOutcome& check, Tally& tally) {
+    std::string text = "isPartitionDevice=" + std::to_string(check.answer.result);
     if (check.call.failed) {
         ++tally.problems;
-        return text + " FAILED " + errorOutputsText(check.call);
+        return text + " FAILED " + errorOutputsText(check.call, check.answer);
     }
-    if (!check.answer) {
+    if (!check.yes()) {
         ++tally.problems;
         return text + " NOT A PARTITION";
     }
-    text += " parent=" + visible(check.parent);
+    text += " parent=" + visible(check.parent());
     if (check.parentMismatch()) {
         ++tally.problems;
         text += " MISMATCH: listed under " + visible(check.expectedParent);
@@ -263,23 +277,23 @@ std::string checkText(const PartitionCheck& check, Tally& tally) {
 
 void addDisk(TextTable& table, const DiskReport& disk, Tally& tally) {
     std::vector<Row> children;
-    for (const auto& path : disk.paths.items)
+    for (const auto& path : disk.paths.answer.items)
         children.push_back({visible(path), "path", "", "", "", "", ""});
-    addListProblem(children, "paths", disk.paths.call, disk.paths.complete, disk.paths.note, tally);
-    for (const auto& p : disk.partitions.partitions) {
-        children.push_back({visible(p.name), "part",
-                            std::to_string(p.major) + ":" + std::to_string(p.minor),
-                            std::to_string(p.start), std::to_string(p.sectors),
-                            humanSize(p.bytes()), p.check ? checkText(*p.check, tally) : ""});
+    addListProblem(children, "paths", disk.paths.call, disk.paths.answer, tally);
+    for (const auto& shown : disk.partitions.partitions) {
+        const plugin_calls::PartitionRecord& p = shown.record;
+        children.push_back(
+            {visible(p.name), "part", std::to_string(p.major) + ":" + std::to_string(p.minor),
+             std::to_string(p.start), std::to_string(p.sectors), humanSize(p.bytes()),
+             shown.check ? checkText(*shown.check, tally) : ""});
     }
-    addListProblem(children, "partitions", disk.partitions.call, disk.partitions.complete,
-                   disk.partitions.note, tally);
-    tally.paths += disk.paths.items.size();
+    addListProblem(children, "partitions", disk.partitions.call, disk.partitions.answer, tally);
+    tally.paths += disk.paths.answer.items.size();
     tally.partitions += disk.partitions.partitions.size();
 
     table.addRow({visible(disk.device), "disk", "", "", "", "",
-                  attemptsText("getUnderlyingDevices", disk.paths.attempts) + " " +
-                      attemptsText("getPartitionDevices", disk.partitions.attempts)});
+                  attemptsText("getUnderlyingDevices", disk.paths.answer.attempts) + " " +
+                      attemptsText("getPartitionDevices", disk.partitions.answer.attempts)});
     for (size_t i = 0; i < children.size(); ++i) {
         children[i][0] = (i + 1 == children.size() ? "└─" : "├─") + children[i][0];
         table.addRow(std::move(children[i]));
@@ -292,7 +306,7 @@ std::string renderReportTree(const ReportOutcome& report) {
     table.addRow({"NAME", "TYPE", "MAJ:MIN", "START", "SECTORS", "SIZE", "CALLS"});
     Tally tally;
     for (const auto& disk : report.disks) addDisk(table, disk, tally);
-    if (report.vendor.failed || report.devices.call.failed) ++tally.problems;
+    if (report.vendor.call.failed || report.devices.call.failed) ++tally.problems;
 
     std::string summary = std::to_string(report.disks.size()) + " devices, " +
                           std::to_string(tally.paths) + " paths, " +
@@ -314,12 +328,13 @@ std::string itemLines(const std::vector<std::string>& items) {
     return out;
 }
 
-std::string partitionTable(const std::vector<PartitionRecord>& partitions) {
+std::string partitionTable(const std::vector<ShownPartition>& partitions) {
     if (partitions.empty()) return "";
     using A = TextTable::Align;
     TextTable table({A::Left, A::Right, A::Right, A::Right, A::Right, A::Right, A::Right});
     table.addRow({"NAME", "NR", "MAJ:MIN", "START", "SECTORS", "SECTOR", "SIZE"});
-    for (const auto& p : partitions) {
+    for (const auto& shown : partitions) {
+        const plugin_calls::PartitionRecord& p = shown.record;
         table.addRow({visible(p.name), std::to_string(p.number),
                       std::to_string(p.major) + ":" + std::to_string(p.minor),
                       std::to_string(p.start), std::to_string(p.sectors),
@@ -333,35 +348,35 @@ struct BodyText {
     CallLines& lines;
 
     std::string operator()(const NotRun&) const { return ""; }
-    std::string operator()(const CallOutcome& call) const {
-        lines.add(call);
+    std::string operator()(const CallOutcome& outcome) const {
+        lines.add(outcome);
         return "";
     }
-    std::string operator()(const IsMpioAnswer& a) const {
-        lines.add(a.call, a.call.failed ? ""
-                          : a.answer    ? "yes: a multipath device"
-                                        : "no: not a multipath device");
+    std::string operator()(const IsMpioOutcome& a) const {
+        lines.add(a.call, a.answer,
+                  a.call.failed ? ""
+                  : a.yes()     ? "yes: a multipath device"
+                                : "no: not a multipath device");
         return "";
     }
     std::string operator()(const ListOutcome& l) const {
-        lines.addAttempts(l.call, l.attempts, l.complete, l.note, "entries");
-        return itemLines(l.items);
+        lines.addAttempts(l.call, l.answer, "entries");
+        return itemLines(l.answer.items);
     }
-    std::string operator()(const PartitionCheck& p) const {
+    std::string operator()(const CheckOutcome& p) const {
         std::string note;
         if (!p.call.failed)
-            note = p.answer ? "yes: a partition of " + visible(p.parent) : "no: not a partition";
-        lines.add(p.call, note);
+            note = p.yes() ? "yes: a partition of " + visible(p.parent()) : "no: not a partition";
+        lines.add(p.call, p.answer, note);
         return "";
     }
     std::string operator()(const PartitionsOutcome& p) const {
-        lines.addAttempts(p.call, p.attempts, p.complete, p.note, "partitions");
+        lines.addAttempts(p.call, p.answer, "partitions");
         return partitionTable(p.partitions);
     }
     std::string operator()(const ReportOutcome& r) const {
         lines.add(r.vendor);
-        lines.addAttempts(r.devices.call, r.devices.attempts, r.devices.complete, r.devices.note,
-                          "entries");
+        lines.addAttempts(r.devices.call, r.devices.answer, "entries");
         return "\n" + renderReportTree(r);
     }
 };
@@ -372,7 +387,7 @@ std::string renderText(const CommandResult& result) {
     CallLines lines;
     if (result.init) {
         lines.add(*result.init,
-                  result.init->failed && result.command != "init"
+                  result.init->call.failed && result.command != "init"
                       ? "the multipath driver is not usable here; nothing else was called"
                       : "");
     } else {

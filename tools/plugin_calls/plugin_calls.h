@@ -10,6 +10,7 @@
 
 #include "TsMPIO_HDLM.h"
 #include "caller_storage.h"
+#include "partition_record.h"
 #include "plugin_loader.h"
 
 namespace plugin_calls {
