@@ -18,9 +18,9 @@
 #include "FXString.h"
 #include "bench_options.h"
 #include "entry_point_steps.h"
+#include "hdlm_commands.h"
 #include "kpartx.h"
 #include "paired_benchmark.h"
-#include "plugin_commands.h"
 #include "support/host_doubles.h"
 #include "support/plugin_instance.h"
 
@@ -60,14 +60,14 @@ struct CannedHost {
 std::string captureHost(const bench::Options& options, CannedHost& host) {
     // The refresh first: it may change what the other commands print.
     const std::vector<std::string> commands = {
-        plugin_commands::deletePaths,
-        plugin_commands::addPaths,
-        plugin_commands::viewSys,
-        plugin_commands::majors,
-        plugin_commands::inventory,
-        plugin_commands::luns,
-        plugin_commands::paths(bench::bareName(options.disk)),
-        plugin_commands::paths(bench::bareName(bench::diskOf(options.partition)))};
+        hdlm_commands::mpiodeletepath_cmd,
+        hdlm_commands::mpioaddpath_cmd,
+        hdlm_commands::mpioviewinfo_cmd,
+        hdlm_commands::admin_majors_cmd,
+        hdlm_commands::inventory_cmd,
+        hdlm_commands::listing_cmd,
+        hdlm_commands::paths_cmd(bench::bareName(options.disk)),
+        hdlm_commands::paths_cmd(bench::bareName(bench::diskOf(options.partition)))};
     for (const std::string& command : commands)
         if (std::string why = capture(command, host.outputs[command]); !why.empty()) return why;
 
@@ -101,7 +101,7 @@ void registerAll(const bench::Options& options, const std::shared_ptr<PluginInst
     // The splitter's share of the inventory: the very calls listMPIODevices makes (the output
     // into lines, each line into tokens), with nothing of the plug-in's around them. On a real
     // host the splitter is the host's own; the plug-in's own share is the difference.
-    const std::string inventoryOutput = host->outputs.at(plugin_commands::inventory);
+    const std::string inventoryOutput = host->outputs.at(hdlm_commands::inventory_cmd);
     steps.emplace_back("splitter/inventory", [inventoryOutput] {
         std::vector<std::string> lines;
         FXString::Split(inventoryOutput, "\n", lines, 0);

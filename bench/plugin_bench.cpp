@@ -2,7 +2,8 @@
 //   hdlm-sim run TOPOLOGY.json -- build/bin/plugin_bench [--disk=/dev/sddlmaa]
 //       [--partition=/dev/sddlmaa1] [--reps=N] [--budget=SECONDS] [--benchmark_*...]
 // The floor of an entry point is the work it cannot avoid, done with nothing around it: the same
-// shell commands through the same runner (TsProcess::system), the same stat calls, the same
+// shell commands through the same runner (TsProcess::system), without the environment the plug-in
+// pins in front of each (its cost belongs to the plug-in), the same stat calls, the same
 // partition-table read. Each benchmark reports entry_s, floor_s and their ratio.
 #include <sys/stat.h>
 
@@ -20,10 +21,10 @@
 #include "TsProcess.h"
 #include "bench_options.h"
 #include "entry_point_steps.h"
+#include "hdlm_commands.h"
 #include "kpartx.h"
 #include "linked_entry_points.h"
 #include "paired_benchmark.h"
-#include "plugin_commands.h"
 
 namespace {
 
@@ -75,17 +76,19 @@ void registerAll(const bench::Options& options) {
     // Each entry point's floor; those that run commands also count CPU time.
     const std::map<std::string, std::pair<Step, bool>> floors{
         {"init",
-         {sequence({command(plugin_commands::viewSys), command(plugin_commands::majors)}), true}},
-        {"getMPIODevices", {command(plugin_commands::luns), true}},
+         {sequence(
+              {command(hdlm_commands::mpioviewinfo_cmd), command(hdlm_commands::admin_majors_cmd)}),
+          true}},
+        {"getMPIODevices", {command(hdlm_commands::listing_cmd), true}},
         {"isMPIODevice/disk",
-         {sequence({statStep(disk), command(plugin_commands::inventory)}), true}},
+         {sequence({statStep(disk), command(hdlm_commands::inventory_cmd)}), true}},
         {"getUnderlyingDevices/disk",
          {sequence(
-              {command(plugin_commands::inventory), command(plugin_commands::paths(diskName))}),
+              {command(hdlm_commands::inventory_cmd), command(hdlm_commands::paths_cmd(diskName))}),
           true}},
         {"getUnderlyingDevices/partition",
-         {sequence({command(plugin_commands::inventory),
-                    command(plugin_commands::paths(partitionDisk))}),
+         {sequence({command(hdlm_commands::inventory_cmd),
+                    command(hdlm_commands::paths_cmd(partitionDisk))}),
           true}},
         {"getPartitionDevices/disk",
          {[disk] {
@@ -99,7 +102,8 @@ void registerAll(const bench::Options& options) {
           false}},
         {"isPartitionDevice/partition", {sequence({statStep(partition), statStep(parent)}), false}},
         {"refreshMPIO",
-         {sequence({command(plugin_commands::deletePaths), command(plugin_commands::addPaths)}),
+         {sequence({command(hdlm_commands::mpiodeletepath_cmd),
+                    command(hdlm_commands::mpioaddpath_cmd)}),
           true}},
     };
     std::vector<bench::Pair> pairs;

@@ -242,8 +242,9 @@ def render(results):
     out.append("")
     out.append("`plugin_bench` runs inside `hdlm-sim run TOPOLOGY -- build/bin/plugin_bench`. Each "
                "iteration calls the entry point and, in alternating order, its floor: the same "
-               "shell command lines through the same runner (`TsProcess::system`), or the same "
-               "system calls, with nothing else. **Judged on CPU** (entry points that run "
+               "shell command lines through the same runner (`TsProcess::system`), without the "
+               "pinned environment the plug-in puts in front of each (so its cost is in the "
+               "ratio), or the same system calls, with nothing else. **Judged on CPU** (entry points that run "
                "commands): CPU time of the calling thread plus every process the call started "
                "(the pipelines, `dlnkmgr`), summed over the iterations; this is the work the "
                "call makes the machine do, and it does not grow when other load makes the call "

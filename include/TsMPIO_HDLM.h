@@ -65,7 +65,8 @@ int getMPIODevices(void* context, char** mpioDevices, int* count, int* errorCode
 /* 1 when device is an HDLM disk or partition, 0 otherwise, -1 when the error outputs are null. */
 int isMPIODevice(void* context, const char* device, int* errorCode, char* errorMessage);
 /* Lists the SCSI path devices beneath an HDLM device (a partition stands for its disk).
- * Returns 0, the line total when more than the capacity, -6 for a device that is not HDLM, or a
+ * Returns 0, the number of paths (gone paths left out) when more than the capacity, -6 for a
+ * device that is not HDLM, -1 for an item that names no SCSI path ("Unexpected item"), or a
  * negative command status. */
 int getUnderlyingDevices(void* context, const char* mpioDevice, char** underlyingDevices,
                          int* count, int* errorCode, char* errorMessage);

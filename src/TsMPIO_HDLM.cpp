@@ -13,6 +13,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cxxabi.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -28,6 +30,7 @@
 #include "EvDebug.h"
 #include "FXString.h"
 #include "TsProcess.h"
+#include "hdlm_commands.h"
 #include "kpartx.h"
 
 // Only what the host may see leaves the library; the version script holds the exact list.
@@ -50,41 +53,16 @@ namespace {
 // HDLM driver majors from /proc/devices; compareDevMajor tells HDLM nodes by them.
 std::vector<int> admin_majors;
 
-const std::string mpioviewinfo_cmd = "dlnkmgr view -sys -msrv";
-const std::string mpioviewluns_cmd = "dlnkmgr view -lu";
-const std::string mpioviewdev_cmd = "dlnkmgr view -lu -item -hdev ";  // the bare name follows
-const std::string mpiodeletepath_cmd = "dlnkmgr delete -path -s";
-const std::string mpioaddpath_cmd = "dlnkmgr add -path -s";
+using hdlm_commands::admin_majors_cmd;
+using hdlm_commands::inventory_cmd;
+using hdlm_commands::listing_cmd;
+using hdlm_commands::mpioaddpath_cmd;
+using hdlm_commands::mpiodeletepath_cmd;
+using hdlm_commands::mpioviewinfo_cmd;
+using hdlm_commands::paths_cmd;
+
 const std::string sMPIODebugFile = "/tmp/MPIO_HDLM_VERBOSE_LOGGING";
 const std::string mpio_prefix = "/dev/";
-
-// The pipelines around the module's command strings.
-//
-// Only HDLM's own names are taken: sddlm and two or three letters a-p, a partition's number after
-// them. The kernel names its 3029th SCSI disk sddlm too, so a bare "sddlm" match would take that
-// path (and its partitions) for HDLM devices on every host with that many paths.
-const char* const admin_majors_cmd = "cat /proc/devices | grep 'sddlmfdrv' | awk '{print $1}'";
-const char* const inventory_cmd =
-    "cat /proc/partitions | grep -E '[[:space:]]sddlm[a-p]{2,3}[0-9]*$' | awk '{print $1\" \"$2\" "
-    "\"$4}'";
-// In view -lu the HDLM name stands in the second column, and only there is it taken: a KAPL
-// message that names a device, or a line without an iLU, holds something else there. (The awk
-// pattern spells out its letters: mawk, Debian's default awk, knows no {2,3}.)
-const char* const luns_filter =
-    " | grep -E '[[:space:]]sddlm[a-p]{2,3}([[:space:]]|$)' | awk '$2 ~ "
-    "/^sddlm[a-p][a-p][a-p]?$/ {print $2}';";
-const char* const paths_filter = " | grep sd |  awk '{print $(NF-11)}' ";
-
-// dlnkmgr feeding a pipeline. /bin/sh may be dash, which has no pipefail, and a pipeline's
-// status is its last stage's: so dlnkmgr's output is taken first and a failing dlnkmgr ends
-// the command with its own status, before any filter runs. What it printed then goes to stderr,
-// where the runner's error text is read (HDLM prints its KAPL messages on stdout).
-std::string dlnkmgrPipeline(const std::string& dlnkmgrCommand, const char* filters) {
-    return "out=$(" + dlnkmgrCommand +
-           ") || { s=$?; [ -z \"$out\" ] || printf '%s\\n' \"$out\" >&2; exit $s; }; "
-           "printf '%s\\n' \"$out\"" +
-           filters;
-}
 
 // One short-lived logger per message, as the host's logger expects. A macro keeps the
 // compiler's printf-format checking at every call site.
@@ -94,10 +72,10 @@ std::string dlnkmgrPipeline(const std::string& dlnkmgrCommand, const char* filte
         hdlmLogger_.DebugLvl(label, level, __VA_ARGS__); \
     } while (0)
 
-// Every command goes through the host's runner the same way: no timeout of our own, stderr
-// kept apart.
-int runCommand(const std::string& command, std::string& output, std::string& error) {
-    return TsProcess::system(command.c_str(), &output, &error, 0, false);
+// Every command goes through the host's runner the same way: in the pinned environment, no
+// timeout of our own, stderr kept apart. The logs show the command without the environment.
+int runShell(const std::string& command, std::string& output, std::string& error) {
+    return TsProcess::system(hdlm_commands::pinned(command).c_str(), &output, &error, 0, false);
 }
 
 // Fills a whole caller buffer of `size` bytes: at most size-1 characters, zero bytes after them
@@ -137,10 +115,15 @@ int refuseNull(const char* argument, int* errorCode, char* errorMessage) {
 // Runs an entry point's body. Library code may throw (std::bad_alloc from a string, or whatever
 // the host's libraries throw); no exception may unwind into the host's C caller, so it becomes
 // the entry point's failure result and `onFailure` reports it through the error outputs.
+// The one exception is a host thread's cancellation: glibc unwinds a cancelled thread with
+// abi::__forced_unwind, which must pass through, as through any C library, or the process
+// aborts. (So this barrier is not noexcept.)
 template <typename Result, typename Body, typename OnFailure>
-Result callGuarded(Result failure, Body body, OnFailure onFailure) noexcept {
+Result callGuarded(Result failure, Body body, OnFailure onFailure) {
     try {
         return body();
+    } catch (abi::__forced_unwind&) {
+        throw;
     } catch (const std::exception& e) {
         onFailure(e.what());
     } catch (...) {
@@ -301,12 +284,13 @@ public:
           entries(entries) {}
 
     void operator()(slice s) {
-        // HDLM gives a disk 16 minors: disk minor + N would be the next disk's partition. 0:0
-        // names no device, so the host cannot act on another disk. Such a partition is counted,
-        // so it is logged whether or not its record fits.
-        const bool beyondDiskMinors = s.minor > maxPartitionNumber;
+        // HDLM gives a disk 16 minors: disk minor + N would be the next disk's partition, and a
+        // number below 1 the disk itself or the previous disk's. 0:0 names no device, so the host
+        // cannot act on another disk. Such a partition is counted, so it is logged whether or not
+        // its record fits.
+        const bool outsideDiskMinors = s.minor < 1 || s.minor > maxPartitionNumber;
         const bool fits = nextIndex < maxEntries;
-        if (beyondDiskMinors)
+        if (outsideDiskMinors)
             HDLM_LOG("HDLM::getPartitionDevices", -1, "Partition %d of %s has no device node: %s",
                      s.minor, parentDev.c_str(),
                      fits ? "recorded with device number 0:0"
@@ -319,7 +303,7 @@ public:
             info.startSector = s.start;
             info.numSectors = s.size;
             info.sectorSize = 512;
-            if (!beyondDiskMinors) {
+            if (!outsideDiskMinors) {
                 info.devMajor = static_cast<uint32_t>(parentMajor);
                 // Unsigned: a reader's absurd partition number wraps instead of overflowing.
                 info.devMinor = static_cast<uint32_t>(parentMinor) + static_cast<uint32_t>(s.minor);
@@ -348,10 +332,10 @@ const char* initBody(int* errorCode, const char* errorMessage) {
 
     std::string output;
     std::string error;
-    if (runCommand(mpioviewinfo_cmd, output, error) != 0) return nullptr;
+    if (runShell(mpioviewinfo_cmd, output, error) != 0) return nullptr;
     const char* vendor = tsmpio_vendor_name;
 
-    if (runCommand(admin_majors_cmd, output, error) != 0 || output.empty()) return nullptr;
+    if (runShell(admin_majors_cmd, output, error) != 0 || output.empty()) return nullptr;
 
     // Every line counts, the last one also without its newline; a major already known is not
     // added again, so a host that calls init per job does not grow the list. Output without a
@@ -383,10 +367,10 @@ int getMPIODevicesBody(char** mpioDevices, int* count, int* errorCode, char* err
     if (mpioDevices == nullptr && *count > 0)
         return refuseNull("mpioDevices", errorCode, errorMessage);
 
-    const std::string command = dlnkmgrPipeline(mpioviewluns_cmd, luns_filter);
+    const std::string& command = listing_cmd;
     std::string output;
     std::string error;
-    const int status = runCommand(command, output, error);
+    const int status = runShell(command, output, error);
     if (status != 0) {
         *errorCode = status;
         copyPadded(errorMessage, error, MAXMPIOERRORLEN);
@@ -428,6 +412,9 @@ int isPartitionDeviceBody(const char* device, char* parent, int* errorCode, char
             std::snprintf(errorMessage, MAXMPIOERRORLEN, "Stat %s failed:%d", device, error);
         return 0;
     }
+    // Only a block node names a block device: character majors are numbered apart, and a
+    // character node (bsg, say) may carry an HDLM disk's very numbers.
+    if (!S_ISBLK(node.st_mode)) return 0;
     if (!compareDevMajor(static_cast<int>(major(node.st_rdev)))) return 0;
     if ((minor(node.st_rdev) & 15) == 0) return 0;
 
@@ -487,10 +474,10 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                      bareName.c_str());
             result = -6;
         } else {
-            const std::string command = dlnkmgrPipeline(mpioviewdev_cmd + bareName, paths_filter);
+            const std::string command = paths_cmd(bareName);
             std::string output;
             std::string error;
-            const int status = runCommand(command, output, error);
+            const int status = runShell(command, output, error);
             if (status != 0) {
                 *errorCode = status;
                 copyPadded(errorMessage, error, MAXMPIOERRORLEN);
@@ -502,7 +489,14 @@ int getUnderlyingDevicesBody(const char* mpioDevice, char** underlyingDevices, i
                 std::vector<std::string> items = listedItems(output);
                 // HDLM shows a path whose SCSI disk has gone with Device "-" until delete -path
                 // drops it: that path has no device, and the LU's other paths are the answer.
-                items.erase(std::remove(items.begin(), items.end(), "-"), items.end());
+                // The filter prints it after the HDevName that stands before it ("sddlmaa -"):
+                // a "-" after anything else is another layout's column.
+                const std::string gonePath = bareName + " -";
+                items.erase(std::remove_if(items.begin(), items.end(),
+                                           [&](const std::string& item) {
+                                               return item == gonePath || item == "-";
+                                           }),
+                            items.end());
                 // The Device column is found by counting columns from the line's end, and
                 // HDLM releases differ in the columns after it: an item that names no SCSI
                 // path means another layout, and the host must not take it for a device.
@@ -533,7 +527,7 @@ int refreshMPIOBody(int* errorCode, char* errorMessage) {
     std::string output;
     std::string error;
     // The deletion's status never reaches the caller: only the addition's outcome counts.
-    runCommand(mpiodeletepath_cmd, output, error);
+    runShell(mpiodeletepath_cmd, output, error);
     if (tsmpio_verbose_logging)
         HDLM_LOG("HDLM::refreshMPIO", 0, "command [%s] output [%s]", mpiodeletepath_cmd.c_str(),
                  output.c_str());
@@ -541,7 +535,7 @@ int refreshMPIOBody(int* errorCode, char* errorMessage) {
     *errorCode = 0;
     std::memset(errorMessage, 0, MAXMPIOERRORLEN);
 
-    const int status = runCommand(mpioaddpath_cmd, output, error);
+    const int status = runShell(mpioaddpath_cmd, output, error);
     if (status != 0) {
         *errorCode = status;
         copyPadded(errorMessage, error, MAXMPIOERRORLEN);
@@ -617,13 +611,13 @@ TSMPIO_EXPORT bool compareDevMajor(int major) {
 TSMPIO_EXPORT int listMPIODevices(std::map<std::string, std::string>& devices) {
     std::string output;
     std::string error;
-    if (runCommand(inventory_cmd, output, error) != 0 || output.empty()) {
+    if (runShell(inventory_cmd, output, error) != 0 || output.empty()) {
         HDLM_LOG("HDLM::listMPIODvices", -1, "Failed to execute command=[%s], error=[%s]",
-                 inventory_cmd, error.c_str());
+                 inventory_cmd.c_str(), error.c_str());
         return -1;
     }
     if (tsmpio_verbose_logging)
-        HDLM_LOG("HDLM::listMPIODvices", 0, "command [%s] output [%s]", inventory_cmd,
+        HDLM_LOG("HDLM::listMPIODvices", 0, "command [%s] output [%s]", inventory_cmd.c_str(),
                  output.c_str());
     std::vector<std::string> lines;
     FXString::Split(output, "\n", lines, 0);
@@ -665,6 +659,12 @@ TSMPIO_EXPORT int FindMpDeviceName(const char* device, std::string& mpioDevice) 
         const int error = errno;
         HDLM_LOG("HDLM::FindMpDeviceName", 0, "Stat on %s failed [%d:%s].", path.c_str(), error,
                  std::strerror(error));
+        return 0;
+    }
+    // /proc/partitions lists block devices: a character node with the same numbers is none.
+    if (!S_ISBLK(node.st_mode)) {
+        if (tsmpio_verbose_logging)
+            HDLM_LOG("HDLM::FindMpDeviceName", 0, "%s is not a block device node.", path.c_str());
         return 0;
     }
     std::map<std::string, std::string> devices;

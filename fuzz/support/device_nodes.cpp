@@ -1,5 +1,7 @@
 #include "device_nodes.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,12 +22,18 @@ struct Link {
     const char* target;
 };
 
+// The machine's memory devices' numbers, as block nodes of the scratch folder: only a block node
+// names an HDLM device, and these are only ever stat'ed. Where nodes can't be made (not root),
+// links to the character nodes themselves stand there: every lookup then answers "no HDLM device".
+struct MemoryNode {
+    const char* name;
+    unsigned minor;
+};
+const MemoryNode memoryNodes[] = {{"null", 3}, {"zero", 5}, {"full", 7}, {"urandom", 9}};
+
 // hd7 looks like partition 7 of hd; part15 like partition 15 of part, whose node is missing.
-const Link links[] = {{"hd7", "/dev/null"},
-                      {"hd", "/dev/zero"},
-                      {"part15", "/dev/full"},
-                      {"disk3", "/dev/urandom"},
-                      {"disk", "/dev/null"}};
+const Link links[] = {
+    {"hd7", "null"}, {"hd", "zero"}, {"part15", "full"}, {"disk3", "urandom"}, {"disk", "null"}};
 
 // Removed, with the links in it, when the process exits.
 std::optional<testsupport::TempDir>& scratchDir() {
@@ -44,6 +52,14 @@ void enterScratchNodes() {
         std::abort();
     }
     const std::string& dir = scratchDir()->path();
+    for (const MemoryNode& node : memoryNodes) {
+        const std::string path = scratchDir()->file(node.name);
+        if (mknod(path.c_str(), S_IFBLK | 0600, makedev(kMemoryMajor, node.minor)) != 0 &&
+            symlink(("/dev/" + std::string(node.name)).c_str(), path.c_str()) != 0) {
+            std::perror("fuzz harness: no node or link in the scratch folder");
+            std::abort();
+        }
+    }
     for (const Link& link : links) {
         if (symlink(link.target, scratchDir()->file(link.name).c_str()) != 0) {
             std::perror("fuzz harness: symlink in the scratch folder failed");
@@ -89,9 +105,9 @@ void makeFuzzerPathsAbsolute(int* argc, char*** argv) {
 }
 
 std::string chooseDevice(unsigned char selector, const std::string& fallback) {
-    static const char* const names[] = {"/dev/null", "/dev/zero", "/dev/full",   "/dev/urandom",
-                                        "hd7",       "hd",        "part15",      "disk3",
-                                        "disk",      "./hd7",     "/dev/nosuch", "missing4"};
+    static const char* const names[] = {"null", "zero",  "full",        "urandom",
+                                        "hd7",  "hd",    "part15",      "disk3",
+                                        "disk", "./hd7", "/dev/nosuch", "missing4"};
     const unsigned count = sizeof names / sizeof names[0];
     return selector % 16 < count ? names[selector % 16] : fallback;
 }

@@ -1,7 +1,8 @@
-// Device nodes a harness can stat without creating any: the machine's memory devices (major 1,
-// minors 3, 5, 7, 9; never a minor with its low four bits zero) and, in a private scratch folder
-// that becomes the working directory, relative links to them whose names end in digits, so that
-// stripping a partition number leads to another existing node.
+// Device nodes a harness can stat: in a private scratch folder that becomes the working
+// directory, block nodes with the numbers of the machine's memory devices (major 1, minors 3, 5,
+// 7, 9; never a minor with its low four bits zero; links to the character nodes themselves where
+// no node can be made), and relative links to them whose names end in digits, so that stripping a
+// partition number leads to another existing node.
 #pragma once
 #include <string>
 

@@ -14,9 +14,9 @@
 
 #include "fuzz_check.h"
 #include "fuzz_input.h"
+#include "hdlm_commands.h"
 #include "host_doubles.h"
 #include "plugin_calls.h"
-#include "plugin_commands.h"
 #include "plugin_module.h"
 
 namespace {
@@ -24,7 +24,7 @@ namespace {
 // init is called directly: the check below is on the very pointer it returns.
 using plugin_calls::kUntouchedCode;
 using plugin_calls::kUntouchedText;
-const std::string& kMajorsCommand = plugin_commands::majors;
+const std::string& kMajorsCommand = hdlm_commands::admin_majors_cmd;
 
 // A line holds a major when it is 1 to 10 decimal digits whose value fits an int.
 bool plainMajor(const std::string& line, int& major) {

@@ -92,6 +92,12 @@ void checkLookup(const std::string& device, const host_double::Reply& reply) {
         FUZZ_CHECK(host_double::countLogged("Stat on ") == 1, "the failed stat is logged");
         return;
     }
+    if (!S_ISBLK(node.st_mode)) {
+        FUZZ_CHECK(rc == 0 && name == device, "only a block node names an HDLM device");
+        FUZZ_CHECK(host_double::commands().empty(),
+                   "no inventory for a node that is no block node");
+        return;
+    }
     FUZZ_CHECK(host_double::commands().size() == 1, "one inventory per lookup");
     if (reply.status != 0 || reply.output.empty()) {
         FUZZ_CHECK(rc == 0 && name == device, "no HDLM device without an inventory");

@@ -11,15 +11,15 @@
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_storage.h"
+#include "hdlm_commands.h"
 #include "host_doubles.h"
 #include "linked_entry_points.h"
-#include "plugin_commands.h"
 #include "plugin_module.h"
 
 namespace {
 
 constexpr int kMaxEntries = 64;
-const std::string& kListingCommand = plugin_commands::luns;
+const std::string& kListingCommand = hdlm_commands::listing_cmd;
 
 }  // namespace
 

@@ -19,16 +19,18 @@
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_storage.h"
+#include "hdlm_commands.h"
 #include "host_doubles.h"
 #include "linked_entry_points.h"
-#include "plugin_commands.h"
 #include "plugin_module.h"
 
 namespace {
 
 constexpr int kMaxEntries = 64;
-const std::string& kPathsPrefix = plugin_commands::pathsPrefix;
-const std::string& kPathsFilter = plugin_commands::pathsFilter;
+// The -hdev command around the name: what stands before and after it.
+const std::string kPathsPrefix =
+    hdlm_commands::paths_cmd("").substr(0, hdlm_commands::paths_cmd("").find(" -hdev ") + 7);
+const std::string kPathsFilter = hdlm_commands::paths_cmd("").substr(kPathsPrefix.size());
 const std::string kPlainCharacters =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.";
 
@@ -130,10 +132,16 @@ void checkCall(const Scenario& s) {
         entriesUntouched();
         return;
     }
-    // A listing that succeeded with an item that names no SCSI path fails the call; a lone "-"
-    // (a path whose disk has gone) is no item at all.
+    const std::string resolved = partitionTest.partition ? partitionTest.parent : name;
+    const std::string bareName = removeNewLine(stripDev(resolved));
+    // A listing that succeeded with an item that names no SCSI path fails the call; a path whose
+    // disk has gone ("NAME -" after the disk's own name, or a lone "-") is no item at all.
     std::vector<std::string> lines = fuzzhost::linesOf(s.paths.output, false);
-    lines.erase(std::remove(lines.begin(), lines.end(), "-"), lines.end());
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [&](const std::string& line) {
+                                   return line == "-" || line == bareName + " -";
+                               }),
+                lines.end());
     const auto unexpected = std::find_if_not(lines.begin(), lines.end(), namesScsiPath);
     const bool refusedItem = s.paths.status == 0 && unexpected != lines.end();
     if (partitionTest.statError != 0) {
@@ -144,8 +152,6 @@ void checkCall(const Scenario& s) {
     FUZZ_CHECK(host_double::countLogged("Device=[") == (partitionTest.partition ? 1u : 0u),
                "a partition is logged with its parent, always");
 
-    const std::string resolved = partitionTest.partition ? partitionTest.parent : name;
-    const std::string bareName = removeNewLine(stripDev(resolved));
     if (bareName.empty() || bareName.find_first_not_of(kPlainCharacters) != std::string::npos) {
         FUZZ_CHECK(rc == -6,
                    "name [" + bareName + "] must be refused, result " + std::to_string(rc));

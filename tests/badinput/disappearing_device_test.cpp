@@ -42,7 +42,7 @@ protected:
         EXPECT_TRUE(frame->errorMessage.untouched()) << frame->errorMessage.text();
     }
     void listDisk() {
-        host_double::answer(cmd::luns, 0, "sddlmab\n");
+        host_double::answer(cmd::listing_cmd, 0, "sddlmab\n");
         ASSERT_EQ(call(Entry::getMPIODevices, ""), 0);
         ASSERT_EQ(frame->entryBuffers[0]->text(), "/dev/sddlmab");
     }
@@ -101,7 +101,7 @@ TEST_F(DisappearingDevice, NodeReplacedByAFifoOrAFile) {
 TEST_F(DisappearingDevice, DroppedFromTheInventoryWhileTheNodeStays) {
     standardHost();
     listDisk();
-    host_double::answer(cmd::inventory, 0, "253 17 sddlmab1\n");
+    host_double::answer(cmd::inventory_cmd, 0, "253 17 sddlmab1\n");
     EXPECT_EQ(call(Entry::isMPIODevice, "/dev/sddlmab"), 0);
     expectOutputsUntouched();
     EXPECT_EQ(call(Entry::getUnderlyingDevices, "/dev/sddlmab"), -6);
@@ -110,8 +110,8 @@ TEST_F(DisappearingDevice, DroppedFromTheInventoryWhileTheNodeStays) {
 
 TEST_F(DisappearingDevice, PartitionNodeRemovedWhileTheInventoryRuns) {
     standardHost();
-    host_double::onRun(cmd::inventory, [] { unlink("/dev/sddlmab1"); });
-    host_double::answer(cmd::paths("sddlmab1"), 0, "");  // dlnkmgr no longer knows it
+    host_double::onRun(cmd::inventory_cmd, [] { unlink("/dev/sddlmab1"); });
+    host_double::answer(cmd::paths_cmd("sddlmab1"), 0, "");  // dlnkmgr no longer knows it
     EXPECT_EQ(call(Entry::getUnderlyingDevices, "/dev/sddlmab1"), 0);
     // Found by its number before it vanished; the partition test then could not stat it, so
     // the device was asked about under its own name, and the report of that stat stays.
@@ -119,7 +119,7 @@ TEST_F(DisappearingDevice, PartitionNodeRemovedWhileTheInventoryRuns) {
     EXPECT_EQ(frame->errorCode.get(0), ENOENT);
     EXPECT_EQ(frame->errorMessage.text(), "Stat /dev/sddlmab1 failed:2");
     EXPECT_TRUE(frame->entryBuffers[0]->untouched());
-    EXPECT_EQ(host_double::commands().back(), cmd::paths("sddlmab1"));
+    EXPECT_EQ(host_double::commands().back(), cmd::paths_cmd("sddlmab1"));
 }
 
 TEST_F(DisappearingDevice, ParentDiskRemovedUnderItsPartition) {

@@ -38,8 +38,8 @@ std::vector<slice> slicesFor(Script script) {
 std::string scriptHost(PluginInstance& plugin, Script script) {
     host_double::reset();
     if (script != Script::NoInit) {
-        host_double::answer(cmd::viewSys, 0, "HDLM Manager Ver ...\n");
-        host_double::answer(cmd::majors, 0, "253\n");
+        host_double::answer(cmd::mpioviewinfo_cmd, 0, "HDLM Manager Ver ...\n");
+        host_double::answer(cmd::admin_majors_cmd, 0, "253\n");
         int code = 0;
         char message[MAXMPIOERRORLEN] = {};
         if (plugin.init(nullptr, &code, message) == nullptr)
@@ -48,28 +48,28 @@ std::string scriptHost(PluginInstance& plugin, Script script) {
     }
     const bool fails = script == Script::LongErrorText;
 
-    host_double::answer(cmd::viewSys, fails ? 1 : 0, "HDLM Manager Ver ...\n",
+    host_double::answer(cmd::mpioviewinfo_cmd, fails ? 1 : 0, "HDLM Manager Ver ...\n",
                         fails ? kLongError : "");
-    host_double::answer(cmd::majors, 0,
+    host_double::answer(cmd::admin_majors_cmd, 0,
                         script == Script::MajorsGarbage ? std::string(5000, 'm') + "\n" : "253\n");
 
     if (script == Script::InventoryFails)
-        host_double::answer(cmd::inventory, 1, "", "cat: /proc/partitions: unreadable\n");
+        host_double::answer(cmd::inventory_cmd, 1, "", "cat: /proc/partitions: unreadable\n");
     else
-        host_double::answer(cmd::inventory, 0, inventoryFor(script));
+        host_double::answer(cmd::inventory_cmd, 0, inventoryFor(script));
 
     std::string luns = "sddlmab\nsddlmac\n";
     if (script == Script::LongDeviceLine) luns = std::string(5000, 'd') + "\n";
     if (script == Script::DeviceLineWithNul) luns = std::string("sddl\0mab\n", 9);
-    host_double::answer(cmd::luns, fails ? 1 : 0, fails ? "" : luns, fails ? kLongError : "");
+    host_double::answer(cmd::listing_cmd, fails ? 1 : 0, fails ? "" : luns, fails ? kLongError : "");
 
     const std::string paths =
         script == Script::LongPathLine ? "sd" + std::string(4998, 'p') + "\n" : "sdc\nsdd\n";
-    host_double::answer(cmd::paths("sddlmab"), fails ? 1 : 0, fails ? "" : paths,
+    host_double::answer(cmd::paths_cmd("sddlmab"), fails ? 1 : 0, fails ? "" : paths,
                         fails ? kLongError : "");
 
-    host_double::answer(cmd::deletePaths, 0);
-    host_double::answer(cmd::addPaths, fails ? 1 : 0, "", fails ? kLongError : "");
+    host_double::answer(cmd::mpiodeletepath_cmd, 0);
+    host_double::answer(cmd::mpioaddpath_cmd, fails ? 1 : 0, "", fails ? kLongError : "");
 
     host_double::scriptPartitions(
         script == Script::ReaderFails ? -EIO : static_cast<int>(slicesFor(script).size()),

@@ -89,7 +89,7 @@ void checkRuns(const Row& row) {
             break;
         case Runs::InventoryAtMost:
             for (const std::string& command : commands) {
-                EXPECT_EQ(command, cmd::inventory);
+                EXPECT_EQ(command, cmd::inventory_cmd);
             }
             break;
         case Runs::NoHdevQuery:
@@ -98,7 +98,7 @@ void checkRuns(const Row& row) {
             }
             break;
         case Runs::HdevQueryFor:
-            EXPECT_EQ(std::count(commands.begin(), commands.end(), cmd::paths(row.hdevName)), 1)
+            EXPECT_EQ(std::count(commands.begin(), commands.end(), cmd::paths_cmd(row.hdevName)), 1)
                 << "no query for " << row.hdevName;
             break;
     }

@@ -109,9 +109,11 @@ std::vector<Row> underlyingRows() {
             .code(1)
             .message(std::string(5000, 'e')),
         bothPaths(Name::LongPathToHdlmPartition),
-        bothPaths(Name::CharDeviceWithHdlmNumber)
-            .note("known: the lookup goes by device number alone, so a character node sharing "
-                  "the HDLM disk's number is taken for it"),
+        row(e)
+            .with(Name::CharDeviceWithHdlmNumber)
+            .gives(-6)
+            .runs(Runs::Nothing)
+            .note("only a block node names an HDLM device"),
     };
     return joined({nullOutputRows(row(e).with(Name::Missing), -1), arguments,
                    withEachHostilePath(row(e).gives(-6).runs(Runs::InventoryAtMost)), noRoom,

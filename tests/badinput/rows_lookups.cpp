@@ -20,8 +20,9 @@ std::vector<Row> isMpioRows() {
             .note("the name is cut at its last newline before the lookup"),
         row(e)
             .with(Name::CharDeviceWithHdlmNumber)
-            .gives(1)
-            .note("known: the lookup goes by device number alone"),
+            .gives(0)
+            .runs(Runs::Nothing)
+            .note("only a block node names an HDLM device"),
         row(e).with(Name::LongPathToHdlmDisk).gives(1),
         row(e).with(Name::HdlmDisk).script(Script::InventoryFails).gives(0),
         row(e).with(Name::HdlmDisk).script(Script::InventoryEmpty).gives(0),

@@ -3,8 +3,10 @@
 // carrying $(), backticks and ; are handed to every entry point, both as the host's text and as
 // names the inventory reports, and the canary file their code would create must never appear.
 // A control case shows that the same text does create the canary once it reaches a shell.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -80,11 +82,32 @@ protected:
         scratch_.reset();
     }
 
-    // The scripted /proc/partitions lists /dev/null's number 1:3 under this name.
+    // The scripted /proc/partitions lists the number of `blockNode_` (a block device of this
+    // machine: only a block node names an HDLM device) under this name.
     void setInventoryName(const std::string& name) {
-        std::ofstream(dir_ + "/partitions") << "major minor  #blocks  name\n\n"
-                                            << "   1        3          0 " << name << "\n";
+        std::ofstream(dir_ + "/partitions")
+            << "major minor  #blocks  name\n\n"
+            << "   " << major(blockNumber_) << "        " << minor(blockNumber_) << "          0 "
+            << name << "\n";
     }
+
+    // A block node under /dev that no major would make a partition (its minor's low four bits
+    // clear), or "" (its number in blockNumber_).
+    std::string findBlockNode() {
+        std::unique_ptr<DIR, int (*)(DIR*)> dev(opendir("/dev"), closedir);
+        for (dirent* entry = dev ? readdir(dev.get()) : nullptr; entry != nullptr;
+             entry = readdir(dev.get())) {
+            const std::string path = std::string("/dev/") + entry->d_name;
+            struct stat node {};
+            if (lstat(path.c_str(), &node) == 0 && S_ISBLK(node.st_mode) &&
+                (minor(node.st_rdev) & 15) == 0) {
+                blockNumber_ = node.st_rdev;
+                return path;
+            }
+        }
+        return "";
+    }
+    dev_t blockNumber_ = 0;
 
     // Calls every entry point that takes a name, and the others, with `name`; after each call
     // the canary must be absent, the guards whole and nothing left running or open.
@@ -140,12 +163,15 @@ TEST_F(ShellMetacharacters, HostTextOfMissingNodesNeverRuns) {
 }
 
 TEST_F(ShellMetacharacters, HostTextOfRealNodesReachesDlnkmgrOnlyAsTheInventoryName) {
+    const std::string blockNode = findBlockNode();
+    if (blockNode.empty()) GTEST_SKIP() << "this machine has no block device node under /dev";
+    setInventoryName("sddlmab");
     for (const char* text : kShellTexts) {
         const std::string link = dir_ + "/dev" + text;
-        ASSERT_EQ(symlink("/dev/null", link.c_str()), 0) << link;
+        ASSERT_EQ(symlink(blockNode.c_str(), link.c_str()), 0) << link;
         callEverything(link);
-        // The link resolves by its number (1:3) to the inventory's sddlmab; a name holding a
-        // newline is cut there first and then names no node.
+        // The link resolves by its number to the inventory's sddlmab; a name holding a newline
+        // is cut there first and then names no node.
         const bool cut = std::string(text).find('\n') != std::string::npos;
         Row r = row(Entry::getUnderlyingDevices);
         CallFrame frame(r);

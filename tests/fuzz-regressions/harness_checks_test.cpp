@@ -11,7 +11,10 @@
 #include "fuzz_check.h"
 #include "fuzz_input.h"
 #include "guarded_storage.h"
+#include "hdlm_commands.h"
 #include "host_doubles.h"
+
+using hdlm_commands::pinned;
 
 namespace {
 
@@ -103,12 +106,15 @@ TEST(ScriptedRunner, AnswersByTheFirstMatchingPrefixAndRecords) {
     host_double::answerPrefix("dlnkmgr", {3, "", "usage"});
     std::string output = "old";
     std::string error = "old";
-    EXPECT_EQ(TsProcess::system("dlnkmgr view -lu | grep x", &output, &error, 0, false), 0);
+    EXPECT_EQ(
+        TsProcess::system(pinned("dlnkmgr view -lu | grep x").c_str(), &output, &error, 0, false),
+        0);
     EXPECT_EQ(output, "sddlmaa\n");
     EXPECT_EQ(error, "");
-    EXPECT_EQ(TsProcess::system("dlnkmgr add -path -s", &output, &error, 0, false), 3);
+    EXPECT_EQ(TsProcess::system(pinned("dlnkmgr add -path -s").c_str(), &output, &error, 0, false),
+              3);
     EXPECT_EQ(error, "usage");
-    EXPECT_EQ(TsProcess::system("cat /proc/devices", &output, &error, 0, false),
+    EXPECT_EQ(TsProcess::system(pinned("cat /proc/devices").c_str(), &output, &error, 0, false),
               host_double::kUnscriptedStatus);
     EXPECT_EQ(output, "");
     const std::vector<std::string> expected{"dlnkmgr view -lu | grep x", "dlnkmgr add -path -s",
@@ -117,12 +123,13 @@ TEST(ScriptedRunner, AnswersByTheFirstMatchingPrefixAndRecords) {
     EXPECT_EQ(failuresReported(), 0u);
 }
 
-TEST(ScriptedRunner, ReportsATimeoutOrMergedStderr) {
+TEST(ScriptedRunner, ReportsATimeoutMergedStderrOrACommandOutsideThePinnedEnvironment) {
     fuzzhost::takeFailures();
     host_double::resetRunner();
-    TsProcess::system("true", nullptr, nullptr, 5, false);
-    TsProcess::system("true", nullptr, nullptr, 0, true);
-    EXPECT_EQ(failuresReported(), 2u);
+    TsProcess::system(pinned("true").c_str(), nullptr, nullptr, 5, false);
+    TsProcess::system(pinned("true").c_str(), nullptr, nullptr, 0, true);
+    TsProcess::system("true", nullptr, nullptr, 0, false);  // outside the pinned environment
+    EXPECT_EQ(failuresReported(), 3u);
 }
 
 TEST(CheckedLogger, RecordsMessagesAndReportsForeignLabelsAndLevels) {

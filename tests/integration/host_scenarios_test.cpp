@@ -46,8 +46,8 @@ std::string malformedListing() {
 }
 
 // A view -lu -item listing gone wrong: a Device field longer than an entry, an empty line, a
-// line without "sd", a proper line. (A line of exactly 11 fields, awk's $0, is another layout:
-// ItemLayoutWith10Columns.)
+// line without "sd", a proper line. (A line too short to hold Device is passed over; another
+// layout is ItemLayoutWith10Columns.)
 std::string malformedPathLines() {
     return "sd" + std::string(3000, 'x') +
            " 1 2 3 4 5 6 7 8 9 10 11\n"

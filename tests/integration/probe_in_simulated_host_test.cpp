@@ -52,18 +52,18 @@ TEST_F(ProbeInSimulatedHost, JsonReportShowsEveryLuPathAndPartitionOfTheTopology
         std::sort(paths.begin(), paths.end());
         EXPECT_EQ(paths, model.underlying(names[d]));
 
-        const std::vector<topology::ExpectedPartition> expected = model.partitions(names[d]);
+        const std::vector<plugin_calls::PartitionRecord> expected = model.partitions(names[d]);
         const json& parts = disk.at("partitions").at("partitions");
         ASSERT_EQ(parts.size(), expected.size());
         std::set<long> diskMinors, majors;
         for (size_t i = 0; i < expected.size(); ++i) {
             const json& p = parts[i];
             SCOPED_TRACE("partition " + std::to_string(expected[i].number));
-            EXPECT_EQ(p.at("name"), path + std::to_string(expected[i].number));
+            EXPECT_EQ(p.at("name"), expected[i].name);
             EXPECT_EQ(p.at("number"), expected[i].number);
             EXPECT_EQ(p.at("start"), expected[i].start);
             EXPECT_EQ(p.at("sectors"), expected[i].sectors);
-            EXPECT_EQ(p.at("sectorSize"), 512);
+            EXPECT_EQ(p.at("sectorSize"), expected[i].sectorSize);
             EXPECT_EQ(p.at("check").at("answer"), true);
             EXPECT_EQ(p.at("check").at("parent"), path);
             // Every partition of a disk: the disk's major, and the disk's minor plus its number.
@@ -104,6 +104,70 @@ TEST_F(ProbeInSimulatedHost, ManualShowsTheDemoReport) {
     EXPECT_EQ(comparableReport(sample), comparableReport(r.out))
         << PROBE_MANUAL << " shows another report than the demo prints; paste this one:\n"
         << r.out;
+}
+
+// The environments an agent meets on real HDLM hosts (RHEL, Oracle Linux, SLES; a service
+// started by systemd): the demo's whole report in each equals the report in this machine's own
+// (dash, gawk, GNU grep 3.8, the C locale, dlnkmgr first on PATH).
+class AgentEnvironments : public SimulatedHostTest {};
+
+struct AgentEnvironment {
+    const char* name;
+    std::vector<std::string> simOptions;  // hdlm-sim run's
+    bool userland;                        // another /bin/sh, awk or grep
+    const char* itemMessage;              // a KAPL line among every -item listing's paths
+};
+
+TEST_F(AgentEnvironments, ReportIsTheSameInEach) {
+    nlohmann::json topology = demoTopology();
+    // In the Turkic locales grep's [a-p] does not match "i": an LU named sddlmai, with a partition.
+    topology["storageSystems"][0]["lus"].push_back(nlohmann::json::parse(R"({
+        "ilu": "001A08", "hdev": "sddlmai", "sizeMiB": 32,
+        "partitionTable": { "label": "dos", "partitions": [
+            { "number": 1, "kind": "primary", "start": 2048, "size": 20480 } ] },
+        "paths": [ { "device": "sdq" }, { "device": "sdr" } ] })"));
+    const AgentEnvironment environments[] = {
+        {"bash as /bin/sh", {"--userland", "bash"}, true, nullptr},
+        {"busybox sh, awk and grep", {"--userland", "busybox"}, true, nullptr},
+        {"mawk as awk", {"--userland", "mawk"}, true, nullptr},
+        {"LANG=tr_TR.UTF-8", {"--lang", "tr_TR.UTF-8"}, false, nullptr},
+        {"a grep that obeys GREP_OPTIONS=--color=always",
+         {"--old-grep", "--env", "GREP_OPTIONS=--color=always"},
+         false,
+         nullptr},
+        {"a service's PATH, dlnkmgr only in HDLM's folder", {"--service-path"}, false, nullptr},
+        {"a message among the -item lines",
+         {},
+         false,
+         "KAPL01039-W The path /dev/sdf was placed offline."},
+        {"a RHEL 8 service: all of them at once",
+         {"--userland", "bash", "--lang", "tr_TR.UTF-8", "--old-grep", "--env",
+          "GREP_OPTIONS=--color=always", "--service-path"},
+         true,
+         "KAPL01039-W The path /dev/sdf was placed offline."},
+    };
+    const auto report = [&](const nlohmann::json& hostTopology, const AgentEnvironment* in) {
+        const std::string file = scratch().write("topology.json", hostTopology.dump(2));
+        testsupport::CommandResult r = runInSimulatedHost(
+            file, {MPIO_PROBE_BIN, "report"}, {"TS_DEBUG_LOG=" + scratch().file("plugin.log")}, "",
+            in ? in->simOptions : std::vector<std::string>{});
+        EXPECT_EQ(r.status, 0) << r.describe();
+        return comparableReport(r.out);
+    };
+    const std::string plain = report(topology, nullptr);
+    ASSERT_NE(plain.find("/dev/sddlmai1"), std::string::npos) << plain;
+    for (const AgentEnvironment& environment : environments) {
+        SCOPED_TRACE(environment.name);
+#ifdef TSMPIO_SANITIZED_BUILD
+        // The plug-in's code is the same under every userland: the plain tree proves those rows.
+        if (environment.userland) continue;
+#endif
+        nlohmann::json hostTopology = topology;
+        if (environment.itemMessage)
+            hostTopology["dlnkmgr"]["faults"]["view -lu -item"] = {
+                {"message", environment.itemMessage}};
+        EXPECT_EQ(report(hostTopology, &environment), plain);
+    }
 }
 
 TEST_F(ProbeInSimulatedHost, LargestHostIsBuiltAndRemovedInSeconds) {

@@ -90,8 +90,11 @@ std::string SimulatedHostTest::writeTopology(const nlohmann::json& topology) {
 
 testsupport::CommandResult SimulatedHostTest::runInSimulatedHost(
     const std::string& topologyFile, const std::vector<std::string>& command,
-    const std::vector<std::string>& environment, const std::string& loopReport) {
-    std::vector<std::string> argv = {HDLM_SIM_BIN, "run", topologyFile, "--"};
+    const std::vector<std::string>& environment, const std::string& loopReport,
+    const std::vector<std::string>& simOptions) {
+    std::vector<std::string> argv = {HDLM_SIM_BIN, "run"};
+    argv.insert(argv.end(), simOptions.begin(), simOptions.end());
+    argv.insert(argv.end(), {topologyFile, "--"});
     argv.insert(argv.end(), command.begin(), command.end());
     testsupport::CommandResult result = testsupport::runCommand(argv, {environment, true, 90});
     expectNothingLeftBehind(result.pid, loopReport);

@@ -27,11 +27,13 @@ protected:
 
     // Runs `command` in the simulated host of `topologyFile`; `environment` is added to this
     // process's. The host's loop devices are those integration_host records in `loopReport`
-    // (empty: the command records none).
+    // (empty: the command records none). `simOptions` go to `hdlm-sim run` (the agent's
+    // environment: --userland, --lang, ...).
     testsupport::CommandResult runInSimulatedHost(const std::string& topologyFile,
                                                   const std::vector<std::string>& command,
                                                   const std::vector<std::string>& environment = {},
-                                                  const std::string& loopReport = "");
+                                                  const std::string& loopReport = "",
+                                                  const std::vector<std::string>& simOptions = {});
 
     // Runs integration_host's tests matching `filter` in the simulated host, and requires each
     // of them to have run and passed.

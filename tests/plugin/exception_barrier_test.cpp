@@ -7,10 +7,10 @@ namespace {
 class ExceptionBarrierTest : public PluginTest {};
 
 TEST_F(ExceptionBarrierTest, ThrowingRunnerBecomesEachEntryPointsFailure) {
-    host_double::throwOn(cmd::viewSys);
+    host_double::throwOn(cmd::mpioviewinfo_cmd);
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
 
-    host_double::throwOn(cmd::luns);
+    host_double::throwOn(cmd::listing_cmd);
     EntryArray entries(2);
     int count = 2;
     EXPECT_EQ(
@@ -19,7 +19,7 @@ TEST_F(ExceptionBarrierTest, ThrowingRunnerBecomesEachEntryPointsFailure) {
     EXPECT_EQ(errorCode, -1);
     EXPECT_EQ(errorMessage.text(), "HDLM::getMPIODevices: internal failure: std::bad_alloc");
 
-    host_double::throwOn(cmd::deletePaths);
+    host_double::throwOn(cmd::mpiodeletepath_cmd);
     errorCode = 0;
     EXPECT_EQ(plugin->refreshMPIO(nullptr, &errorCode, errorMessage.data()), -1);
     EXPECT_EQ(errorCode, -1);
@@ -42,8 +42,8 @@ TEST_F(ExceptionBarrierTest, ThrowingLoggerBecomesEachEntryPointsFailure) {
     EXPECT_EQ(errorMessage.text(), "HDLM::getUnderlyingDevices: internal failure: std::bad_alloc");
     EXPECT_TRUE(entries[0].untouched());
 
-    host_double::answer(cmd::viewSys, 0);
-    host_double::answer(cmd::majors, 0, "253\n");
+    host_double::answer(cmd::mpioviewinfo_cmd, 0);
+    host_double::answer(cmd::admin_majors_cmd, 0, "253\n");
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
 }
 

@@ -32,8 +32,8 @@ size_t heapInUse() {
 TEST_F(InitTest, VendorNameWorksBeforeInitAndInitReturnsTheSamePointer) {
     EXPECT_STREQ(plugin->getVendorName(), kVendor);
     EXPECT_EQ(plugin->getVendorName(), *plugin->vendorName);
-    host_double::answer(cmd::viewSys, 0);
-    host_double::answer(cmd::majors, 0, "253\n");
+    host_double::answer(cmd::mpioviewinfo_cmd, 0);
+    host_double::answer(cmd::admin_majors_cmd, 0, "253\n");
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), plugin->getVendorName());
     EXPECT_EQ(errorCode, kUntouchedCode);
     EXPECT_TRUE(errorMessage.untouched());
@@ -54,12 +54,12 @@ TEST_F(InitTest, NullErrorMessageSetsMinusOneAndRunsNothing) {
 }
 
 TEST_F(InitTest, FailedDlnkmgrCheckFailsWithoutTouchingOutputsOrMajors) {
-    host_double::answer(cmd::viewSys, 1, "", "dlnkmgr: not found");
-    host_double::answer(cmd::majors, 0, "253\n");
+    host_double::answer(cmd::mpioviewinfo_cmd, 1, "", "dlnkmgr: not found");
+    host_double::answer(cmd::admin_majors_cmd, 0, "253\n");
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
     EXPECT_EQ(errorCode, kUntouchedCode);
     EXPECT_TRUE(errorMessage.untouched());
-    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::viewSys));
+    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::mpioviewinfo_cmd));
     EXPECT_FALSE(plugin->compareDevMajor(253));
     EXPECT_THAT(host_double::logsContaining("Failed"), IsEmpty());
 }
@@ -67,8 +67,8 @@ TEST_F(InitTest, FailedDlnkmgrCheckFailsWithoutTouchingOutputsOrMajors) {
 TEST_F(InitTest, RunsBothCommandsThroughTheRunnerWithDefaults) {
     initWithMajors("253\n");
     ASSERT_EQ(host_double::runs().size(), 2u);
-    EXPECT_EQ(host_double::runs()[0].command, cmd::viewSys);
-    EXPECT_EQ(host_double::runs()[1].command, cmd::majors);
+    EXPECT_EQ(host_double::runs()[0].command, cmd::mpioviewinfo_cmd);
+    EXPECT_EQ(host_double::runs()[1].command, cmd::admin_majors_cmd);
     for (const host_double::RunRecord& run : host_double::runs()) {
         EXPECT_EQ(run.timeoutSeconds, 0);
         EXPECT_FALSE(run.mergeStderr);
@@ -83,8 +83,8 @@ TEST_F(InitTest, MajorsCommandFailingOrSilentFailsInit) {
     };
     for (const Case& c : {Case{1, "253\n"}, Case{0, ""}, Case{2, ""}}) {
         SCOPED_TRACE(c.status);
-        host_double::answer(cmd::viewSys, 0);
-        host_double::answer(cmd::majors, c.status, c.output);
+        host_double::answer(cmd::mpioviewinfo_cmd, 0);
+        host_double::answer(cmd::admin_majors_cmd, c.status, c.output);
         EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
         EXPECT_FALSE(plugin->compareDevMajor(253));
         EXPECT_EQ(errorCode, kUntouchedCode);
@@ -115,8 +115,8 @@ TEST_F(InitTest, ParsesEveryPlainDecimalLineAndRefusesTheRest) {
         plugin = loadFreshPlugin();
         ASSERT_NE(plugin, nullptr);
         host_double::reset();
-        host_double::answer(cmd::viewSys, 0);
-        host_double::answer(cmd::majors, 0, c.output);
+        host_double::answer(cmd::mpioviewinfo_cmd, 0);
+        host_double::answer(cmd::admin_majors_cmd, 0, c.output);
         const char* vendor = plugin->init(nullptr, &errorCode, errorMessage.data());
         // Without one usable major the driver can't be recognised: init fails.
         EXPECT_EQ(vendor == nullptr, c.majors.empty());
@@ -151,7 +151,7 @@ TEST_F(InitTest, MajorsAccumulateAcrossInitsAndNothingIsRemoved) {
     initWithMajors("254\n");
     EXPECT_TRUE(plugin->compareDevMajor(253));
     EXPECT_TRUE(plugin->compareDevMajor(254));
-    host_double::answer(cmd::viewSys, 1);
+    host_double::answer(cmd::mpioviewinfo_cmd, 1);
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
     EXPECT_TRUE(plugin->compareDevMajor(253));
 }
@@ -161,8 +161,8 @@ TEST_F(InitTest, MajorsAccumulateAcrossInitsAndNothingIsRemoved) {
 TEST_F(InitTest, RepeatedInitDoesNotGrowTheMajorList) {
     auto scriptAndInit = [&] {
         host_double::reset();
-        host_double::answer(cmd::viewSys, 0);
-        host_double::answer(cmd::majors, 0, "253\n254\n");
+        host_double::answer(cmd::mpioviewinfo_cmd, 0);
+        host_double::answer(cmd::admin_majors_cmd, 0, "253\n254\n");
     };
     scriptAndInit();
     ASSERT_NE(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);

@@ -25,7 +25,7 @@ TEST_F(InventoryTest, FailedOrSilentCommandLeavesTheMapAndLogsTheFailure) {
     for (const Case& c : {Case{1, "253 0 sddlmaa\n", "cat: denied"}, Case{0, "", ""}}) {
         SCOPED_TRACE(c.status);
         host_double::reset();
-        host_double::answer(cmd::inventory, c.status, c.output, c.error);
+        host_double::answer(cmd::inventory_cmd, c.status, c.output, c.error);
         std::map<std::string, std::string> devices{{"8-0", "sda"}};
         EXPECT_EQ(plugin->listMPIODevices(devices), -1);
         EXPECT_THAT(devices, ElementsAre(Pair("8-0", "sda")));
@@ -33,13 +33,13 @@ TEST_F(InventoryTest, FailedOrSilentCommandLeavesTheMapAndLogsTheFailure) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].label, "HDLM::listMPIODvices");
         EXPECT_EQ(lines[0].level, -1);
-        EXPECT_EQ(lines[0].message,
-                  "Failed to execute command=[" + cmd::inventory + "], error=[" + c.error + "]");
+        EXPECT_EQ(lines[0].message, "Failed to execute command=[" + cmd::inventory_cmd +
+                                        "], error=[" + c.error + "]");
     }
 }
 
 TEST_F(InventoryTest, StoresThreeTokenLinesAndReportsOthers) {
-    host_double::answer(cmd::inventory, 0,
+    host_double::answer(cmd::inventory_cmd, 0,
                         "253 0 sddlmaa\n253 1\n\n253 1 sddlmaa1\n253 2 sddlm aa2\n253 0 sddlmzz\n");
     std::map<std::string, std::string> devices{{"8-0", "sda"}, {"253-1", "old"}};
     EXPECT_EQ(plugin->listMPIODevices(devices), 0);
@@ -55,7 +55,7 @@ TEST_F(InventoryTest, StoresThreeTokenLinesAndReportsOthers) {
 
 TEST_F(InventoryTest, VerboseShowsOutputAndEveryInsertion) {
     setVerbose(true);
-    host_double::answer(cmd::inventory, 0, "253 0 sddlmaa\n253 16 sddlmab\n");
+    host_double::answer(cmd::inventory_cmd, 0, "253 0 sddlmaa\n253 16 sddlmab\n");
     std::map<std::string, std::string> devices;
     EXPECT_EQ(plugin->listMPIODevices(devices), 0);
     std::vector<std::string> messages;
@@ -64,7 +64,7 @@ TEST_F(InventoryTest, VerboseShowsOutputAndEveryInsertion) {
         EXPECT_EQ(line.label, "HDLM::listMPIODvices");
         messages.push_back(line.message);
     }
-    EXPECT_THAT(messages, ElementsAre("command [" + cmd::inventory +
+    EXPECT_THAT(messages, ElementsAre("command [" + cmd::inventory_cmd +
                                           "] output [253 0 sddlmaa\n253 16 sddlmab\n]",
                                       "Inserting [253-0:sddlmaa]", "Inserting [253-16:sddlmab]"));
 }
@@ -103,20 +103,22 @@ TEST_F(InventoryTest, LookupStatsThePreparedPathAndKeepsTheCallersText) {
     }
 }
 
-TEST_F(InventoryTest, RegularFileHasKeyZeroZeroAndIsNoHdlmDevice) {
+// /proc/partitions lists block devices: a regular file (device number 0:0) or any node that is
+// not a block node is no HDLM device, and no inventory is read for it.
+TEST_F(InventoryTest, RegularFileIsNoHdlmDeviceWithoutAnInventory) {
     char path[] = "/tmp/hdlm-plugin-test-XXXXXX";
     const int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
     close(fd);
     setVerbose(true);
-    host_double::answer(cmd::inventory, 0, "253 0 sddlmaa\n");
+    host_double::answer(cmd::inventory_cmd, 0, "0 0 sddlmaa\n");
     std::string name;
     EXPECT_EQ(plugin->FindMpDeviceName(path, name), 0);
     EXPECT_EQ(name, path);
-    EXPECT_FALSE(host_double::logsContaining("Finding key [0-0] for device [" + std::string(path) +
-                                             "] in list of MPIO devices")
-                     .empty());
-    EXPECT_EQ(host_double::logs().back().message, "Not found key [0-0]");
+    EXPECT_THAT(host_double::commands(), IsEmpty());
+    ASSERT_FALSE(host_double::logs().empty());
+    EXPECT_EQ(host_double::logs().back().message,
+              std::string(path) + " is not a block device node.");
     unlink(path);
 }
 

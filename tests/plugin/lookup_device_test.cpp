@@ -16,6 +16,7 @@ TEST_F(LookupDeviceTest, ResolvesByDeviceNumber) {
     ASSERT_EQ(mkdir("/dev/mapper", 0755), 0);
     ASSERT_EQ(symlink("/dev/sddlmab", "/dev/mapper/mpath-a"), 0);
     ASSERT_EQ(symlink("/dev/sddlmab", "/dev/mapper/sddlm-link"), 0);
+    node("/dev/bsg-sddlmab", 253, 16, S_IFCHR);  // a character node with the disk's numbers
     struct Case {
         const char* device;
         int result;
@@ -30,6 +31,7 @@ TEST_F(LookupDeviceTest, ResolvesByDeviceNumber) {
         {"/dev/sdc", 0, "/dev/sdc"},
         {"/dev/mapper/mpath-a", 1, "sddlmab"},                    // a link is followed by stat
         {"/dev/mapper/sddlm-link", 0, "/dev/mapper/sddlm-link"},  // rewritten to /dev/sddlm-link
+        {"/dev/bsg-sddlmab", 0, "/dev/bsg-sddlmab"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device);
@@ -48,7 +50,7 @@ TEST_F(LookupDeviceTest, VerboseLinesNameTheKey) {
     setVerbose(true);
     std::string name;
     host_double::reset();
-    host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n");
+    host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlmab\n");
     EXPECT_EQ(plugin->FindMpDeviceName("/dev/sdc", name), 0);
     auto lines = host_double::logsWithLabel("HDLM::FindMpDeviceName");
     ASSERT_EQ(lines.size(), 2u);
@@ -56,7 +58,7 @@ TEST_F(LookupDeviceTest, VerboseLinesNameTheKey) {
     EXPECT_EQ(lines[1].message, "Not found key [8-32]");
 
     host_double::reset();
-    host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n");
+    host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlmab\n");
     EXPECT_EQ(plugin->FindMpDeviceName("sddlmab", name), 1);
     lines = host_double::logsWithLabel("HDLM::FindMpDeviceName");
     ASSERT_EQ(lines.size(), 2u);
@@ -69,13 +71,13 @@ TEST_F(LookupDeviceTest, VerboseLinesNameTheKey) {
 TEST_F(LookupDeviceTest, UnreadableInventoryIsANoWithoutALineOfItsOwn) {
     standardHost();
     host_double::reset();
-    host_double::answer(cmd::inventory, 0, "");
+    host_double::answer(cmd::inventory_cmd, 0, "");
     std::string name;
     EXPECT_EQ(plugin->FindMpDeviceName("/dev/sddlmab", name), 0);
     EXPECT_EQ(name, "/dev/sddlmab");
     EXPECT_THAT(host_double::logsWithLabel("HDLM::FindMpDeviceName"), IsEmpty());
     EXPECT_EQ(host_double::logsWithLabel("HDLM::listMPIODvices").size(), 1u);
-    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory));
+    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory_cmd));
 }
 
 TEST_F(LookupDeviceTest, MembershipGuardsComeFirst) {

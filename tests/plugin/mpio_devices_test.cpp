@@ -68,9 +68,9 @@ TEST_F(MpioDevicesTest, CountsOnlyDevicesAgainstTheCapacity) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "output [" << c.output << "] capacity " << c.capacity);
         if (c.piped)
-            host_double::answerThroughShell(cmd::luns, c.output);
+            host_double::answerThroughShell(cmd::listing_cmd, c.output);
         else
-            host_double::answer(cmd::luns, 0, c.output);
+            host_double::answer(cmd::listing_cmd, 0, c.output);
         EXPECT_EQ(list(c.capacity), c.result);
         EXPECT_EQ(filled(), c.entries);
         for (size_t i = c.entries.size(); i < 8; ++i) EXPECT_TRUE((*entries)[i].untouched());
@@ -84,9 +84,9 @@ TEST_F(MpioDevicesTest, CountsOnlyDevicesAgainstTheCapacity) {
 }
 
 TEST_F(MpioDevicesTest, RunsExactlyTheListingCommand) {
-    host_double::answer(cmd::luns, 0, "sddlmaa\n");
+    host_double::answer(cmd::listing_cmd, 0, "sddlmaa\n");
     list(4);
-    ASSERT_THAT(host_double::commands(), ElementsAre(cmd::luns));
+    ASSERT_THAT(host_double::commands(), ElementsAre(cmd::listing_cmd));
     EXPECT_EQ(host_double::runs()[0].timeoutSeconds, 0);
     EXPECT_FALSE(host_double::runs()[0].mergeStderr);
 }
@@ -99,7 +99,7 @@ TEST_F(MpioDevicesTest, LongSegmentsAreCutToTheEntry) {
     for (const Case& c : {Case{1018, 1023}, Case{1019, 1023}, Case{3000, 1023}, Case{10, 15}}) {
         SCOPED_TRACE(c.segment);
         const std::string segment(c.segment, 'x');
-        host_double::answer(cmd::luns, 0, segment + "\nsddlmab\n");
+        host_double::answer(cmd::listing_cmd, 0, segment + "\nsddlmab\n");
         EXPECT_EQ(list(2), 0);
         ASSERT_EQ(count, 2);
         EXPECT_EQ((*entries)[0].text(), ("/dev/" + segment).substr(0, c.stored));
@@ -120,7 +120,7 @@ TEST_F(MpioDevicesTest, FailedCommandReportsStatusAndTextOnly) {
         SCOPED_TRACE(c.status);
         setVerbose(true);
         host_double::reset();
-        host_double::answer(cmd::luns, c.status, "sddlmaa\n", "dlnkmgr: KAPL01001-E failed");
+        host_double::answer(cmd::listing_cmd, c.status, "sddlmaa\n", "dlnkmgr: KAPL01001-E failed");
         EXPECT_EQ(list(4), c.result);
         EXPECT_EQ(count, 4);
         for (size_t i = 0; i < 8; ++i) EXPECT_TRUE((*entries)[i].untouched());
@@ -132,7 +132,7 @@ TEST_F(MpioDevicesTest, FailedCommandReportsStatusAndTextOnly) {
 }
 
 TEST_F(MpioDevicesTest, LongErrorTextIsCutAt1023) {
-    host_double::answer(cmd::luns, 3, "", std::string(5000, 'e'));
+    host_double::answer(cmd::listing_cmd, 3, "", std::string(5000, 'e'));
     EXPECT_EQ(list(4), -3);
     EXPECT_EQ(errorMessage.text(), std::string(1023, 'e'));
     EXPECT_EQ(errorMessage.at(1023), '\0');
@@ -141,20 +141,20 @@ TEST_F(MpioDevicesTest, LongErrorTextIsCutAt1023) {
 
 TEST_F(MpioDevicesTest, VerboseWritesCommandThenCount) {
     setVerbose(true);
-    host_double::answer(cmd::luns, 0, "sddlmaa\nsddlmab\n");
+    host_double::answer(cmd::listing_cmd, 0, "sddlmaa\nsddlmab\n");
     EXPECT_EQ(list(1), 2);
     const auto& lines = host_double::logs();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].label, "HDLM::getMPIODevices");
     EXPECT_EQ(lines[0].level, 0);
-    EXPECT_EQ(lines[0].message, "command [" + cmd::luns + "] output [sddlmaa\nsddlmab\n]");
+    EXPECT_EQ(lines[0].message, "command [" + cmd::listing_cmd + "] output [sddlmaa\nsddlmab\n]");
     EXPECT_EQ(lines[1].label, "HDLM::getMPIODevices");
     EXPECT_EQ(lines[1].level, 0);
     EXPECT_EQ(lines[1].message, "count [1] rc [2].");
 }
 
 TEST_F(MpioDevicesTest, MissingErrorOutputsRunNothing) {
-    host_double::answer(cmd::luns, 0, "sddlmaa\n");
+    host_double::answer(cmd::listing_cmd, 0, "sddlmaa\n");
     EntryArray array(2);
     count = 2;
     EXPECT_EQ(plugin->getMPIODevices(nullptr, array.data(), &count, nullptr, errorMessage.data()),
@@ -168,7 +168,7 @@ TEST_F(MpioDevicesTest, MissingErrorOutputsRunNothing) {
 }
 
 TEST_F(MpioDevicesTest, NullCountOrArrayIsRefused) {
-    host_double::answer(cmd::luns, 0, "sddlmaa\n");
+    host_double::answer(cmd::listing_cmd, 0, "sddlmaa\n");
     EntryArray array(2);
     EXPECT_EQ(
         plugin->getMPIODevices(nullptr, array.data(), nullptr, &errorCode, errorMessage.data()),

@@ -56,38 +56,41 @@ TEST_F(PartitionEnumerationTest, FillsOneRecordPerSlice) {
     EXPECT_THAT(host_double::logs(), ::testing::SizeIs(1));  // init's major line only
 }
 
-// HDLM gives a disk 16 minors: partition 16 or 17 of sddlmaa (253:16) has no node, and 253:33
-// would be sddlmab1. The record stays, with a device number that names no device; the partition
-// is logged whether or not its record fits.
-TEST_F(PartitionEnumerationTest, PartitionsAbove15GetDeviceNumberZero) {
+// HDLM gives a disk 16 minors: partition 16 or 17 of sddlmaa (253:16) has no node, 253:33
+// would be sddlmab1, and a number below 1 would name the disk itself or the disk before. The
+// record stays, with a device number that names no device; the partition is logged whether or
+// not its record fits.
+TEST_F(PartitionEnumerationTest, PartitionsOutsideTheDisksMinorsGetDeviceNumberZero) {
     struct Case {
         int capacity;
         int written;
         const char* fate;  // of partition 17, as logged
     };
-    for (const Case& c : {Case{8, 3, "recorded with device number 0:0"},
+    const int numbers[] = {15, 0, -3, 17};
+    const unsigned expected[][2] = {{253, 31}, {0, 0}, {0, 0}, {0, 0}};
+    for (const Case& c : {Case{8, 4, "recorded with device number 0:0"},
                           Case{1, 1, "not recorded, beyond the caller's capacity"}}) {
         SCOPED_TRACE(c.capacity);
         host_double::reset();
         std::memset(static_cast<void*>(parts), 0x3c, sizeof(parts));
-        host_double::scriptPartitions(3, {part(15, 10, 1), part(16, 20, 2), part(17, 30, 3)});
-        EXPECT_EQ(enumerate("/dev/sddlmaa", c.capacity), 3);
-        EXPECT_EQ(count, 3);
-        const unsigned expected[][2] = {{253, 31}, {0, 0}, {0, 0}};
+        host_double::scriptPartitions(4, {part(numbers[0], 10, 1), part(numbers[1], 20, 2),
+                                          part(numbers[2], 30, 3), part(numbers[3], 40, 4)});
+        EXPECT_EQ(enumerate("/dev/sddlmaa", c.capacity), 4);
+        EXPECT_EQ(count, 4);
         for (int i = 0; i < c.written; ++i) {
-            SCOPED_TRACE(i);
-            EXPECT_EQ(parts[i].partNum, unsigned(15 + i));
+            SCOPED_TRACE(numbers[i]);
+            EXPECT_EQ(parts[i].partNum, static_cast<uint32_t>(numbers[i]));
             EXPECT_EQ(parts[i].startSector, uint64_t(10 * (i + 1)));
             EXPECT_EQ(parts[i].numSectors, uint64_t(i + 1));
-            EXPECT_EQ(parts[i].devName, "/dev/sddlmaa" + std::to_string(15 + i));
+            EXPECT_EQ(parts[i].devName, "/dev/sddlmaa" + std::to_string(numbers[i]));
             EXPECT_EQ(parts[i].devMajor, expected[i][0]);
             EXPECT_EQ(parts[i].devMinor, expected[i][1]);
         }
         EXPECT_TRUE(untouched(c.written));
         const auto lines = host_double::logsWithLabel("HDLM::getPartitionDevices");
-        ASSERT_EQ(lines.size(), 2u);
+        ASSERT_EQ(lines.size(), 3u);
         for (const auto& line : lines) EXPECT_EQ(line.level, -1);
-        EXPECT_EQ(lines[1].message,
+        EXPECT_EQ(lines[2].message,
                   std::string("Partition 17 of /dev/sddlmaa has no device node: ") + c.fate);
     }
 }

@@ -28,8 +28,9 @@ TEST_F(RefreshTest, ReportsTheAdditionAlone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.deleteStatus << "/" << c.addStatus);
         host_double::reset();
-        host_double::answer(cmd::deletePaths, c.deleteStatus, "deleted\n", "delete failed");
-        host_double::answer(cmd::addPaths, c.addStatus, "added\n", c.addStatus ? "add failed" : "");
+        host_double::answer(cmd::mpiodeletepath_cmd, c.deleteStatus, "deleted\n", "delete failed");
+        host_double::answer(cmd::mpioaddpath_cmd, c.addStatus, "added\n",
+                            c.addStatus ? "add failed" : "");
         std::snprintf(errorMessage.data(), 1024, "%s", std::string(600, 'o').c_str());
         errorCode = kUntouchedCode;
         EXPECT_EQ(refresh(), c.result);
@@ -37,15 +38,16 @@ TEST_F(RefreshTest, ReportsTheAdditionAlone) {
         EXPECT_EQ(errorMessage.text(), c.message);
         EXPECT_TRUE(errorMessage.zeroFrom(std::string(c.message).size()));
         EXPECT_TRUE(errorMessage.guardsIntact());
-        EXPECT_THAT(host_double::commands(), ElementsAre(cmd::deletePaths, cmd::addPaths));
+        EXPECT_THAT(host_double::commands(),
+                    ElementsAre(cmd::mpiodeletepath_cmd, cmd::mpioaddpath_cmd));
         EXPECT_THAT(host_double::logs(), IsEmpty());
     }
 }
 
 TEST_F(RefreshTest, VerboseLogsBothCommandsDeletionFirst) {
     setVerbose(true);
-    host_double::answer(cmd::deletePaths, 1, "deleted 2 paths\n", "x");
-    host_double::answer(cmd::addPaths, 0, "added 2 paths\n");
+    host_double::answer(cmd::mpiodeletepath_cmd, 1, "deleted 2 paths\n", "x");
+    host_double::answer(cmd::mpioaddpath_cmd, 0, "added 2 paths\n");
     EXPECT_EQ(refresh(), 0);
     const auto& lines = host_double::logs();
     ASSERT_EQ(lines.size(), 2u);

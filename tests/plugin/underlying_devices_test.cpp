@@ -29,25 +29,24 @@ protected:
 TEST_F(UnderlyingDevicesTest, WholeDiskAsksForItsOwnPaths) {
     standardHost();
     host_double::reset();
-    host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
-    host_double::answer(cmd::paths("sddlmab"), 0, "sdc\nsdd\n");
+    host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
+    host_double::answer(cmd::paths_cmd("sddlmab"), 0, "sdc\nsdd\n");
     EXPECT_EQ(underlying("/dev/sddlmab", 4), 0);
     EXPECT_THAT(filled(), ElementsAre("sdc", "sdd"));
     EXPECT_TRUE((*entries)[0].zeroFrom(3));
     EXPECT_TRUE((*entries)[2].untouched());
-    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory, cmd::paths("sddlmab")));
+    EXPECT_THAT(host_double::commands(),
+                ElementsAre(cmd::inventory_cmd, cmd::paths_cmd("sddlmab")));
     EXPECT_THAT(host_double::logs(), IsEmpty());
     EXPECT_EQ(errorCode, kUntouchedCode);
-    // The filter is the system's own text, to the space; the simulator's tests take it from here.
-    EXPECT_EQ(cmd::itemFilter, "grep sd |  awk '{print $(NF-11)}' ");
 }
 
 TEST_F(UnderlyingDevicesTest, PartitionStandsForItsDisk) {
     standardHost();
-    host_double::answer(cmd::paths("sddlmab"), 0, "sdc\n");
+    host_double::answer(cmd::paths_cmd("sddlmab"), 0, "sdc\n");
     EXPECT_EQ(underlying("/dev/sddlmab1", 4), 0);
     EXPECT_THAT(filled(), ElementsAre("sdc"));
-    EXPECT_EQ(host_double::commands().back(), cmd::paths("sddlmab"));
+    EXPECT_EQ(host_double::commands().back(), cmd::paths_cmd("sddlmab"));
     const auto lines = host_double::logsWithLabel("HDLM::getUnderlyingDevices");
     ASSERT_EQ(lines.size(), 1u);  // written with verbose logging off
     EXPECT_EQ(lines[0].level, 0);
@@ -57,10 +56,10 @@ TEST_F(UnderlyingDevicesTest, PartitionStandsForItsDisk) {
 TEST_F(UnderlyingDevicesTest, PartitionWithoutParentNodeGoesOnUnderItsOwnName) {
     standardHost();
     ASSERT_EQ(unlink("/dev/sddlmab"), 0);
-    host_double::answer(cmd::paths("sddlmab1"), 0, "sdc\n");
+    host_double::answer(cmd::paths_cmd("sddlmab1"), 0, "sdc\n");
     EXPECT_EQ(underlying("/dev/sddlmab1", 4), 0);
     EXPECT_THAT(filled(), ElementsAre("sdc"));
-    EXPECT_EQ(host_double::commands().back(), cmd::paths("sddlmab1"));
+    EXPECT_EQ(host_double::commands().back(), cmd::paths_cmd("sddlmab1"));
     // The partition test's failure report stays in the outputs.
     EXPECT_EQ(errorCode, 2);
     EXPECT_EQ(errorMessage.text(), "pdev stat failed /dev/sddlmab1(parent:/dev/sddlmab) :2");
@@ -72,14 +71,14 @@ TEST_F(UnderlyingDevicesTest, NonHdlmDevicesGiveMinusSix) {
     for (const char* device : {"/dev/sdc", "/dev/nosuch", "/dev/sddlmzz"}) {
         SCOPED_TRACE(device);
         host_double::reset();
-        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n");
+        host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlmab\n");
         EXPECT_EQ(underlying(device, 4), -6);
         EXPECT_EQ(count, 4);
         EXPECT_TRUE((*entries)[0].untouched());
         EXPECT_EQ(errorCode, kUntouchedCode);
         EXPECT_TRUE(errorMessage.untouched());
         for (const std::string& command : host_double::commands())
-            EXPECT_EQ(command, cmd::inventory);
+            EXPECT_EQ(command, cmd::inventory_cmd);
         ASSERT_FALSE(host_double::logs().empty());
         EXPECT_EQ(host_double::logs().back().message,
                   std::string("MPIO Device[") + device + "] Underlying Device count[4] rc [-6]");
@@ -107,7 +106,7 @@ TEST_F(UnderlyingDevicesTest, EveryNonEmptyLineIsOneEntry) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "[" << c.output << "] " << c.capacity);
-        host_double::answer(cmd::paths("sddlmab"), 0, c.output);
+        host_double::answer(cmd::paths_cmd("sddlmab"), 0, c.output);
         EXPECT_EQ(underlying("/dev/sddlmab", c.capacity), c.result);
         EXPECT_EQ(filled(), c.entries);
         EXPECT_TRUE(entries->guardsIntact());
@@ -117,7 +116,7 @@ TEST_F(UnderlyingDevicesTest, EveryNonEmptyLineIsOneEntry) {
 TEST_F(UnderlyingDevicesTest, LongLineIsCutAt1023) {
     standardHost();
     const std::string longName = "sd" + std::string(1500, 'p');
-    host_double::answer(cmd::paths("sddlmab"), 0, longName + "\nsdd\n");
+    host_double::answer(cmd::paths_cmd("sddlmab"), 0, longName + "\nsdd\n");
     EXPECT_EQ(underlying("/dev/sddlmab", 2), 0);
     EXPECT_EQ((*entries)[0].text(), longName.substr(0, 1023));
     EXPECT_EQ((*entries)[0].at(1023), '\0');
@@ -134,12 +133,12 @@ TEST_F(UnderlyingDevicesTest, ItemsThatNameNoScsiPathFailTheCall) {
     const char* unexpected[] = {"sddlmaa", "/dev/sddlmpap", "000000",
                                 " sdc \r", "sdc1",          "0010 - sddlmab /dev/sdf 000006 Online",
                                 "sd",      "dev/sdc",       "--",
-                                "- "};
+                                "- ",      "001A01 -",      "sddlmaa -"};
     for (const char* item : unexpected) {
         SCOPED_TRACE(item);
         host_double::reset();
-        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n");
-        host_double::answer(cmd::paths("sddlmab"), 0, std::string("sdc\n") + item + "\nsdd\n");
+        host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlmab\n");
+        host_double::answer(cmd::paths_cmd("sddlmab"), 0, std::string("sdc\n") + item + "\nsdd\n");
         EXPECT_EQ(underlying("/dev/sddlmab", 4), -1);
         EXPECT_EQ(count, 4);
         EXPECT_TRUE((*entries)[0].untouched());
@@ -154,11 +153,61 @@ TEST_F(UnderlyingDevicesTest, ItemsThatNameNoScsiPathFailTheCall) {
     }
 }
 
+// Real -item text through the plug-in's own filter: what the Device column yields, line by line.
+TEST_F(UnderlyingDevicesTest, ItemTextThroughTheFilter) {
+    standardHost();
+    node("/dev/null", 1, 3, S_IFCHR);  // the shell's
+    const std::string header =
+        "iLU    SLPR HDevName Device   PathID PathName                        ChaPort CLPR Status  "
+        "   "
+        "Type IO-Count   IO-Errors  DNum IEP HCTL\n";
+    const std::string columns = " 0000.0000.0000000000000000.0000 1A 0 Online Own 15 0 0 - 2:0:0:0";
+    struct Case {
+        const char* what;
+        std::string text;
+        int result;
+        std::vector<std::string> entries;
+    };
+    const Case cases[] = {
+        // A message that names a path is too short to hold the Device column: passed over.
+        {"a KAPL message among the paths",
+         header + "001A01    - sddlmab  /dev/sdd 000001" + columns +
+             "\nKAPL01039-W The path /dev/sdf was placed offline.\n"
+             "                     /dev/sdf 000004" +
+             columns + "\n",
+         0,
+         {"/dev/sdd", "/dev/sdf"}},
+        // The LU's first path has gone: "-" where Device stands, after the HDevName.
+        {"a gone first path",
+         header + "001A01    - sddlmab  - 000001" + columns +
+             "\n                     /dev/sdf 000004" + columns + "\n",
+         0,
+         {"/dev/sdf"}},
+        // Two columns fewer after Device: counted from the end, "Device" lands on SLPR's "-".
+        {"a layout whose Device count lands on a dash",
+         header + "001A01    - sddlmab  /dev/sdd 000001 0000.0000.0000000000000000.0000 1A 0 "
+                  "Online Own 15 0 0\n",
+         -1,
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        host_double::answerThroughShell(cmd::paths_cmd("sddlmab"), c.text);
+        EXPECT_EQ(underlying("/dev/sddlmab", 4), c.result) << errorMessage.text();
+        if (c.result == 0) {
+            EXPECT_EQ(filled(), c.entries);
+        } else {
+            EXPECT_EQ(errorMessage.text(),
+                      "Unexpected item [001A01 -] in the paths of sddlmab: not a SCSI device");
+        }
+    }
+}
+
 TEST_F(UnderlyingDevicesTest, FailedPipelineReportsItsStatus) {
     standardHost();
     for (int status : {2, -5, 1}) {
         SCOPED_TRACE(status);
-        host_double::answer(cmd::paths("sddlmab"), status, "sdc\n", "KAPL failure");
+        host_double::answer(cmd::paths_cmd("sddlmab"), status, "sdc\n", "KAPL failure");
         EXPECT_EQ(underlying("/dev/sddlmab", 3), status < 0 ? status : -status);
         EXPECT_EQ(count, 3);
         EXPECT_TRUE((*entries)[0].untouched());
@@ -172,7 +221,7 @@ TEST_F(UnderlyingDevicesTest, FailedPipelineReportsItsStatus) {
 TEST_F(UnderlyingDevicesTest, VerboseLinesFollowTheName) {
     standardHost();
     setVerbose(true);
-    const std::string command = "command [" + cmd::paths("sddlmab") + "] output ";
+    const std::string command = "command [" + cmd::paths_cmd("sddlmab") + "] output ";
     struct Case {
         const char* device;
         const char* output;
@@ -195,7 +244,7 @@ TEST_F(UnderlyingDevicesTest, VerboseLinesFollowTheName) {
          false,
          -1,
          {command + "[sdc\n000000\n]",
-          "Unexpected item [000000] in the output of command [" + cmd::paths("sddlmab") +
+          "Unexpected item [000000] in the output of command [" + cmd::paths_cmd("sddlmab") +
               "]: not a SCSI device",
           "MPIO Device[sddlmab] Underlying Device count[4] rc [-1]"}},
         {"/dev/sddlmab",
@@ -208,8 +257,8 @@ TEST_F(UnderlyingDevicesTest, VerboseLinesFollowTheName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.device << " [" << c.output << "]");
         host_double::reset();
-        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
-        host_double::answer(cmd::paths("sddlmab"), 0, c.output);
+        host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
+        host_double::answer(cmd::paths_cmd("sddlmab"), 0, c.output);
         entries = std::make_unique<EntryArray>(6);
         if (c.nullSecondEntry) entries->data()[1] = nullptr;
         count = c.capacity;
@@ -234,9 +283,9 @@ TEST_F(UnderlyingDevicesTest, NamesThatAreNotPlainNeverReachTheShell) {
     for (const char* name : refused) {
         SCOPED_TRACE(name);
         host_double::reset();
-        host_double::answer(cmd::inventory, 0, std::string("253 16 ") + name + "\n");
+        host_double::answer(cmd::inventory_cmd, 0, std::string("253 16 ") + name + "\n");
         EXPECT_EQ(underlying("/dev/sddlmab", 2), -6);
-        EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory));
+        EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory_cmd));
         const auto lines = host_double::logsWithLabel("HDLM::getUnderlyingDevices");
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].level, -1);
@@ -245,8 +294,8 @@ TEST_F(UnderlyingDevicesTest, NamesThatAreNotPlainNeverReachTheShell) {
         EXPECT_TRUE((*entries)[0].untouched());
     }
     host_double::reset();
-    host_double::answer(cmd::inventory, 0, "253 16 sddlm_A-0.b\n");
-    host_double::answer(cmd::paths("sddlm_A-0.b"), 0, "sdc\n");
+    host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlm_A-0.b\n");
+    host_double::answer(cmd::paths_cmd("sddlm_A-0.b"), 0, "sdc\n");
     EXPECT_EQ(underlying("/dev/sddlmab", 2), 0);
     EXPECT_THAT(filled(), ElementsAre("sdc"));
 }
@@ -256,9 +305,9 @@ TEST_F(UnderlyingDevicesTest, ParentDerivedFromAnUnsafeNameIsRefusedToo) {
     node("/dev/sddlm;x1", 253, 17);
     node("/dev/sddlm;x", 253, 16);
     host_double::reset();
-    host_double::answer(cmd::inventory, 0, "253 16 sddlm;x\n253 17 sddlm;x1\n");
+    host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlm;x\n253 17 sddlm;x1\n");
     EXPECT_EQ(underlying("/dev/sddlmab1", 2), -6);
-    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory));
+    EXPECT_THAT(host_double::commands(), ElementsAre(cmd::inventory_cmd));
     EXPECT_EQ(host_double::logsWithLabel("HDLM::getUnderlyingDevices").back().level, -1);
 }
 

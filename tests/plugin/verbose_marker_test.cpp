@@ -25,7 +25,7 @@ protected:
 
 TEST_F(VerboseMarkerTest, MarkerTurnsVerboseOnEvenWhenTheCheckFails) {
     createMarker();
-    host_double::answer(cmd::viewSys, 1);
+    host_double::answer(cmd::mpioviewinfo_cmd, 1);
     EXPECT_EQ(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
     EXPECT_TRUE(*plugin->bVerboseLogging);
     const auto lines = enablingLines();
@@ -58,13 +58,13 @@ TEST_F(VerboseMarkerTest, GuardFailuresDoNotReadTheMarker) {
 
 // Verbose messages follow the flag that the marker set: one listing call, both ways.
 TEST_F(VerboseMarkerTest, MarkerDecidesTheVerboseLinesOfLaterCalls) {
-    host_double::answer(cmd::luns, 0, "sddlmaa\n");
+    host_double::answer(cmd::listing_cmd, 0, "sddlmaa\n");
     for (bool marker : {false, true}) {
         SCOPED_TRACE(marker);
         if (marker) createMarker();
         initWithMajors("253\n");
         host_double::reset();
-        host_double::answer(cmd::luns, 0, "sddlmaa\n");
+        host_double::answer(cmd::listing_cmd, 0, "sddlmaa\n");
         EntryArray entries(1);
         int count = 1;
         EXPECT_EQ(plugin->getMPIODevices(nullptr, entries.data(), &count, &errorCode,

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "dlnkmgr/state_file.h"
-#include "plugin_commands.h"
+#include "hdlm_commands.h"
 #include "sandbox/partition_image.h"
 #include "sim_fixtures.h"
 #include "topology/numbering.h"
@@ -119,7 +119,7 @@ TEST_F(Capture, ReplayAnswersAsRecorded) {
     EXPECT_EQ(lu.status, 3);
     EXPECT_EQ(lu.out, t.recording->commands["view -lu"].out);
     EXPECT_EQ(lu.err, "odd\n");
-    EXPECT_EQ(simtest::sh("dlnkmgr view -lu -item -hdev sddlmab | " + plugin_commands::itemFilter,
+    EXPECT_EQ(simtest::sh("dlnkmgr view -lu -item -hdev sddlmab | " + hdlm_commands::item_filter,
                           replayEnv)
                   .out,
               "/dev/sdd\n/dev/sdh\n");

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "dlnkmgr/state_file.h"
-#include "plugin_commands.h"
+#include "hdlm_commands.h"
 #include "sim_fixtures.h"
 
 namespace {
@@ -53,7 +53,7 @@ TEST_F(Dlnkmgr, ViewsEndWithTheCompletionLineAndSucceed) {
 TEST_F(Dlnkmgr, PluginPipelinesThroughTheExecutable) {
     EXPECT_EQ(run("dlnkmgr view -lu | grep 'sddlm' | awk '{print $2}';").out,
               "sddlmaa\nsddlmab\nsddlmac\nsddlmad\n");
-    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmab | " + plugin_commands::itemFilter).out,
+    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmab | " + hdlm_commands::item_filter).out,
               "/dev/sdd\n/dev/sdh\n");
 }
 
@@ -186,7 +186,7 @@ TEST_F(Dlnkmgr, RefreshDropsGonePathsAndTakesOverNewOnes) {
     auto del = run("dlnkmgr delete -path -s");
     EXPECT_EQ(del.status, 0);
     EXPECT_NE(del.out.find("Operation name = delete"), std::string::npos);
-    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmad | " + plugin_commands::itemFilter).out,
+    EXPECT_EQ(run("dlnkmgr view -lu -item -hdev sddlmad | " + hdlm_commands::item_filter).out,
               "/dev/sdf\n/dev/sdm\n/dev/sdn\n");
     EXPECT_EQ(run("dlnkmgr view -lu | grep -c -- ' - '").out, "0\n");
     // Nothing HDLM shows changed on disk: the gone device was never in /proc/partitions.
@@ -251,6 +251,7 @@ TEST_F(Dlnkmgr, FaultsFailReplaceDelayAndHang) {
     f["view -lu -item"].delayMs = 300;
     f["add -path -s"].status = 2;
     f["add -path -s"].times = 1;
+    f["view -lu -item -hdev sddlmad"].message = "KAPL01039-W The path /dev/sdf was placed offline.";
     reset(t);
 
     auto msrv = run("dlnkmgr view -sys -msrv");
@@ -266,9 +267,16 @@ TEST_F(Dlnkmgr, FaultsFailReplaceDelayAndHang) {
     EXPECT_EQ(hang.status, 124);
 
     auto start = std::chrono::steady_clock::now();
-    auto slow = run("dlnkmgr view -lu -item -hdev sddlmaa | " + plugin_commands::itemFilter);
+    auto slow = run("dlnkmgr view -lu -item -hdev sddlmaa | " + hdlm_commands::item_filter);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
     EXPECT_EQ(slow.out, "/dev/sdc\n/dev/sdg\n");
+
+    // The message stands after the first path line; the view is otherwise whole.
+    auto message = run("dlnkmgr view -lu -item -hdev sddlmad | awk '{print $1}'");
+    EXPECT_EQ(message.status, 0);
+    EXPECT_EQ(message.out,
+              "Product\nSerialNumber\nLUs\n\niLU\n0010\nKAPL01039-W\n-\n/dev/sdm\n"
+              "/dev/sdn\nKAPL01001-I\n");
 
     // Fails once with the default error line and changes nothing, then works.
     auto add1 = run("dlnkmgr add -path -s");

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dlnkmgr/dlnkmgr_text.h"
-#include "plugin_commands.h"
+#include "hdlm_commands.h"
 #include "sim_fixtures.h"
 #include "topology/numbering.h"
 
@@ -69,17 +69,15 @@ TEST(DlnkmgrText, ItemViewPipelineYieldsDeviceColumnOnlyWithElevenTrailingColumn
         t.dlnkmgr.itemTrailingColumns = c.trailing;
         auto text = sim::renderLuItemView(t, c.hdev);
         ASSERT_TRUE(text);
-        EXPECT_EQ(pipe(dir, *text, plugin_commands::itemFilter), c.expected);
+        EXPECT_EQ(pipe(dir, *text, hdlm_commands::item_filter), c.expected);
     }
-    // One column fewer: the first line yields the HDevName, the continuation line has only
-    // 11 fields, so $(0) is the whole line.
+    // One column fewer: the first line yields the HDevName, and the continuation line, with
+    // only 11 fields, is too short to hold Device and passed over.
     sim::Topology t = preparedDemo();
     t.dlnkmgr.itemTrailingColumns = 10;
-    std::string out =
-        pipe(dir, *sim::renderLuItemView(t, std::string("sddlmab")), plugin_commands::itemFilter);
-    EXPECT_EQ(out.substr(0, out.find('\n')), "sddlmab");
-    EXPECT_NE(out.find("/dev/sdh"), std::string::npos);
-    EXPECT_NE(out.find("Offline(E)"), std::string::npos);
+    EXPECT_EQ(
+        pipe(dir, *sim::renderLuItemView(t, std::string("sddlmab")), hdlm_commands::item_filter),
+        "sddlmab\n");
 }
 
 TEST(DlnkmgrText, ItemViewFieldCounts) {
@@ -99,7 +97,7 @@ TEST(DlnkmgrText, GoneDeviceByNameWhenAsked) {
     t.dlnkmgr.goneDeviceAsDash = false;
     simtest::TempDir dir;
     EXPECT_EQ(
-        pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")), plugin_commands::itemFilter),
+        pipe(dir, *sim::renderLuItemView(t, std::string("sddlmad")), hdlm_commands::item_filter),
         "/dev/sdf\n/dev/sdj\n/dev/sdm\n/dev/sdn\n");
 }
 
@@ -116,6 +114,27 @@ TEST(DlnkmgrText, ManagerViewAndCompletionLine) {
     ASSERT_EQ(ts.size(), 19u);
     EXPECT_EQ(ts[4], '/');
     EXPECT_EQ(ts[10], ' ');
+}
+
+// A message line goes after the first path line of the first table only, else after the first
+// line, and is the only line of an empty output.
+TEST(DlnkmgrText, MessageLineStandsAfterTheFirstPathLine) {
+    const std::string m = "KAPL01039-W The path /dev/sdf was placed offline.";
+    struct Case {
+        std::string output;
+        std::string awkFirstWords;  // awk '{print $1}' of the result
+    } cases[] = {
+        {sim::renderLuView(preparedDemo()),
+         "Product\nSerialNumber\nLUs\n\niLU\n001A00\nKAPL01039-W\n/dev/sdg\n001A01\n/dev/sdh\n"
+         "001A02\n/dev/sdi\n\nProduct\nSerialNumber\nLUs\n\niLU\n0010\n-\n/dev/sdm\n/dev/sdn\n"},
+        {sim::renderManagerView(sim::DlnkmgrOptions{}, "2026/11/30 09:01:12"),
+         "HDLM\nKAPL01039-W\nAlive\n"},
+        {"", "KAPL01039-W\n"},
+    };
+    simtest::TempDir dir;
+    for (const Case& c : cases)
+        EXPECT_EQ(pipe(dir, sim::withMessageLine(c.output, m), "awk '{print $1}'"), c.awkFirstWords)
+            << c.output;
 }
 
 }  // namespace

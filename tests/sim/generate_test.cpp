@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "plugin_commands.h"
+#include "hdlm_commands.h"
 #include "sim_fixtures.h"
 #include "topology/device_names.h"
 #include "topology_writers/generate.h"
@@ -38,7 +38,7 @@ TEST(Generate, FiveHundredTwelveLusAreAllListed) {
         simtest::sh("cat " + dir.path() + "/devices | grep 'sddlmfdrv' | awk '{print $1}' | wc -l");
     EXPECT_EQ(majors.out, "16\n");  // one major per first letter
     auto paths =
-        simtest::sh("dlnkmgr view -lu -item -hdev sddlmpap | " + plugin_commands::itemFilter, env);
+        simtest::sh("dlnkmgr view -lu -item -hdev sddlmpap | " + hdlm_commands::item_filter, env);
     EXPECT_EQ(paths.out, "/dev/sdamk\n/dev/sdaml\n");
 }
 

@@ -137,15 +137,23 @@ std::vector<std::string> HostModel::underlying(const std::string& name) const {
     return lines;
 }
 
-std::vector<ExpectedPartition> HostModel::partitions(const std::string& name) const {
-    std::vector<ExpectedPartition> parts;
+std::vector<plugin_calls::PartitionRecord> HostModel::partitions(const std::string& name) const {
+    std::vector<plugin_calls::PartitionRecord> parts;
     const sim::LU& lu = find(name).lu;
     if (lu.table)
-        for (const sim::Partition& p : lu.table->partitions)
-            parts.push_back({p.number, p.start, p.kind == "extended" ? 2 : p.size});
-    std::sort(
-        parts.begin(), parts.end(),
-        [](const ExpectedPartition& a, const ExpectedPartition& b) { return a.number < b.number; });
+        for (const sim::Partition& p : lu.table->partitions) {
+            plugin_calls::PartitionRecord record;
+            record.number = static_cast<uint32_t>(p.number);
+            record.name = "/dev/" + name + std::to_string(record.number);
+            record.start = p.start;
+            record.sectors = p.kind == "extended" ? 2 : p.size;
+            record.sectorSize = 512;
+            parts.push_back(record);
+        }
+    std::sort(parts.begin(), parts.end(),
+              [](const plugin_calls::PartitionRecord& a, const plugin_calls::PartitionRecord& b) {
+                  return a.number < b.number;
+              });
     return parts;
 }
 

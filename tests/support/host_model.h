@@ -10,17 +10,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "partition_record.h"
 #include "topology/topology.h"
 
 namespace topology {
-
-// A partition as the kernel (and so the partition reader) shows it: an extended partition is
-// 2 sectors long.
-struct ExpectedPartition {
-    int number = 0;
-    uint64_t start = 0;
-    uint64_t sectors = 0;
-};
 
 class HostModel {
 public:
@@ -44,8 +37,10 @@ public:
     // What getUnderlyingDevices reports for the device `name`, sorted: the lines the plug-in's
     // pipeline picks out of `view -lu -item -hdev`.
     std::vector<std::string> underlying(const std::string& name) const;
-    // The partitions of the LU named `name`, by number.
-    std::vector<ExpectedPartition> partitions(const std::string& name) const;
+    // The partitions of the LU named `name`, by number, as the kernel (and so the partition
+    // reader) shows them: an extended partition is 2 sectors long. The node numbers are the
+    // host's (a loop device's), so major and minor are left 0.
+    std::vector<plugin_calls::PartitionRecord> partitions(const std::string& name) const;
     // The LU's table label (dos or gpt), empty without a table.
     std::string label(const std::string& name) const;
     // SCSI devices that have a node on the host (every path not gone), sorted.

@@ -76,7 +76,7 @@ TEST_F(DemoHost, MembershipCoversHdlmDisksAndTheirPartitionsOnly) {
     for (const std::string& name : model().deviceNames()) {
         cases.push_back({devPath(name), 1});
         cases.push_back({name, 1});  // a bare name means the node under /dev
-        for (const topology::ExpectedPartition& p : model().partitions(name))
+        for (const plugin_calls::PartitionRecord& p : model().partitions(name))
             cases.push_back({devPath(name) + std::to_string(p.number), 1});
     }
     for (const std::string& scsi : model().pathDevices()) cases.push_back({devPath(scsi), 0});
@@ -93,7 +93,7 @@ TEST_F(DemoHost, UnderlyingDevicesAreTheLusPresentPaths) {
     for (const std::string& name : model().deviceNames()) {
         const std::vector<std::string> expected = model().underlying(name);
         std::vector<std::string> asked = {devPath(name)};
-        for (const topology::ExpectedPartition& p :
+        for (const plugin_calls::PartitionRecord& p :
              model().partitions(name))  // a partition stands for its disk
             asked.push_back(devPath(name) + std::to_string(p.number));
         for (const std::string& device : asked) {
@@ -126,7 +126,7 @@ TEST_F(DemoHost, PartitionsAreTheTopologysTablesOnTheLoopDevices) {
     size_t partitionsSeen = 0;
     for (const std::string& name : model().deviceNames()) {
         SCOPED_TRACE(name);
-        const std::vector<topology::ExpectedPartition> expected = model().partitions(name);
+        const std::vector<plugin_calls::PartitionRecord> expected = model().partitions(name);
         NodeNumbers disk = nodeNumbers(devPath(name));
         ASSERT_TRUE(disk.exists && disk.block);
         ASSERT_EQ(disk.major, loopMajor()) << "every LU of this host is a loop device";
@@ -141,7 +141,7 @@ TEST_F(DemoHost, PartitionsAreTheTopologysTablesOnTheLoopDevices) {
         EXPECT_TRUE(call.error.untouched());
         for (size_t i = 0; i < expected.size(); ++i) {
             const TsPartInfo& e = call.array[i];
-            const topology::ExpectedPartition& p = expected[i];
+            const plugin_calls::PartitionRecord& p = expected[i];
             SCOPED_TRACE("partition " + std::to_string(p.number));
             EXPECT_STREQ(e.devName, (devPath(name) + std::to_string(p.number)).c_str());
             EXPECT_EQ(e.partNum, unsigned(p.number));
@@ -175,7 +175,7 @@ TEST_F(DemoHost, ShortPartitionArrayGetsTheFirstEntriesAndTheTotal) {
         names.begin(), names.end(), [](const std::string& a, const std::string& b) {
             return model().partitions(a).size() < model().partitions(b).size();
         });
-    const std::vector<topology::ExpectedPartition> expected = model().partitions(widest);
+    const std::vector<plugin_calls::PartitionRecord> expected = model().partitions(widest);
     ASSERT_GE(expected.size(), 3u) << "needs an LU with three partitions or more";
     PartitionsCall call = plugin().partitions(devPath(widest), 2, 4);
     EXPECT_EQ(call.result, int(expected.size()));
@@ -190,7 +190,7 @@ TEST_F(DemoHost, PartitionEnumerationRefusesPartitionsAndOtherDevices) {
     std::vector<std::string> refused = {devPath(model().pathDevices().front()), "/dev/null",
                                         "/dev/sddlmzz"};
     for (const std::string& name : model().deviceNames())
-        for (const topology::ExpectedPartition& p : model().partitions(name))
+        for (const plugin_calls::PartitionRecord& p : model().partitions(name))
             refused.push_back(devPath(name) + std::to_string(p.number));
     for (const std::string& device : refused) {
         SCOPED_TRACE(device);
@@ -209,7 +209,7 @@ TEST_F(DemoHost, PartitionTestNamesTheParentDisk) {
         EXPECT_EQ(disk.result, 0) << name << " is a whole disk";
         EXPECT_EQ(disk.parent, plugin_calls::kUntouchedText);
         EXPECT_TRUE(disk.error.untouched());
-        for (const topology::ExpectedPartition& p : model().partitions(name)) {
+        for (const plugin_calls::PartitionRecord& p : model().partitions(name)) {
             std::string device = devPath(name) + std::to_string(p.number);
             PartitionCheck check = plugin().isPartition(device);
             EXPECT_EQ(check.result, 1) << device;

@@ -72,9 +72,9 @@ void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
         SCOPED_TRACE(name);
         const std::string disk = devPath(name);
         const std::vector<std::string> paths = model.underlying(name);
-        const std::vector<topology::ExpectedPartition> partitions = model.partitions(name);
+        const std::vector<plugin_calls::PartitionRecord> partitions = model.partitions(name);
         std::vector<std::string> asked = {disk};  // a partition stands for its disk
-        for (const topology::ExpectedPartition& p : partitions)
+        for (const plugin_calls::PartitionRecord& p : partitions)
             asked.push_back(disk + std::to_string(p.number));
         for (const std::string& device : asked) {
             ListCall call = plugin.underlying(device, 64);

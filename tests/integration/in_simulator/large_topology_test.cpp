@@ -61,7 +61,7 @@ TEST_F(LargeHost, LastNamesAreHdlmDevicesWithTheirPathsAndPartitions) {
         EXPECT_EQ(node.minor % 16, 0u);
         EXPECT_EQ(host.plugin.isMpio(disk).result, 1);
 
-        const std::vector<topology::ExpectedPartition> parts = host.model.partitions(name);
+        const std::vector<plugin_calls::PartitionRecord> parts = host.model.partitions(name);
         ASSERT_FALSE(parts.empty()) << "the generated LUs carry partition tables";
         const std::string partition = disk + std::to_string(parts.back().number);
         EXPECT_EQ(host.plugin.isMpio(partition).result, 1);

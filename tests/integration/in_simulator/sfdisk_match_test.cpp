@@ -77,7 +77,7 @@ TEST(PartitionTables, PluginAndSfdiskReadTheSameTablesFromTheLoopDevices) {
             EXPECT_EQ(e.devMajor, node.exists ? node.major : 0u);
             EXPECT_EQ(e.devMinor, node.exists ? node.minor : 0u);
         }
-        for (const topology::ExpectedPartition& p : host.model.partitions(name))
+        for (const plugin_calls::PartitionRecord& p : host.model.partitions(name))
             if (p.number > 15) ++numberedAbove15;
         if (!label.empty()) ++tables;
     }

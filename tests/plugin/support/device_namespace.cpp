@@ -46,8 +46,8 @@ void unmountDevAndTmp() {
     umount2("/dev", MNT_DETACH);
 }
 
-std::string makeBlockNode(const std::string& path, unsigned major, unsigned minor) {
-    if (mknod(path.c_str(), S_IFBLK | 0600, makedev(major, minor)) != 0)
+std::string makeNode(const std::string& path, unsigned major, unsigned minor, mode_t type) {
+    if (mknod(path.c_str(), type | 0600, makedev(major, minor)) != 0)
         return failure("mknod " + path + " failed");
     return "";
 }

@@ -2,6 +2,8 @@
 // namespace (as root) and gets a fresh tmpfs over /dev and over /tmp for every test.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace device_namespace {
@@ -13,7 +15,9 @@ std::string mountFreshDevAndTmp();
 // Detaches both tmpfs mounts again.
 void unmountDevAndTmp();
 
-// Makes a block node (mode 0600) at `path`; returns "" or what failed.
-std::string makeBlockNode(const std::string& path, unsigned major, unsigned minor);
+// Makes a block node (or, with `type` S_IFCHR, a character node; mode 0600) at `path`; returns
+// "" or what failed.
+std::string makeNode(const std::string& path, unsigned major, unsigned minor,
+                     mode_t type = S_IFBLK);
 
 }  // namespace device_namespace

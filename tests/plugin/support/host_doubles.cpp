@@ -11,6 +11,7 @@
 
 #include "EvDebug.h"
 #include "TsProcess.h"
+#include "hdlm_commands.h"
 #include "log_line.h"
 #include "process_runner.h"
 
@@ -182,14 +183,23 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
         breach("a null command run");
         return -1;
     }
-    state().runner.runs.push_back(host_double::RunRecord{command, timeoutSeconds, mergeStderr,
+    // Every command runs in the plug-in's pinned environment; scripts and records hold the
+    // command after it.
+    const std::string& pinning = hdlm_commands::pinned_environment;
+    const std::string pinned = command;
+    std::string bare = pinned;
+    if (bare.compare(0, pinning.size(), pinning) == 0)
+        bare.erase(0, pinning.size());
+    else
+        breach("a command run outside the pinned environment: " + bare);
+    state().runner.runs.push_back(host_double::RunRecord{bare, timeoutSeconds, mergeStderr,
                                                          output != nullptr, error != nullptr});
     const auto& actions = state().runner.actions;
-    if (const auto action = actions.find(command); action != actions.end()) action->second();
-    const host_double::Answer* found = host_double::answerFor(command);
+    if (const auto action = actions.find(bare); action != actions.end()) action->second();
+    const host_double::Answer* found = host_double::answerFor(bare);
     if (found == nullptr) {
         if (output) output->clear();
-        if (error) *error = std::string("command not scripted: ") + command;
+        if (error) *error = "command not scripted: " + bare;
         return host_double::kUnscriptedStatus;
     }
     if (found->throws) throw std::bad_alloc();
@@ -197,7 +207,7 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
         // A shell function takes the place of dlnkmgr, inside $(...) too.
         const testsupport::CommandResult ran =
             testsupport::runShell("dlnkmgr() { printf '%s' " +
-                                  testsupport::shellQuote(found->reply.output) + "; }; " + command);
+                                  testsupport::shellQuote(found->reply.output) + "; }; " + pinned);
         if (output) *output = ran.out;
         if (error) *error = ran.err;
         return ran.status;

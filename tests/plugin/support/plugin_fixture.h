@@ -6,19 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "device_namespace.h"
 #include "guarded_memory.h"
+#include "hdlm_commands.h"
 #include "host_doubles.h"
 #include "plugin_calls.h"
-#include "plugin_commands.h"
 #include "plugin_instance.h"
 
-namespace cmd = plugin_commands;
+namespace cmd = hdlm_commands;
 // What errorCode holds before a call: the hosts' call kit's marker.
 using plugin_calls::kUntouchedCode;
 
@@ -33,25 +31,8 @@ public:
 using EntryArray = guarded::TextArray;
 
 // A partition record's fields, so that a test compares a whole record in one expectation.
-struct PartitionRecord {
-    std::string name;
-    uint32_t number;
-    uint64_t start, sectors, sectorSize;
-    uint32_t major, minor;
-    bool operator==(const PartitionRecord& o) const {
-        return std::tie(name, number, start, sectors, sectorSize, major, minor) ==
-               std::tie(o.name, o.number, o.start, o.sectors, o.sectorSize, o.major, o.minor);
-    }
-    friend std::ostream& operator<<(std::ostream& out, const PartitionRecord& r) {
-        return out << r.name << " #" << r.number << " start " << r.start << " sectors " << r.sectors
-                   << " of " << r.sectorSize << " at " << r.major << ":" << r.minor;
-    }
-};
-
-inline PartitionRecord recordOf(const TsPartInfo& p) {
-    return {p.devName,    p.partNum,  p.startSector, p.numSectors,
-            p.sectorSize, p.devMajor, p.devMinor};
-}
+using plugin_calls::PartitionRecord;
+using plugin_calls::recordOf;
 
 class PluginTest : public ::testing::Test {
 protected:
@@ -70,8 +51,8 @@ protected:
 
     // Runs init on a host whose /proc/devices pipeline prints `majorsOutput`.
     void initWithMajors(const std::string& majorsOutput) {
-        host_double::answer(cmd::viewSys, 0, "HDLM Manager Ver ...\n");
-        host_double::answer(cmd::majors, 0, majorsOutput);
+        host_double::answer(cmd::mpioviewinfo_cmd, 0, "HDLM Manager Ver ...\n");
+        host_double::answer(cmd::admin_majors_cmd, 0, majorsOutput);
         ASSERT_NE(plugin->init(nullptr, &errorCode, errorMessage.data()), nullptr);
     }
 
@@ -99,8 +80,8 @@ protected:
         if (mounted_) device_namespace::unmountDevAndTmp();
     }
 
-    void node(const std::string& path, unsigned major, unsigned minor) {
-        ASSERT_EQ(device_namespace::makeBlockNode(path, major, minor), "");
+    void node(const std::string& path, unsigned major, unsigned minor, mode_t type = S_IFBLK) {
+        ASSERT_EQ(device_namespace::makeNode(path, major, minor, type), "");
     }
 
     // The usual HDLM host: driver major 253, disk sddlmab (253:16) with partition sddlmab1
@@ -110,7 +91,7 @@ protected:
         node("/dev/sddlmab", 253, 16);
         node("/dev/sddlmab1", 253, 17);
         node("/dev/sdc", 8, 32);
-        host_double::answer(cmd::inventory, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
+        host_double::answer(cmd::inventory_cmd, 0, "253 16 sddlmab\n253 17 sddlmab1\n");
     }
 
 private:
