@@ -16,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sandbox/mount_steps.h"
 #include "sandbox/other_root.h"
 #include "unique_fd.h"
 
@@ -23,14 +24,6 @@ extern char** environ;
 
 namespace sim {
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
-[[noreturn]] void failed(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
 
 // A userland the command can be given: the binary, its Debian package, the tools it becomes.
 struct Userland {
@@ -75,8 +68,7 @@ std::string finalTarget(const std::string& path) {
 }
 
 void bindFile(const std::string& source, const std::string& target) {
-    if (mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0)
-        failed("binding " + source + " on " + target);
+    bind(source, target, false);
 }
 
 std::string toolPath(const std::string& tool) {
@@ -135,7 +127,7 @@ void coverOpt(const std::string& opt, const ProgressLine& progress) {
     if (!real.valid()) failed("opening " + opt);
     std::vector<std::string> entries;
     {
-        std::unique_ptr<DIR, DirCloser> dir(opendir(opt.c_str()));
+        DirHandle dir(opendir(opt.c_str()));
         if (!dir) failed("listing " + opt);
         while (dirent* e = readdir(dir.get())) {
             std::string name = e->d_name;
@@ -147,24 +139,7 @@ void coverOpt(const std::string& opt, const ProgressLine& progress) {
         failed("mounting a tmpfs on " + opt);
     const std::string from = "/proc/self/fd/" + std::to_string(real.get()) + "/";
     for (const std::string& name : entries) {
-        std::string source = from + name, target = opt + "/" + name;
-        struct stat st;
-        if (lstat(source.c_str(), &st) != 0) continue;  // gone meanwhile
-        if (S_ISLNK(st.st_mode)) {
-            char link[PATH_MAX];
-            ssize_t n = readlink(source.c_str(), link, sizeof link - 1);
-            if (n < 0 || symlink(std::string(link, size_t(n)).c_str(), target.c_str()) != 0)
-                failed("copying the link " + opt + "/" + name);
-            continue;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            if (mkdir(target.c_str(), 0755) != 0) failed("creating " + target);
-        } else {
-            UniqueFd f(open(target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-            if (!f.valid()) failed("creating " + target);
-        }
-        if (mount(source.c_str(), target.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
-            failed("binding " + opt + "/" + name + " back");
+        mirrorEntry(from + name, opt + "/" + name);
     }
     progress("--service-path: a tmpfs on " + opt + " with its " + std::to_string(entries.size()) +
              " entries bound back in");

@@ -15,24 +15,11 @@
 #include <memory>
 #include <stdexcept>
 
+#include "sandbox/mount_steps.h"
 #include "sandbox/private_namespace.h"
 
 namespace sim {
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
-[[noreturn]] void failed(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-void bind(const std::string& source, const std::string& target, bool recursive) {
-    unsigned long flags = MS_BIND | (recursive ? MS_REC : 0);
-    if (mount(source.c_str(), target.c_str(), nullptr, flags, nullptr) != 0)
-        failed("binding " + source + " on " + target);
-}
 
 // A mount point of the same kind as what is bound on it.
 void mountPointFor(const std::string& source, const std::string& target) {
@@ -153,26 +140,29 @@ void assembleHostRoot(const std::string& mountPoint) {
     makeDirs(mountPoint);
     if (mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_NOSUID, "mode=0755") != 0)
         failed("mounting a tmpfs on " + mountPoint);
-    std::unique_ptr<DIR, DirCloser> top(opendir("/"));
+    DirHandle top(opendir("/"));
     if (!top) failed("listing /");
     while (dirent* e = readdir(top.get())) {
         const std::string name = e->d_name;
         if (name == "." || name == ".." || name == "dev" || name == "proc" || name == "sys")
             continue;
-        const std::string source = "/" + name, target = mountPoint + "/" + name;
-        struct stat st;
-        if (lstat(source.c_str(), &st) != 0) continue;  // gone meanwhile
-        if (S_ISLNK(st.st_mode)) {
-            char link[PATH_MAX];
-            ssize_t n = readlink(source.c_str(), link, sizeof link - 1);
-            if (n < 0 || symlink(std::string(link, size_t(n)).c_str(), target.c_str()) != 0)
-                failed("copying the link " + source);
-            continue;
-        }
-        mountPointFor(source, target);
-        bind(source, target, true);
+        mirrorEntry("/" + name, mountPoint + "/" + name);
     }
     bindSystemFolders(mountPoint);
+}
+
+void mirrorEntry(const std::string& source, const std::string& target) {
+    struct stat st;
+    if (lstat(source.c_str(), &st) != 0) return;  // gone meanwhile
+    if (S_ISLNK(st.st_mode)) {
+        char link[PATH_MAX];
+        ssize_t n = readlink(source.c_str(), link, sizeof link - 1);
+        if (n < 0 || symlink(std::string(link, size_t(n)).c_str(), target.c_str()) != 0)
+            failed("copying the link " + source);
+        return;
+    }
+    mountPointFor(source, target);
+    bind(source, target, true);
 }
 
 void provideDlnkmgr(const std::string& folder, const std::string& script) {

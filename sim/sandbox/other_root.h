@@ -42,6 +42,11 @@ void assembleHostRoot(const std::string& mountPoint);
 // Creates `path` and its missing parents (mode 0755). Throws std::runtime_error if it cannot.
 void makeDirs(const std::string& path);
 
+// Makes `target` stand for `source` in a tree being assembled: a link is copied as a link,
+// anything else bound (recursively) on a mount point made like it; a source gone meanwhile is
+// passed over. Throws std::runtime_error naming the step that failed.
+void mirrorEntry(const std::string& source, const std::string& target);
+
 // Makes `script` a dlnkmgr that runs this very binary through the loader and libraries it
 // runs on now, bound into `folder` (both paths as the root sees them, which is also how this
 // process sees them): the root's own C library may be too old for it.

@@ -1,6 +1,4 @@
 // The exported entry point of libkpartx.so. No exception leaves it.
-#include <pthread.h>
-
 #include <cerrno>
 #include <new>
 
@@ -8,31 +6,17 @@
 #include "kpartx.h"
 #include "open_disk.h"
 #include "read_table.h"
-
-namespace {
+#include "thread_cancellation.h"
 
 // A host may cancel its thread (pthread_cancel). The reads below, libblkid's among them, and the
 // closes in noexcept destructors are cancellation points, where an unwind would end the process
 // or be swallowed by the catch below. Reading a table is short, and a disk read that hangs can't
 // be cancelled anyway, so cancellation is held off for the call and acts at the host's next
 // cancellation point.
-class CancellationHeld {
-public:
-    CancellationHeld() noexcept { pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &hostState_); }
-    ~CancellationHeld() { pthread_setcancelstate(hostState_, nullptr); }
-    CancellationHeld(const CancellationHeld&) = delete;
-    CancellationHeld& operator=(const CancellationHeld&) = delete;
-
-private:
-    int hostState_ = PTHREAD_CANCEL_DISABLE;
-};
-
-}  // namespace
-
 __attribute__((visibility("default"))) int getPartitions(const char* device,
                                                          std::list<slice>& slices) {
     if (!device) return -EINVAL;
-    const CancellationHeld cancellation;
+    const cancellation::CancellationHeld heldOff;
     try {
         OpenDisk disk;
         if (int rc = openDisk(device, disk); rc < 0) return rc;

@@ -21,7 +21,7 @@ void EvDebug::DebugLvl(const char* label, int level, const char* format, ...) {
     // Logging is no place to end a thread: the open, write and close below are cancellation
     // points inside noexcept code. A cancellation requested meanwhile acts at the caller's next
     // one.
-    const tslib::CancellationHeld cancellation;
+    const cancellation::CancellationHeld cancellation;
     try {
         std::string message;
         if (format != nullptr) {

@@ -64,7 +64,7 @@ bool pump_streams(std::vector<CapturedStream>& streams, Clock::time_point until,
     const int timeout_ms = poll_timeout_ms(until);
     int ready;
     {
-        const CancellationWindow waiting(cancellable);
+        const cancellation::CancellationWindow waiting(cancellable);
         ready = ::poll(fds, count, timeout_ms);
     }
     if (ready <= 0) return false;  // timeout, or EINTR: the caller loops and checks its clocks

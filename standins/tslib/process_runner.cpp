@@ -88,7 +88,7 @@ std::string error_text(const Verdict& verdict, std::string&& stderr_text) {
 
 int TsProcess::system(const char* command, std::string* output, std::string* error,
                       int timeoutSeconds, bool mergeStderr) {
-    const tslib::CancellationHeld cancellation;
+    const cancellation::CancellationHeld cancellation;
     try {
         if (output != nullptr) output->clear();
         if (error != nullptr) error->clear();

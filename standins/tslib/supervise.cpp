@@ -145,7 +145,7 @@ void supervise(const RunRequest& request, RunRecord& record) {
                 next_step = Clock::now() + kAfterKill;
             }
         } else {
-            const CancellationWindow waiting(request.cancellable);
+            const cancellation::CancellationWindow waiting(request.cancellable);
             std::this_thread::sleep_for(std::min<Clock::duration>(reap_pause, next_step - now));
             reap_pause = std::min(reap_pause * 2, kMaxReapPause);
         }

@@ -2,13 +2,13 @@
 // abi::__forced_unwind, from the next cancellation point it reaches: nearly every system call the
 // stand-ins make (open, read, write, close, waitpid, poll, nanosleep), many of them in noexcept
 // functions and destructors, where an unwind ends the process. So a stand-in holds cancellation
-// off for its whole call, and the runner lets it in only while it waits for the command, in code
-// that passes the unwind on; the destructors on the way out then kill and reap the command and
-// close its pipes.
+// off for its whole call (the logger, the partition reader), and the runner lets it in only while
+// it waits for the command, in code that passes the unwind on; the destructors on the way out
+// then kill and reap the command and close its pipes. Shared by the stand-in libraries.
 #pragma once
 #include <pthread.h>
 
-namespace tslib {
+namespace cancellation {
 
 // Holds the calling thread's cancellation off for the object's lifetime, then restores the state
 // the host had set. A cancellation requested meanwhile stays pending.
@@ -43,4 +43,4 @@ private:
     bool open_;
 };
 
-}  // namespace tslib
+}  // namespace cancellation
