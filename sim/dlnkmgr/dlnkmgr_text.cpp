@@ -98,6 +98,70 @@ Hctl hctlOf(const Path& p, size_t ssIndex, size_t luIndex, size_t pathIndex) {
     return h;
 }
 
+// What one line of `view -lu -item` is made from: the path, its LU, whether it is the LU's first
+// line (the per-LU columns are blank on the others), its HCTL and channel adapter port.
+struct ItemLine {
+    const LU& lu;
+    const Path& path;
+    const DlnkmgrOptions& options;
+    bool first;
+    Hctl hctl;
+    std::string port;
+};
+
+// The columns of `view -lu -item`, in order: title, alignment, and the cell of a line. The
+// columns after Device marked `trailing` are those an HDLM release may not print, the last first:
+// a topology's itemTrailingColumns keeps that many columns after Device.
+struct ItemColumn {
+    Column column;
+    bool trailing;
+    std::string (*cell)(const ItemLine&);
+};
+
+const ItemColumn kItemColumns[] = {
+    {{"iLU"}, false, [](const ItemLine& l) { return l.first ? l.lu.ilu : std::string(); }},
+    {{"SLPR", true}, false, [](const ItemLine& l) { return std::string(l.first ? "-" : ""); }},
+    {{"HDevName"}, false, [](const ItemLine& l) { return l.first ? l.lu.hdev : std::string(); }},
+    {{"Device"}, false, [](const ItemLine& l) { return deviceText(l.path, l.options); }},
+    {{"PathID"}, false, [](const ItemLine& l) { return pathIdText(l.path.pathId); }},
+    {{"PathName"},
+     false,
+     [](const ItemLine& l) {
+         char name[64];
+         snprintf(name, sizeof name, "%04X.%04X.%016X.%04X", l.hctl.host, l.hctl.channel,
+                  l.hctl.target, l.hctl.lun);
+         return std::string(name);
+     }},
+    {{"ChaPort"}, false, [](const ItemLine& l) { return l.port; }},
+    {{"CLPR", true}, false, [](const ItemLine&) { return std::string("0"); }},
+    {{"Status"}, false, [](const ItemLine& l) { return effectiveStatus(l.path); }},
+    {{"Type"}, false, [](const ItemLine& l) { return l.path.type; }},
+    {{"IO-Count", true}, false, [](const ItemLine& l) { return std::to_string(l.path.ioCount); }},
+    {{"IO-Errors", true}, false, [](const ItemLine& l) { return std::to_string(l.path.ioErrors); }},
+    {{"DNum", true}, false, [](const ItemLine&) { return std::string("0"); }},
+    {{"IEP"}, false, [](const ItemLine&) { return std::string("-"); }},
+    {{"HCTL"},
+     true,
+     [](const ItemLine& l) {
+         return std::to_string(l.hctl.host) + ":" + std::to_string(l.hctl.channel) + ":" +
+                std::to_string(l.hctl.target) + ":" + std::to_string(l.hctl.lun);
+     }},
+    {{"Physical-LDEV"}, true, [](const ItemLine&) { return std::string("-"); }},
+};
+constexpr size_t kItemColumnCount = sizeof kItemColumns / sizeof kItemColumns[0];
+
+// Where Device stands in the table: the trailing columns are counted after it.
+size_t deviceColumn() {
+    for (size_t c = 0; c < kItemColumnCount; ++c)
+        if (kItemColumns[c].column.header == "Device") return c;
+    return kItemColumnCount;
+}
+
+// The columns a layout with `trailingColumns` after Device prints.
+size_t itemColumnsShown(int trailingColumns) {
+    return std::min(kItemColumnCount, deviceColumn() + 1 + size_t(trailingColumns));
+}
+
 }  // namespace
 
 std::string pathIdText(int id) {
@@ -151,16 +215,21 @@ std::string renderLuView(const Topology& t, const std::optional<std::string>& hd
     return out;
 }
 
+ItemTrailingRange itemTrailingRange() {
+    ItemTrailingRange range{0, 0};
+    for (size_t c = deviceColumn() + 1; c < kItemColumnCount; ++c) {
+        ++range.most;
+        if (!kItemColumns[c].trailing) range.fewest = range.most;
+    }
+    return range;
+}
+
 std::optional<std::string> renderLuItemView(const Topology& t,
                                             const std::optional<std::string>& hdev) {
     const DlnkmgrOptions& o = t.dlnkmgr;
-    std::vector<Column> columns = {
-        {"iLU"},        {"SLPR", true}, {"HDevName"},       {"Device"},
-        {"PathID"},     {"PathName"},   {"ChaPort"},        {"CLPR", true},
-        {"Status"},     {"Type"},       {"IO-Count", true}, {"IO-Errors", true},
-        {"DNum", true}, {"IEP"}};
-    if (o.itemTrailingColumns >= 11) columns.push_back({"HCTL"});
-    if (o.itemTrailingColumns >= 12) columns.push_back({"Physical-LDEV"});
+    const size_t shown = itemColumnsShown(o.itemTrailingColumns);
+    std::vector<Column> columns;
+    for (size_t c = 0; c < shown; ++c) columns.push_back(kItemColumns[c].column);
     std::string out;
     bool found = false;
     for (size_t s = 0; s < t.storageSystems.size(); ++s) {
@@ -172,36 +241,20 @@ std::optional<std::string> renderLuItemView(const Topology& t,
             if (!luVisible(lu) || (hdev && lu.hdev != *hdev)) continue;
             ++luCount;
             bool first = true;
-            std::vector<const Path*> paths = managedPathsById(lu);
-            for (const Path* path : paths) {
+            for (const Path* path : managedPathsById(lu)) {
                 const Path& p = *path;
-                size_t position = size_t(&p - lu.paths.data());
-                Hctl h = hctlOf(p, s, l, position);
-                char pathName[64];
-                snprintf(pathName, sizeof pathName, "%04X.%04X.%016X.%04X", h.host, h.channel,
-                         h.target, h.lun);
-                std::string port = p.chaPort.empty()
-                                       ? std::to_string(position + 1) + char('A' + s % 26)
-                                       : p.chaPort;
-                std::vector<std::string> row = {first ? lu.ilu : "",
-                                                first ? "-" : "",
-                                                first ? lu.hdev : "",
-                                                deviceText(p, o),
-                                                pathIdText(p.pathId),
-                                                pathName,
-                                                port,
-                                                "0",
-                                                effectiveStatus(p),
-                                                p.type,
-                                                std::to_string(p.ioCount),
-                                                std::to_string(p.ioErrors),
-                                                "0",
-                                                "-"};
-                if (o.itemTrailingColumns >= 11)
-                    row.emplace_back(std::to_string(h.host) + ":" + std::to_string(h.channel) +
-                                     ":" + std::to_string(h.target) + ":" + std::to_string(h.lun));
-                if (o.itemTrailingColumns >= 12) row.emplace_back("-");
-                rows.push_back(row);
+                const size_t position = size_t(&p - lu.paths.data());
+                const ItemLine line{lu,
+                                    p,
+                                    o,
+                                    first,
+                                    hctlOf(p, s, l, position),
+                                    p.chaPort.empty()
+                                        ? std::to_string(position + 1) + char('A' + s % 26)
+                                        : p.chaPort};
+                std::vector<std::string> row;
+                for (size_t c = 0; c < shown; ++c) row.push_back(kItemColumns[c].cell(line));
+                rows.push_back(std::move(row));
                 first = false;
             }
         }

@@ -23,6 +23,14 @@ std::string renderManagerView(const DlnkmgrOptions& options, const std::string& 
 // separated by an empty line. No completion line.
 std::string renderLuView(const Topology& t, const std::optional<std::string>& hdev = std::nullopt);
 
+// How many one-token columns may follow Device under -item: those of the table, less the
+// trailing ones an HDLM release may not print (a topology's itemTrailingColumns).
+struct ItemTrailingRange {
+    int fewest;
+    int most;
+};
+ItemTrailingRange itemTrailingRange();
+
 // view -lu -item [-hdev NAME]: every column; nullopt when NAME is not an HDLM device.
 std::optional<std::string> renderLuItemView(const Topology& t,
                                             const std::optional<std::string>& hdev);

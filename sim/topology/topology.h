@@ -87,7 +87,8 @@ struct Fault {
 };
 
 struct DlnkmgrOptions {
-    int itemTrailingColumns = 11;   // one-token columns after Device under -item (10..12)
+    int itemTrailingColumns = 11;   // one-token columns after Device under -item (the range:
+                                    // itemTrailingRange() of the -item table)
     bool messagesOnStderr = false;  // KAPL warnings and errors on stderr instead of stdout
     std::string manager = "Alive";  // view -sys -msrv: "Alive" or "Dead"
     std::string version = "8.8.3-00";

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "dlnkmgr/dlnkmgr_text.h"
 #include "topology/device_names.h"
 #include "topology/topology.h"
 
@@ -294,7 +295,9 @@ bool knownFaultKey(const std::string& key) {
 DlnkmgrOptions readDlnkmgr(const json& j, const std::string& where) {
     Reader r(j, where);
     DlnkmgrOptions o;
-    o.itemTrailingColumns = int(r.integer("itemTrailingColumns", o.itemTrailingColumns, 10, 12));
+    const ItemTrailingRange trailing = itemTrailingRange();
+    o.itemTrailingColumns = int(
+        r.integer("itemTrailingColumns", o.itemTrailingColumns, trailing.fewest, trailing.most));
     std::string messages = r.str("messages", o.messagesOnStderr ? "stderr" : "stdout");
     if (messages != "stdout" && messages != "stderr")
         fail(r.at("messages"), "must be stdout or stderr");
