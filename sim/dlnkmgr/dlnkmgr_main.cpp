@@ -64,7 +64,34 @@ int pathIdValue(const std::string& text) {
     return std::stoi(text);
 }
 
-// Parses the parameters; a Reply when they are wrong.
+}  // namespace
+
+const std::vector<std::string>& faultOperations() {
+    static const std::vector<std::string> operations = {
+        "view -sys -msrv", "view -lu",     "view -lu -item", "view -lu -item -hdev NAME",
+        "delete -path -s", "add -path -s", "offline -path",  "online -path"};
+    return operations;
+}
+
+bool isFaultOperation(const std::string& key) {
+    const std::string name = " NAME";
+    for (const std::string& operation : faultOperations()) {
+        if (key == operation) return true;
+        const bool takesName =
+            operation.size() > name.size() &&
+            operation.compare(operation.size() - name.size(), name.size(), name) == 0;
+        const size_t prefix = operation.size() - name.size() + 1;  // up to the blank before NAME
+        if (takesName && key.size() > prefix && key.compare(0, prefix, operation, 0, prefix) == 0 &&
+            key.find_first_of(" \t\r\n", prefix) == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Parses the parameters; a Reply when they are wrong. Each call's fault keys are among
+// faultOperations().
 std::optional<Reply> parse(int argc, char** argv, Request& r) {
     if (argc < 2) return warning("KAPL01003-W No operation name is specified.");
     r.operation = argv[1];

@@ -93,9 +93,7 @@ struct DlnkmgrOptions {
     std::string manager = "Alive";  // view -sys -msrv: "Alive" or "Dead"
     std::string version = "8.8.3-00";
     bool goneDeviceAsDash = true;  // a gone path shows "-" as its Device
-    // Keyed by operation: "view -sys -msrv", "view -lu", "view -lu -item",
-    // "view -lu -item -hdev NAME", "delete -path -s", "add -path -s", "offline -path",
-    // "online -path".
+    // Keyed by operation: one of faultOperations() (dlnkmgr/dlnkmgr_main.h).
     std::map<std::string, Fault> faults;
 };
 

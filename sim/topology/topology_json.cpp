@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "dlnkmgr/dlnkmgr_main.h"
 #include "dlnkmgr/dlnkmgr_text.h"
 #include "topology/device_names.h"
 #include "topology/topology.h"
@@ -283,15 +284,6 @@ Fault readFault(const json& j, const std::string& where) {
     return f;
 }
 
-bool knownFaultKey(const std::string& key) {
-    static const std::set<std::string> ops = {"view -sys -msrv", "view -lu",     "view -lu -item",
-                                              "delete -path -s", "add -path -s", "offline -path",
-                                              "online -path"};
-    if (ops.count(key)) return true;
-    const std::string prefix = "view -lu -item -hdev ";
-    return key.compare(0, prefix.size(), prefix) == 0 && oneToken(key.substr(prefix.size()));
-}
-
 DlnkmgrOptions readDlnkmgr(const json& j, const std::string& where) {
     Reader r(j, where);
     DlnkmgrOptions o;
@@ -314,11 +306,12 @@ DlnkmgrOptions readDlnkmgr(const json& j, const std::string& where) {
         if (!faults.is_object()) fail(r.at("faults"), "expected an object keyed by operation");
         for (auto it = faults.begin(); it != faults.end(); ++it) {
             std::string at = r.at("faults[\"" + it.key() + "\"]");
-            if (!knownFaultKey(it.key()))
-                fail(at,
-                     "unknown operation (view -sys -msrv, view -lu, view -lu -item, "
-                     "view -lu -item -hdev NAME, delete -path -s, add -path -s, offline -path, "
-                     "online -path)");
+            if (!isFaultOperation(it.key())) {
+                std::string known;
+                for (const std::string& operation : faultOperations())
+                    known += (known.empty() ? "" : ", ") + operation;
+                fail(at, "unknown operation (" + known + ")");
+            }
             o.faults[it.key()] = readFault(it.value(), at);
         }
     }

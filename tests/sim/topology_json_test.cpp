@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include <stdexcept>
 
+#include "dlnkmgr/dlnkmgr_main.h"
 #include "sim_fixtures.h"
 #include "topology/topology.h"
 
@@ -115,6 +119,31 @@ TEST(TopologyJson, ErrorsNameTheOffendingField) {
         SCOPED_TRACE(c.json);
         EXPECT_NE(errorOf(c.json).find(c.expected), std::string::npos) << errorOf(c.json);
     }
+}
+
+// The fault operations are one list: the reader accepts each (NAME as any one word), refuses
+// what is not on it, names the whole list in its refusal, and the manual names the same list.
+TEST(TopologyJson, FaultOperationsAreOneList) {
+    std::string named;
+    for (const std::string& operation : sim::faultOperations()) {
+        SCOPED_TRACE(operation);
+        std::string key = operation;
+        if (const size_t name = key.find(" NAME"); name != std::string::npos)
+            key.replace(name, 5, " sddlmab");
+        EXPECT_TRUE(sim::isFaultOperation(key));
+        named += (named.empty() ? "`" : ", `") + operation + "`";
+    }
+    for (const char* key : {"view -lu -item -hdev ", "view -lu -item -hdev a b", "view -path",
+                            "add -path", "view -lu -hdev sddlmab"})
+        EXPECT_FALSE(sim::isFaultOperation(key)) << key;
+    std::ifstream in(SIM_README);
+    std::stringstream manual;
+    manual << in.rdbuf();
+    std::string text = manual.str();
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    EXPECT_NE(text.find("maps an operation — " + named + " —"), std::string::npos)
+        << SIM_README << " does not list the fault operations as the reader knows them: " << named;
 }
 
 TEST(TopologyJson, TooManyLusForHdlmNaming) {
