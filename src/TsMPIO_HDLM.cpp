@@ -117,9 +117,11 @@ int refuseNull(const char* argument, int* errorCode, char* errorMessage) {
 // the entry point's failure result and `onFailure` reports it through the error outputs.
 // The one exception is a host thread's cancellation: glibc unwinds a cancelled thread with
 // abi::__forced_unwind, which must pass through, as through any C library, or the process
-// aborts. (So this barrier is not noexcept.)
+// aborts. (So this barrier is not noexcept.) It carries no C++ exception object: the handler's
+// reference binds to null by design, which UBSan would report (no_sanitize("null")).
 template <typename Result, typename Body, typename OnFailure>
-Result callGuarded(Result failure, Body body, OnFailure onFailure) {
+__attribute__((no_sanitize("null"))) Result callGuarded(Result failure, Body body,
+                                                        OnFailure onFailure) {
     try {
         return body();
     } catch (abi::__forced_unwind&) {
