@@ -112,23 +112,33 @@ int refuseNull(const char* argument, int* errorCode, char* errorMessage) {
     return -1;
 }
 
-// Runs an entry point's body. Library code may throw (std::bad_alloc from a string, or whatever
-// the host's libraries throw); no exception may unwind into the host's C caller, so it becomes
-// the entry point's failure result and `onFailure` reports it through the error outputs.
-// The one exception is a host thread's cancellation: glibc unwinds a cancelled thread with
-// abi::__forced_unwind, which must pass through, as through any C library, or the process
-// aborts. (So this barrier is not noexcept.) It carries no C++ exception object: the handler's
-// reference binds to null by design, which UBSan would report (no_sanitize("null")).
-template <typename Result, typename Body, typename OnFailure>
-__attribute__((no_sanitize("null"))) Result callGuarded(Result failure, Body body,
-                                                        OnFailure onFailure) {
+// A host thread's cancellation must pass through the plug-in, as through any C library: glibc
+// unwinds a cancelled thread with abi::__forced_unwind, and a handler that ends it aborts the
+// process. Called inside a catch (...): rethrows the exception being handled when it is that
+// unwind, and returns for anything else. The unwind carries no C++ exception object, so the
+// handler's reference binds to null by design, which UBSan would report (no_sanitize("null")).
+__attribute__((no_sanitize("null"))) void passCancellationOn() {
     try {
-        return body();
+        throw;
     } catch (abi::__forced_unwind&) {
         throw;
+    } catch (...) {
+        // Anything else stops at the barrier, which reports it.
+    }
+}
+
+// Runs an entry point's body. Library code may throw (std::bad_alloc from a string, or whatever
+// the host's libraries throw); no exception may unwind into the host's C caller, so it becomes
+// the entry point's failure result and `onFailure` reports it through the error outputs. A
+// cancelled thread's unwind passes on (so this barrier is not noexcept).
+template <typename Result, typename Body, typename OnFailure>
+Result callGuarded(Result failure, Body body, OnFailure onFailure) {
+    try {
+        return body();
     } catch (const std::exception& e) {
         onFailure(e.what());
     } catch (...) {
+        passCancellationOn();
         onFailure("unknown exception");
     }
     return failure;
