@@ -61,7 +61,8 @@ std::string scriptHost(PluginInstance& plugin, Script script) {
     std::string luns = "sddlmab\nsddlmac\n";
     if (script == Script::LongDeviceLine) luns = std::string(5000, 'd') + "\n";
     if (script == Script::DeviceLineWithNul) luns = std::string("sddl\0mab\n", 9);
-    host_double::answer(cmd::listing_cmd, fails ? 1 : 0, fails ? "" : luns, fails ? kLongError : "");
+    host_double::answer(cmd::listing_cmd, fails ? 1 : 0, fails ? "" : luns,
+                        fails ? kLongError : "");
 
     const std::string paths =
         script == Script::LongPathLine ? "sd" + std::string(4998, 'p') + "\n" : "sdc\nsdd\n";
