@@ -20,8 +20,6 @@
 #include "sandbox/other_root.h"
 #include "unique_fd.h"
 
-extern char** environ;
-
 namespace sim {
 namespace {
 
@@ -171,8 +169,8 @@ std::string unavailableEnvironment(const AgentEnvironment& env) {
     }
     if (!env.lang.empty()) {
         // Asked of the C library itself: an unknown locale would silently act as C.
-        locale_t l = newlocale(LC_ALL_MASK, env.lang.c_str(), locale_t(0));
-        if (l == locale_t(0))
+        locale_t l = newlocale(LC_ALL_MASK, env.lang.c_str(), nullptr);
+        if (l == nullptr)
             return "--lang " + env.lang +
                    ": this machine has not generated that locale, so the command would run in "
                    "the C locale; enable it in /etc/locale.gen and run locale-gen";

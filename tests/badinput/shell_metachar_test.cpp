@@ -97,7 +97,7 @@ protected:
         std::unique_ptr<DIR, int (*)(DIR*)> dev(opendir("/dev"), closedir);
         for (dirent* entry = dev ? readdir(dev.get()) : nullptr; entry != nullptr;
              entry = readdir(dev.get())) {
-            const std::string path = std::string("/dev/") + entry->d_name;
+            std::string path = std::string("/dev/") + entry->d_name;
             struct stat node {};
             if (lstat(path.c_str(), &node) == 0 && S_ISBLK(node.st_mode) &&
                 (minor(node.st_rdev) & 15) == 0) {
