@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "cli/fault_subcommand.h"
 #include "cli/run_subcommand.h"
@@ -15,31 +18,6 @@
 namespace sim {
 
 namespace {
-
-const char* const kRunUsage =
-    "usage: hdlm-sim run [-v] [--no-loop] [--root DIR [--bind SRC[:DST]]...] [ENVIRONMENT]\n"
-    "                    TOPOLOGY.json [--] COMMAND [ARG...]\n"
-    "       hdlm-sim shell [-v] [--no-loop] [--root DIR [--bind SRC[:DST]]...] [ENVIRONMENT]\n"
-    "                    TOPOLOGY.json\n"
-    "  -v, --verbose      report each setup step on stderr\n"
-    "  --no-loop          no loop devices: HDLM disks get fake-major nodes\n"
-    "  --root DIR         run the command inside the root file system DIR (e.g. an older\n"
-    "                     distribution), with the simulated /dev, /proc and dlnkmgr; what the\n"
-    "                     command writes there is thrown away when it ends\n"
-    "  --bind SRC[:DST]   with --root: bring the folder or file SRC in at DST (default: SRC);\n"
-    "                     the command starts in the caller's directory when a bind holds it\n"
-    " ENVIRONMENT: a host agent's, inside the simulated host only\n"
-    "  --userland bash|busybox|mawk\n"
-    "                     bash: bash is /bin/sh (RHEL, SLES); busybox: busybox's sh, awk and\n"
-    "                     grep; mawk: mawk is awk (plain Debian/Ubuntu)\n"
-    "  --lang LOCALE      LANG=LOCALE, LC_ALL, LANGUAGE and every other LC_* unset (as systemd\n"
-    "                     starts a service); the locale must be generated on this machine\n"
-    "  --old-grep         grep obeys GREP_OPTIONS, as GNU grep before 3.6 did\n"
-    "  --env NAME=VALUE   set a variable for the command (repeatable)\n"
-    "  --service-path     dlnkmgr only at /opt/DynamicLinkManager/bin/dlnkmgr, and systemd's\n"
-    "                     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin (hdlm-sim\n"
-    "                     fault: /dev/.hdlm-sim/bin/hdlm-sim); with --root: --env and\n"
-    "                     --service-path only\n";
 
 const char* const kFaultUsage =
     "\n"
@@ -52,120 +30,157 @@ const char* const kFaultUsage =
     "  as a new device for `dlnkmgr add -path`. Exit 2 outside a simulated host or for a\n"
     "  device it cannot change\n";
 
-// run and shell take their options by hand: everything after the topology is the command's.
-int runOrShell(int argc, char** argv) {
-    bool shell = std::string(argv[1]) == "shell";
-    RunOptions o;
-    int i = 2;
-    for (; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "-v" || a == "--verbose")
-            o.verbose = true;
-        else if (a == "--no-loop")
-            o.noLoop = true;
-        else if (a == "--old-grep" && o.topology.empty())
-            o.environment.oldGrep = true;
-        else if (a == "--service-path" && o.topology.empty())
-            o.environment.servicePath = true;
-        else if ((a == "--root" || a == "--bind" || a == "--userland" || a == "--lang" ||
-                  a == "--env") &&
-                 o.topology.empty()) {
-            if (i + 1 >= argc) {
-                std::cerr << "hdlm-sim " << argv[1] << ": " << a << " needs a value\n" << kRunUsage;
-                return 2;
-            }
-            std::string value = argv[++i];
-            if (a == "--root") {
-                o.root = value;
-                continue;
-            }
-            if (a == "--userland") {
-                if (value != "bash" && value != "busybox" && value != "mawk") {
-                    std::cerr << "hdlm-sim " << argv[1] << ": --userland '" << value
-                              << "': must be bash, busybox or mawk\n"
-                              << kRunUsage;
-                    return 2;
-                }
-                o.environment.userland = value;
-                continue;
-            }
-            if (a == "--lang") {
-                o.environment.lang = value;
-                continue;
-            }
-            try {
-                if (a == "--env")
-                    o.environment.variables.push_back(parseEnvAssignment(value));
-                else
-                    o.binds.push_back(parseBind(value));
-            } catch (const std::exception& e) {
-                std::cerr << "hdlm-sim " << argv[1] << ": " << e.what() << "\n";
-                return 2;
-            }
-        } else if (a == "-h" || a == "--help") {
-            std::cout << kRunUsage;
-            return 0;
-        } else if (a == "--" && o.topology.empty())
-            continue;
-        else if (a.size() > 1 && a[0] == '-' && o.topology.empty()) {
-            std::cerr << "hdlm-sim " << argv[1] << ": unknown option '" << a << "'\n" << kRunUsage;
-            return 2;
-        } else if (o.topology.empty())
-            o.topology = a;
-        else
-            break;
-    }
-    if (o.topology.empty()) {
-        std::cerr << "hdlm-sim " << argv[1] << ": no topology given\n" << kRunUsage;
-        return 2;
-    }
-    if (!o.binds.empty() && o.root.empty()) {
-        std::cerr << "hdlm-sim " << argv[1] << ": --bind needs --root\n" << kRunUsage;
-        return 2;
+// What run and shell are given on the command line, before the checks that need all of it.
+struct RunLine {
+    RunOptions options;
+    std::vector<std::string> binds;      // SRC[:DST]
+    std::vector<std::string> variables;  // NAME=VALUE
+};
+
+CLI::App* addRunOrShell(CLI::App& app, const std::string& name, const std::string& description,
+                        RunLine& line) {
+    RunOptions& o = line.options;
+    CLI::App* sub = app.add_subcommand(name, description);
+    // From the first word after the topology that is none of these options on, every word is
+    // the command's, its options too, and comes back untouched from remaining().
+    sub->prefix_command();
+    // An option given twice: the last counts, so that a wrapper's default can be overridden.
+    sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    sub->add_flag("-v,--verbose", o.verbose, "Report each setup step on stderr");
+    sub->add_flag("--no-loop", o.noLoop, "No loop devices: HDLM disks get fake-major nodes");
+    CLI::Option* root =
+        sub->add_option("--root", o.root,
+                        "Run the command inside the root file system DIR (e.g. an older\n"
+                        "distribution), with the simulated /dev, /proc and dlnkmgr; what the\n"
+                        "command writes there is thrown away when it ends")
+            ->type_name("DIR");
+    sub->add_option("--bind", line.binds,
+                    "With --root: bring the folder or file SRC in at DST (default: SRC);\n"
+                    "the command starts in the caller's directory when a bind holds it\n"
+                    "(repeatable)")
+        ->option_text("SRC[:DST]")
+        ->allow_extra_args(false)
+        ->needs(root);
+    const std::string environment = "Environment (a host agent's, inside the simulated host only)";
+    sub->add_option("--userland", o.environment.userland,
+                    "bash: bash is /bin/sh (RHEL, SLES); busybox: busybox's sh, awk and\n"
+                    "grep; mawk: mawk is awk (plain Debian/Ubuntu)")
+        ->check(CLI::IsMember({"bash", "busybox", "mawk"}))
+        ->option_text("bash|busybox|mawk")
+        ->group(environment);
+    sub->add_option("--lang", o.environment.lang,
+                    "LANG=LOCALE, LC_ALL, LANGUAGE and every other LC_* unset (as systemd\n"
+                    "starts a service); the locale must be generated on this machine")
+        ->type_name("LOCALE")
+        ->group(environment);
+    sub->add_flag("--old-grep", o.environment.oldGrep,
+                  "grep obeys GREP_OPTIONS, as GNU grep before 3.6 did")
+        ->group(environment);
+    sub->add_option("--env", line.variables, "Set a variable for the command (repeatable)")
+        ->option_text("NAME=VALUE")
+        ->allow_extra_args(false)
+        ->group(environment);
+    sub->add_flag("--service-path", o.environment.servicePath,
+                  "dlnkmgr only at /opt/DynamicLinkManager/bin/dlnkmgr, and systemd's\n"
+                  "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin (hdlm-sim\n"
+                  "fault: /dev/.hdlm-sim/bin/hdlm-sim); with --root: --env and\n"
+                  "--service-path only")
+        ->group(environment);
+    sub->add_option("TOPOLOGY.json", o.topology, "The simulated host's topology (JSON)")
+        ->type_name("")
+        ->required();
+    return sub;
+}
+
+// run's command. CLI11 hands a `--` met after a subcommand's last positional up to the main
+// command, which would then parse the command's words as its own; a positional still to fill
+// keeps it here. This one never fills (its check refuses every word): the words stay in
+// remaining() as given, where an option holding them would split one like `[a,b]`.
+void addCommandWords(CLI::App* run) {
+    run->validate_positionals();
+    run->add_option("COMMAND",
+                    "The command and its arguments, all of them its own\n"
+                    "(-- before it when it begins with -)")
+        ->expected(1, -1)
+        ->check([](const std::string&) { return std::string("left to remaining()"); });
+}
+
+// The checks CLI11 does not make: the words it left, the values the sandbox parses, and the
+// environment options that cannot apply in another root. Throws CLI::ValidationError.
+RunOptions runOptions(const CLI::App& sub, const RunLine& line, bool shell) {
+    RunOptions o = line.options;
+    // prefix_command() leaves an option it does not know before the command too, and the `--`
+    // that ended the options: no command word stands before either.
+    std::vector<std::string> words = sub.remaining();
+    if (!words.empty() && words[0] == "--")
+        words.erase(words.begin());
+    else if (!words.empty() && words[0].size() > 1 && words[0][0] == '-')
+        throw CLI::ValidationError("unknown option '" + words[0] + "'");
+    o.command = words;
+    try {
+        for (const std::string& b : line.binds) o.binds.push_back(parseBind(b));
+        for (const std::string& v : line.variables)
+            o.environment.variables.push_back(parseEnvAssignment(v));
+    } catch (const std::runtime_error& e) {
+        throw CLI::ValidationError(e.what());
     }
     std::string notThere = unsupportedInOtherRoot(o.environment);
-    if (!o.root.empty() && !notThere.empty()) {
-        std::cerr << "hdlm-sim " << argv[1] << ": " << notThere
-                  << " cannot be used with --root: they would change this machine's binaries "
-                     "and locales, not the root's; drop them, or run without --root\n";
-        return 2;
-    }
-    if (i < argc && std::string(argv[i]) == "--") ++i;
-    o.command.assign(argv + i, argv + argc);
-    if (shell) {
-        if (!o.command.empty()) {
-            std::cerr << "hdlm-sim shell: takes no command (use hdlm-sim run)\n" << kRunUsage;
-            return 2;
-        }
-        const char* sh = getenv("SHELL");
-        if (!o.root.empty())
-            o.command = {"/bin/sh"};  // the caller's shell may not exist in that root
-        else
-            o.command = {sh && *sh ? sh
-                                   : (access("/bin/bash", X_OK) == 0 ? "/bin/bash" : "/bin/sh")};
-        if (geteuid() == 0)
-            std::cerr << "hdlm-sim: simulated HDLM host from " << o.topology
-                      << "; leave the shell to tear it down\n";
-    } else if (o.command.empty()) {
-        std::cerr << "hdlm-sim run: no command given\n" << kRunUsage;
-        return 2;
-    }
+    if (!o.root.empty() && !notThere.empty())
+        throw CLI::ValidationError(notThere +
+                                   " cannot be used with --root: they would change this machine's "
+                                   "binaries and locales, not the root's; drop them, or run "
+                                   "without --root");
+    if (shell && !o.command.empty())
+        throw CLI::ValidationError("takes no command (use hdlm-sim run)");
+    if (!shell && o.command.empty()) throw CLI::ValidationError("no command given");
+    return o;
+}
+
+int openShell(RunOptions o) {
+    const char* sh = getenv("SHELL");
+    if (!o.root.empty())
+        o.command = {"/bin/sh"};  // the caller's shell may not exist in that root
+    else
+        o.command = {sh && *sh ? sh : (access("/bin/bash", X_OK) == 0 ? "/bin/bash" : "/bin/sh")};
+    if (geteuid() == 0)
+        std::cerr << "hdlm-sim: simulated HDLM host from " << o.topology
+                  << "; leave the shell to tear it down\n";
     return runSimulated(o);
+}
+
+// A usage error names the subcommand it is about. Where a word names no subcommand, CLI11 says
+// only that one is missing: name the word instead.
+std::string usageError(const CLI::App* app, const CLI::Error& e) {
+    std::string where = app->get_name();
+    while (app->remaining().empty() && !app->get_subcommands().empty()) {
+        app = app->get_subcommands().front();
+        where += " " + app->get_name();
+    }
+    std::string what = e.what();
+    std::vector<std::string> stray = app->remaining();
+    if (app->get_subcommands().empty() && app->get_require_subcommand_min() > 0 && !stray.empty())
+        what = (stray[0][0] == '-' ? "unknown option '" : "unknown subcommand '") + stray[0] + "'";
+    return where + ": " + what + "\nRun with --help for more information.\n";
 }
 
 }  // namespace
 
 int cliMain(int argc, char** argv) {
-    if (argc > 1 && (std::string(argv[1]) == "run" || std::string(argv[1]) == "shell"))
-        return runOrShell(argc, argv);
     CLI::App app{"hdlm-sim: a simulated HDLM host for the plug-in, its probe and its tests",
                  "hdlm-sim"};
+    // Exactly one, so that a word after run's topology that names a subcommand (dlnkmgr) is the
+    // command's.
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("hdlm-sim ") + TSMPIO_HDLM_VERSION,
                          "Print the version and exit");
-    app.footer(std::string(kRunUsage) + kFaultUsage);
-    app.add_subcommand("run", "Run a command on a simulated HDLM host (see below)");
-    app.add_subcommand("shell", "Open a shell on a simulated HDLM host (see below)");
+    app.failure_message(usageError);
+    RunLine line;
+    CLI::App* run = addRunOrShell(app, "run", "Run a command on a simulated HDLM host", line);
+    addCommandWords(run);
+    CLI::App* shell = addRunOrShell(
+        app, "shell", "Open a shell on a simulated HDLM host (run's options; no command)", line);
+    // The main help carries run's, so that it tells every option.
+    app.footer([run] { return run->help("hdlm-sim") + kFaultUsage; });
     app.add_subcommand("dlnkmgr", "Act as the simulated dlnkmgr (what run puts on PATH)");
 
     std::string faultDevice;
@@ -197,37 +212,16 @@ int cliMain(int argc, char** argv) {
     capture->add_option("--timeout", cap.timeoutSeconds, "Seconds each dlnkmgr command may take");
     capture->add_flag("-v,--verbose", cap.verbose, "Report each step on stderr");
 
-    // CLI11 reports a stray word as a missing subcommand: name it, as other tools do.
-    auto known = [&app](const char* name) {
-        try {
-            return app.get_subcommand(name) != nullptr;
-        } catch (const CLI::OptionNotFound&) {
-            return false;
-        }
-    };
-    if (argc > 1 && argv[1][0] != '-' && !known(argv[1])) {
-        std::cerr << "hdlm-sim: unknown subcommand '" << argv[1]
-                  << "'\nRun with --help for more information.\n";
-        return 2;
-    }
-    if (argc > 2 && std::string(argv[1]) == "fault" && argv[2][0] != '-' &&
-        std::string(argv[2]) != "remove" && std::string(argv[2]) != "return") {
-        std::cerr << "hdlm-sim fault: unknown action '" << argv[2]
-                  << "' (remove or return)\nRun with --help for more information.\n";
-        return 2;
-    }
-    if (argc > 1 && argv[1][0] == '-' && std::string(argv[1]) != "-h" &&
-        std::string(argv[1]) != "--help" && std::string(argv[1]) != "--version") {
-        std::cerr << "hdlm-sim: unknown option '" << argv[1]
-                  << "'\nRun with --help for more information.\n";
-        return 2;
-    }
+    RunOptions options;
     try {
         app.parse(argc, argv);
+        if (run->parsed()) options = runOptions(*run, line, false);
+        if (shell->parsed()) options = runOptions(*shell, line, true);
     } catch (const CLI::ParseError& e) {
-        int rc = app.exit(e);
-        return rc == 0 ? 0 : 2;
+        return app.exit(e) == 0 ? 0 : 2;
     }
+    if (run->parsed()) return runSimulated(options);
+    if (shell->parsed()) return openShell(options);
     if (fault->parsed()) return faultSubcommand(faultRemove->parsed(), faultDevice);
     try {
         if (capture->parsed()) {

@@ -193,46 +193,17 @@ std::optional<Fault> takeFault(const std::string& statePath, Topology& t, const 
 }
 
 Reply deletePaths(Topology& t) {
-    std::vector<std::string> removed;
-    for (StorageSystem& ss : t.storageSystems)
-        for (LU& lu : ss.lus) {
-            for (Path& p : lu.paths)
-                if (p.state == PathState::Gone) {
-                    removed.push_back(p.device);
-                    // Kept out of HDLM's sight: should the device come back, it is a new one.
-                    p.state = PathState::Removed;
-                    p.status.clear();
-                    p.pathId = -1;
-                }
-            if (luVisible(lu)) continue;
-            // An LU HDLM no longer lists loses its device, and its name unless paths HDLM has
-            // not taken over yet keep it for a later add.
-            if (!lu.loopBacked) lu.disk = {};
-            if (std::none_of(lu.paths.begin(), lu.paths.end(), scsiPresent)) lu.hdev.clear();
-        }
     Reply reply;
     reply.out =
-        "KAPL01049-I The number of paths deleted = " + std::to_string(removed.size()) + "\n";
+        "KAPL01049-I The number of paths deleted = " + std::to_string(deleteGonePaths(t).size()) +
+        "\n";
     return reply;
 }
 
 Reply addPaths(Topology& t) {
-    std::vector<const Path*> added;
-    Runtime& rt = *t.runtime;
-    for (StorageSystem& ss : t.storageSystems)
-        for (LU& lu : ss.lus) {
-            bool wasVisible = luVisible(lu);
-            for (Path& p : lu.paths) {
-                if (p.state != PathState::AttachedLater) continue;
-                p.state = PathState::Managed;
-                p.status.clear();
-                p.pathId = rt.nextPathId++;
-                added.push_back(&p);
-            }
-            if (!wasVisible && luVisible(lu)) nameAndNumber(t, lu);
-        }
     Reply reply;
-    reply.out = "KAPL01048-I The number of paths added = " + std::to_string(added.size()) + "\n";
+    reply.out =
+        "KAPL01048-I The number of paths added = " + std::to_string(addAttachedPaths(t)) + "\n";
     return reply;
 }
 

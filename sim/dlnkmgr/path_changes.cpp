@@ -97,4 +97,41 @@ std::string returnScsiDevice(Topology& t, const std::string& device) {
     return device + " is back: HDLM shows its path of " + describe(f) + " " + effectiveStatus(p);
 }
 
+std::vector<std::string> deleteGonePaths(Topology& t) {
+    std::vector<std::string> removed;
+    for (StorageSystem& ss : t.storageSystems)
+        for (LU& lu : ss.lus) {
+            for (Path& p : lu.paths)
+                if (p.state == PathState::Gone) {
+                    removed.push_back(p.device);
+                    p.state = PathState::Removed;
+                    p.status.clear();
+                    p.pathId = -1;
+                }
+            if (luVisible(lu)) continue;
+            if (!lu.loopBacked) lu.disk = {};
+            if (std::none_of(lu.paths.begin(), lu.paths.end(), scsiPresent)) lu.hdev.clear();
+        }
+    return removed;
+}
+
+size_t addAttachedPaths(Topology& t) {
+    if (!t.runtime) throw std::runtime_error("the state has no runtime part");
+    size_t added = 0;
+    Runtime& rt = *t.runtime;
+    for (StorageSystem& ss : t.storageSystems)
+        for (LU& lu : ss.lus) {
+            const bool wasVisible = luVisible(lu);
+            for (Path& p : lu.paths) {
+                if (p.state != PathState::AttachedLater) continue;
+                p.state = PathState::Managed;
+                p.status.clear();
+                p.pathId = rt.nextPathId++;
+                ++added;
+            }
+            if (!wasVisible && luVisible(lu)) nameAndNumber(t, lu);
+        }
+    return added;
+}
+
 }  // namespace sim

@@ -3,6 +3,7 @@
 // Each works on the state loaded under its lock; the caller saves and publishes it.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "topology/topology.h"
 
@@ -28,5 +29,13 @@ std::string removeScsiDevice(Topology& t, const std::string& device);
 // The kernel finds it again: a gone path shows its device again, Online (or still Offline(C));
 // one that `delete -path` dropped meanwhile is a new device for `add -path`.
 std::string returnScsiDevice(Topology& t, const std::string& device);
+
+// `dlnkmgr delete -path`: HDLM forgets its gone paths (should a device come back, it is a new one)
+// and the LUs left without paths, whose names are freed unless paths HDLM has not taken over yet
+// keep them. Returns the SCSI devices of the paths deleted.
+std::vector<std::string> deleteGonePaths(Topology& t);
+// `dlnkmgr add -path`: HDLM takes over the paths attached since, with new PathIDs, and names
+// the LUs that show for the first time. Returns how many paths it added.
+size_t addAttachedPaths(Topology& t);
 
 }  // namespace sim

@@ -1,6 +1,8 @@
 #include "bad_input_row.h"
 
 #include <cerrno>
+#include <cstddef>
+#include <iterator>
 
 #include "support/facts.h"
 
@@ -38,35 +40,36 @@ const ScriptFacts& factsOf(Script script) {
     return facts::of(kScripts, script, unknown);
 }
 
-struct EntryFacts {
+#define BAD_INPUT_NAME(name) #name,
+const char* const kEntryNames[] = {BAD_INPUT_FUNCTIONS(BAD_INPUT_NAME)};
+#undef BAD_INPUT_NAME
+
+// The entry points that fill an array of the caller's, and that parameter's name.
+struct ArrayFacts {
     Entry key;
-    const char* name;
-    const char* array;  // the caller's array it fills; nullptr for none
-    bool errorOutputs;  // whether it takes errorCode and errorMessage
+    const char* array;
 };
 
-const EntryFacts kEntries[] = {
-    {Entry::getVendorName, "getVendorName", nullptr, false},
-    {Entry::init, "init", nullptr, true},
-    {Entry::getMPIODevices, "getMPIODevices", "mpioDevices", true},
-    {Entry::isMPIODevice, "isMPIODevice", nullptr, true},
-    {Entry::getUnderlyingDevices, "getUnderlyingDevices", "underlyingDevices", true},
-    {Entry::refreshMPIO, "refreshMPIO", nullptr, true},
-    {Entry::deleteMPIODevice, "deleteMPIODevice", nullptr, true},
-    {Entry::isPartitionDevice, "isPartitionDevice", nullptr, true},
-    {Entry::getPartitionDevices, "getPartitionDevices", "partInfo", true},
-    {Entry::FindMpDeviceName, "FindMpDeviceName", nullptr, false},
-    {Entry::listMPIODevices, "listMPIODevices", nullptr, false},
-    {Entry::compareDevMajor, "compareDevMajor", nullptr, false},
+const ArrayFacts kArrays[] = {
+    {Entry::getMPIODevices, "mpioDevices"},
+    {Entry::getUnderlyingDevices, "underlyingDevices"},
+    {Entry::getPartitionDevices, "partInfo"},
 };
 
-const EntryFacts& factsOf(Entry entry) {
-    static const EntryFacts unknown{Entry::getVendorName, "?", nullptr, false};
-    return facts::of(kEntries, entry, unknown);
+// nullptr for an entry point that fills no array.
+const char* arrayOf(Entry entry) {
+    static const ArrayFacts none{Entry::getVendorName, nullptr};
+    return facts::of(kArrays, entry, none).array;
 }
 
 bool usesArray(Entry entry) {
-    return factsOf(entry).array != nullptr;
+    return arrayOf(entry) != nullptr;
+}
+
+// Every entry point but getVendorName takes errorCode and errorMessage; the helpers take neither.
+bool takesErrorOutputs(Entry entry) {
+    const bool entryPoint = static_cast<size_t>(entry) < plugin_loader::kEntryPointCount;
+    return entryPoint && entry != Entry::getVendorName;
 }
 
 std::string numberToken(long long value) {
@@ -125,7 +128,8 @@ std::string templateShown(const std::string& text) {
 }  // namespace
 
 const char* entryName(Entry entry) {
-    return factsOf(entry).name;
+    const size_t index = static_cast<size_t>(entry);
+    return index < std::size(kEntryNames) ? kEntryNames[index] : "?";
 }
 
 std::string describe(Script script) {
@@ -165,7 +169,7 @@ std::string Row::inputText() const {
     if (nulls & kNullParent) parts.push_back("parent null");
     if (nulls & kNullContext) parts.push_back("context null");
     if (usesArray(entry) && !(nulls & kNullCount)) {
-        std::string array = (nulls & kNullArray) ? std::string(factsOf(entry).array) + " null"
+        std::string array = (nulls & kNullArray) ? std::string(arrayOf(entry)) + " null"
                                                  : "array of " + std::to_string(arrayLength);
         if (nulls & kNullSecondEntry) array += " with entry [1] null";
         parts.push_back("capacity " + numberText(capacityIn()) + ", " + array);
@@ -191,13 +195,13 @@ std::string Row::resultText() const {
 }
 
 std::string Row::codeText() const {
-    if (!factsOf(entry).errorOutputs) return "-";
+    if (!takesErrorOutputs(entry)) return "-";
     if (nulls & kNullErrorCode) return "(null)";
     return code.written ? "= " + errnoText(code.value) : "untouched";
 }
 
 std::string Row::messageText() const {
-    if (!factsOf(entry).errorOutputs) return "-";
+    if (!takesErrorOutputs(entry)) return "-";
     if (nulls & kNullErrorMessage) return "(null)";
     switch (message.kind) {
         case TextEffect::Untouched:

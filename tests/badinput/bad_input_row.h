@@ -12,26 +12,28 @@
 #include <utility>
 #include <vector>
 
+#include "entry_points.h"
 #include "support/bad_names.h"
 
 namespace bad_input {
 
 using bad_names::Name;
 
-enum class Entry {
-    getVendorName,
-    init,
-    getMPIODevices,
-    isMPIODevice,
-    getUnderlyingDevices,
-    refreshMPIO,
-    deleteMPIODevice,
-    isPartitionDevice,
-    getPartitionDevices,
-    FindMpDeviceName,
-    listMPIODevices,
-    compareDevMajor,
-};
+// Every function a row may call: the entry points, then the exported C++ helpers.
+#define BAD_INPUT_FUNCTIONS(X) \
+    TSMPIO_ENTRY_POINTS(X)     \
+    X(FindMpDeviceName)        \
+    X(listMPIODevices)         \
+    X(compareDevMajor)
+
+#define BAD_INPUT_ENUMERATOR(name) name,
+enum class Entry { BAD_INPUT_FUNCTIONS(BAD_INPUT_ENUMERATOR) };
+#undef BAD_INPUT_ENUMERATOR
+
+#define BAD_INPUT_ENTRY(name) Entry::name,
+inline constexpr Entry kAllEntries[] = {BAD_INPUT_FUNCTIONS(BAD_INPUT_ENTRY)};
+#undef BAD_INPUT_ENTRY
+
 const char* entryName(Entry entry);
 
 // Pointers a row passes as null (a name passed as null is Name::Null).

@@ -112,11 +112,7 @@ protected:
     // Calls every entry point that takes a name, and the others, with `name`; after each call
     // the canary must be absent, the guards whole and nothing left running or open.
     void callEverything(const std::string& name) {
-        for (Entry entry :
-             {Entry::getVendorName, Entry::init, Entry::getMPIODevices, Entry::isMPIODevice,
-              Entry::getUnderlyingDevices, Entry::refreshMPIO, Entry::deleteMPIODevice,
-              Entry::isPartitionDevice, Entry::getPartitionDevices, Entry::FindMpDeviceName,
-              Entry::listMPIODevices, Entry::compareDevMajor}) {
+        for (Entry entry : kAllEntries) {
             SCOPED_TRACE(std::string(entryName(entry)) + " on [" + name + "]");
             const Row r = row(entry);
             CallFrame frame(r);

@@ -76,7 +76,7 @@ json demoWithGptPartition17() {
 
 // 8 paths per LU make 4096 SCSI disks: the 3029th is named sddlm, with its partition sddlm1.
 json generated512() {
-    testsupport::CommandResult r = testsupport::runCommand(
+    testsupport::ProgramResult r = testsupport::runProgram(
         {HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "8", "--partitions", "1"});
     if (r.status != 0) throw std::runtime_error("hdlm-sim generate failed: " + r.describe());
     return json::parse(r.out);

@@ -26,9 +26,9 @@ std::vector<std::string> probeRecordingLoops(const std::string& loops) {
 
 TEST_F(ProbeInSimulatedHost, JsonReportShowsEveryLuPathAndPartitionOfTheTopology) {
     const json topology = demoTopology();
-    const topology::HostModel model = topology::HostModel::fromJson(topology);
+    const testsupport::HostModel model = testsupport::HostModel::fromJson(topology);
     const std::string loops = scratch().file("loops.txt");
-    testsupport::CommandResult r =
+    testsupport::ProgramResult r =
         runInSimulatedHost(writeTopology(topology), probeRecordingLoops(loops),
                            {"TS_DEBUG_LOG=" + scratch().file("plugin.log")}, loops);
     ASSERT_EQ(r.status, 0) << r.describe();
@@ -97,7 +97,7 @@ TEST_F(ProbeInSimulatedHost, ManualShowsTheDemoReport) {
     ASSERT_NE(close, std::string::npos) << PROBE_MANUAL << ": no sample report after the section";
     const std::string sample = manual.substr(open + 4, close - open - 4);
 
-    testsupport::CommandResult r =
+    testsupport::ProgramResult r =
         runInSimulatedHost(writeTopology(demoTopology()), {MPIO_PROBE_BIN, "report"},
                            {"TS_DEBUG_LOG=" + scratch().file("plugin.log")});
     ASSERT_EQ(r.status, 0) << r.describe();
@@ -148,7 +148,7 @@ TEST_F(AgentEnvironments, ReportIsTheSameInEach) {
     };
     const auto report = [&](const nlohmann::json& hostTopology, const AgentEnvironment* in) {
         const std::string file = scratch().write("topology.json", hostTopology.dump(2));
-        testsupport::CommandResult r = runInSimulatedHost(
+        testsupport::ProgramResult r = runInSimulatedHost(
             file, {MPIO_PROBE_BIN, "report"}, {"TS_DEBUG_LOG=" + scratch().file("plugin.log")}, "",
             in ? in->simOptions : std::vector<std::string>{});
         EXPECT_EQ(r.status, 0) << r.describe();
@@ -171,11 +171,11 @@ TEST_F(AgentEnvironments, ReportIsTheSameInEach) {
 }
 
 TEST_F(ProbeInSimulatedHost, LargestHostIsBuiltAndRemovedInSeconds) {
-    testsupport::CommandResult generated = testsupport::runCommand(
+    testsupport::ProgramResult generated = testsupport::runProgram(
         {HDLM_SIM_BIN, "generate", "--lus", "512", "--paths", "2", "--partitions", "2"});
     ASSERT_EQ(generated.status, 0) << generated.describe();
     const std::string topology = scratch().write("topology-512.json", generated.out);
-    testsupport::CommandResult r = runInSimulatedHost(topology, {"true"});
+    testsupport::ProgramResult r = runInSimulatedHost(topology, {"true"});
     std::cout << "[  TIMING  ] a simulated host of 512 LUs built and removed in " << r.seconds
               << " s\n";
     RecordProperty("setup_seconds_512_lus", std::to_string(r.seconds));

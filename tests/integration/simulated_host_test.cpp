@@ -25,12 +25,12 @@ using testsupport::readFile;
 std::string whyNoSimulatedHost() {
     if (geteuid() != 0)
         return "needs root: hdlm-sim makes a mount namespace, device nodes and loop devices";
-    testsupport::CommandResult unshare =
-        testsupport::runCommand({"unshare", "-m", "true"}, {{}, false, 30});
+    testsupport::ProgramResult unshare =
+        testsupport::runProgram({"unshare", "-m", "true"}, {{}, false, 30});
     if (unshare.status != 0)
         return "this machine refuses new mount namespaces (unshare -m: " + unshare.err + ")";
-    testsupport::CommandResult probe =
-        testsupport::runCommand({HDLM_SIM_BIN, "run", DEMO_TOPOLOGY, "--", "true"}, {{}, true, 60});
+    testsupport::ProgramResult probe =
+        testsupport::runProgram({HDLM_SIM_BIN, "run", DEMO_TOPOLOGY, "--", "true"}, {{}, true, 60});
     if (probe.status != 0)
         return "hdlm-sim cannot build a simulated host here: " + probe.describe();
     if (probe.err.find("no loop device") != std::string::npos)
@@ -88,7 +88,7 @@ std::string SimulatedHostTest::writeTopology(const nlohmann::json& topology) {
     return scratch().write("topology.json", topology.dump(2));
 }
 
-testsupport::CommandResult SimulatedHostTest::runInSimulatedHost(
+testsupport::ProgramResult SimulatedHostTest::runInSimulatedHost(
     const std::string& topologyFile, const std::vector<std::string>& command,
     const std::vector<std::string>& environment, const std::string& loopReport,
     const std::vector<std::string>& simOptions) {
@@ -96,7 +96,7 @@ testsupport::CommandResult SimulatedHostTest::runInSimulatedHost(
     argv.insert(argv.end(), simOptions.begin(), simOptions.end());
     argv.insert(argv.end(), {topologyFile, "--"});
     argv.insert(argv.end(), command.begin(), command.end());
-    testsupport::CommandResult result = testsupport::runCommand(argv, {environment, true, 90});
+    testsupport::ProgramResult result = testsupport::runProgram(argv, {environment, true, 90});
     expectNothingLeftBehind(result.pid, loopReport);
     return result;
 }
@@ -142,7 +142,7 @@ void SimulatedHostTest::runHostTests(const std::string& topologyFile, const std:
                                     "INTEGRATION_LOOP_REPORT=" + loops,
                                     "TS_DEBUG_LOG=" + scratch().file("plugin.log")};
     env.insert(env.end(), environment.begin(), environment.end());
-    testsupport::CommandResult r =
+    testsupport::ProgramResult r =
         runInSimulatedHost(topologyFile,
                            {INTEGRATION_HOST_BIN, "--gtest_filter=" + filter,
                             "--gtest_output=json:" + report, "--gtest_color=no"},

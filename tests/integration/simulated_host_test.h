@@ -29,7 +29,7 @@ protected:
     // process's. The host's loop devices are those integration_host records in `loopReport`
     // (empty: the command records none). `simOptions` go to `hdlm-sim run` (the agent's
     // environment: --userland, --lang, ...).
-    testsupport::CommandResult runInSimulatedHost(const std::string& topologyFile,
+    testsupport::ProgramResult runInSimulatedHost(const std::string& topologyFile,
                                                   const std::vector<std::string>& command,
                                                   const std::vector<std::string>& environment = {},
                                                   const std::string& loopReport = "",

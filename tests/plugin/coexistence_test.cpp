@@ -12,6 +12,7 @@
 #include <string>
 
 #include "TsMPIO_HDLM.h"
+#include "entry_points.h"
 
 namespace {
 
@@ -60,6 +61,14 @@ int loadBothAndProbe(bool pluginFirst, int pluginMode, int lookalikeMode) {
     if (plugin.handle == nullptr || lookalike.handle == nullptr) {
         std::fprintf(stderr, "  dlopen failed: %s\n", dlerror());
         return 1;
+    }
+
+    // The look-alike stands for another vendor's plug-in only if it exports every entry point
+    // too, each its own.
+    for (const char* name : plugin_loader::kEntryPointNames) {
+        void* theirs = lookalike.get<void*>(name);
+        check(theirs != nullptr && theirs != plugin.get<void*>(name),
+              std::string("the look-alike has no entry point ") + name + " of its own");
     }
 
     const Answers own = ask(plugin);

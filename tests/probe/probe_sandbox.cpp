@@ -22,10 +22,10 @@ ProbeRun ProbeSandbox::run(const std::vector<std::string>& args, const std::stri
     if (!plugin.empty()) argvText.insert(argvText.end(), {"--plugin", plugin});
     argvText.insert(argvText.end(), args.begin(), args.end());
     // The fake reads its scenario from, and logs its calls to, this sandbox only.
-    testsupport::CommandOptions options;
+    testsupport::ProgramOptions options;
     options.extraEnvironment = {"FAKE_MPIO_SCENARIO=" + dir() + "/scenario.json",
                                 "FAKE_MPIO_CALL_LOG=" + dir() + "/calls.log"};
-    return testsupport::runCommand(argvText, options);
+    return testsupport::runProgram(argvText, options);
 }
 
 std::vector<std::string> ProbeSandbox::calls() const {

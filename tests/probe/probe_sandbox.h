@@ -10,7 +10,7 @@
 
 namespace probe_test {
 
-using ProbeRun = testsupport::CommandResult;
+using ProbeRun = testsupport::ProgramResult;
 
 // A scratch folder holding the scenario and the call log; removed with everything in it.
 class ProbeSandbox {

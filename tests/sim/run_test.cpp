@@ -191,10 +191,12 @@ TEST_F(SimRun, RefreshChangesViewsProcAndDev) {
 TEST_F(SimRun, ExitStatusStdinAndQuietStdout) {
     EXPECT_EQ(simRun("exit 7").status, 7);
     EXPECT_EQ(simRun("kill -TERM $$").status, 128 + SIGTERM);
-    auto cat = sh("printf 'line one\\nline two\\n' | " + kSim + " run " + kDemo + " cat");
-    EXPECT_EQ(cat.status, 0);
-    EXPECT_EQ(cat.out, "line one\nline two\n");
-    EXPECT_EQ(cat.err, "");
+    // The command's words reach it as given: -v is grep's, '[a,b]' one word.
+    auto piped =
+        sh("printf 'line one\\nline two\\n' | " + kSim + " run " + kDemo + " grep -v '[a,b]'");
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.out, "line one\nline two\n");
+    EXPECT_EQ(piped.err, "");
     auto missing = sh(kSim + " run " + kDemo + " -- no-such-command-here");
     EXPECT_EQ(missing.status, 127);
     EXPECT_NE(missing.err.find("no-such-command-here"), std::string::npos);
@@ -501,7 +503,7 @@ TEST_F(SimRun, UnusableRootsAndBindsAreRefusedByName) {
         {"--root /nonexistent/root", "/nonexistent/root: cannot use it: No such file"},
         {"--root " + empty.path(), empty.path() + ": no executable /bin/sh inside"},
         {"--root " + kDemo, kDemo + ": not a directory"},
-        {"--bind " + empty.path(), "--bind needs --root"},
+        {"--bind " + empty.path(), "--bind requires --root"},
         {"--root " + empty.path() + " --bind /nonexistent/src", "/nonexistent/src"},
         // The command would silently run in the C locale.
         {"--lang xx_YY.UTF-8", "--lang xx_YY.UTF-8: this machine has not generated"},

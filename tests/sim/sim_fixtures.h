@@ -8,7 +8,7 @@
 
 namespace simtest {
 
-using ShellResult = testsupport::CommandResult;
+using ShellResult = testsupport::ProgramResult;
 
 // Runs `script` with /bin/sh -c, stdin from /dev/null, and collects both streams; `env` is a list
 // of NAME=value words put before the shell.

@@ -87,8 +87,8 @@ std::string partitionDifference(const TsPartInfo& got, const TsPartInfo& expecte
     return difference;
 }
 
-HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const topology::HostModel& model,
-                          std::vector<std::string>& problems) {
+HostSnapshot takeSnapshot(const testsupport::PluginExports& api,
+                          const testsupport::HostModel& model, std::vector<std::string>& problems) {
     HostSnapshot snapshot;
     const ListAnswer devices = guarded::Caller(api).devices(kCapacity);
     const std::vector<std::string> expectedNames = sorted(model.devices());

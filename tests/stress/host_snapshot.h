@@ -37,8 +37,8 @@ struct HostSnapshot {
 
 // Every answer that breaks the interface's rules or disagrees with `model` becomes one line of
 // `problems`; the snapshot holds what the plug-in said all the same.
-HostSnapshot takeSnapshot(const testsupport::PluginExports& api, const topology::HostModel& model,
-                          std::vector<std::string>& problems);
+HostSnapshot takeSnapshot(const testsupport::PluginExports& api,
+                          const testsupport::HostModel& model, std::vector<std::string>& problems);
 
 // "0 errorCode=0 errorMessage=[...]" for failure reports: the error outputs the call wrote, and
 // what it wrote outside its buffers.

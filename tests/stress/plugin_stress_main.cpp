@@ -92,7 +92,7 @@ bool reportProblems(const char* stage, const std::vector<std::string>& problems)
 }
 
 int runStress(const Options& options) {
-    topology::HostModel model(sim::loadTopology(options.topology));
+    testsupport::HostModel model(sim::loadTopology(options.topology));
     std::cout << "plugin-stress: plug-in " << options.plugin << ", topology " << options.topology
               << ", " << options.threads << " threads, " << options.seconds << " s" << std::endl;
 

@@ -4,7 +4,10 @@
 #include <sys/sysmacros.h>
 
 #include <cstring>
+#include <iterator>
+#include <string_view>
 
+#include "entry_points.h"
 #include "guarded_storage.h"
 
 namespace stress {
@@ -155,17 +158,34 @@ std::string driverMajor(const StressContext& context, const Target& target, unsi
     return {};
 }
 
+// Init runs once before the threads start; every other entry point, and each helper, has its
+// operation here.
+constexpr Operation kOperations[] = {
+    {"getVendorName", vendorName},      {"getMPIODevices", mpioDevices},
+    {"isMPIODevice", isMpio},           {"getUnderlyingDevices", underlying},
+    {"refreshMPIO", refresh},           {"deleteMPIODevice", deleteDevice},
+    {"isPartitionDevice", isPartition}, {"getPartitionDevices", partitions},
+    {"FindMpDeviceName", findName},     {"listMPIODevices", inventory},
+    {"compareDevMajor", driverMajor},
+};
+
+constexpr bool hasOperation(std::string_view name) {
+    for (const Operation& operation : kOperations)
+        if (name == operation.name) return true;
+    return false;
+}
+
+constexpr bool everyEntryPointButInitHasOne() {
+    for (const char* name : plugin_loader::kEntryPointNames)
+        if (std::string_view(name) != "init" && !hasOperation(name)) return false;
+    return true;
+}
+static_assert(everyEntryPointButInitHasOne(), "an entry point of the plug-in has no operation");
+
 }  // namespace
 
 std::vector<Operation> stressOperations() {
-    return {
-        {"getVendorName", vendorName},      {"getMPIODevices", mpioDevices},
-        {"isMPIODevice", isMpio},           {"getUnderlyingDevices", underlying},
-        {"refreshMPIO", refresh},           {"deleteMPIODevice", deleteDevice},
-        {"isPartitionDevice", isPartition}, {"getPartitionDevices", partitions},
-        {"FindMpDeviceName", findName},     {"listMPIODevices", inventory},
-        {"compareDevMajor", driverMajor},
-    };
+    return {std::begin(kOperations), std::end(kOperations)};
 }
 
 std::vector<Target> stressTargets(const HostSnapshot& snapshot) {

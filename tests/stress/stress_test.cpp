@@ -18,9 +18,9 @@
 namespace {
 
 // Runs argv with the current environment plus `extraEnv`, within the test's own time limit.
-testsupport::CommandResult run(const std::vector<std::string>& args,
+testsupport::ProgramResult run(const std::vector<std::string>& args,
                                const std::vector<std::string>& extraEnv) {
-    return testsupport::runCommand(args, {extraEnv, false, 280});
+    return testsupport::runProgram(args, {extraEnv, false, 280});
 }
 
 std::vector<std::string> stressCommand(const std::string& topology, const std::string& seconds) {
@@ -43,7 +43,7 @@ protected:
 
 TEST_F(PluginStress, EveryEntryPointButInitFromEightThreadsAnswersAsTheTopologySays) {
     const std::string log = scratch_.path() + "/plugin.log";
-    const testsupport::CommandResult finished =
+    const testsupport::ProgramResult finished =
         run(stressCommand(DEMO_TOPOLOGY, ""), {"TS_DEBUG_LOG=" + log});
     ASSERT_EQ(finished.status, 0) << finished.output();
     EXPECT_NE(finished.output().find("plugin-stress: OK"), std::string::npos) << finished.output();
@@ -82,7 +82,7 @@ TEST_F(PluginStress, AnswersThatDisagreeWithTheTopologyFailTheRun) {
     const std::string altered = scratch_.path() + "/altered.json";
     std::ofstream(altered) << topology;
 
-    const testsupport::CommandResult finished = run(stressCommand(altered, "0.1"), {});
+    const testsupport::ProgramResult finished = run(stressCommand(altered, "0.1"), {});
     EXPECT_EQ(finished.status, 1) << finished.output();
     EXPECT_NE(finished.output().find("getUnderlyingDevices(/dev/sddlmaa) = 0 [/dev/sdc /dev/sdg]"),
               std::string::npos)

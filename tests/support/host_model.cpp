@@ -1,107 +1,51 @@
 #include "host_model.h"
 
 #include <algorithm>
-#include <set>
 #include <stdexcept>
 
-#include "topology/device_names.h"
+#include "dlnkmgr/path_changes.h"
+#include "topology/numbering.h"
 
-namespace topology {
-namespace {
-
-using sim::PathState;
-
-// HDLM lists a path it manages, or one that has gone but is not yet deleted.
-bool listed(const sim::Path& p) {
-    return p.state == PathState::Managed || p.state == PathState::Gone;
-}
-
-// HDLM lists an LU while it lists one of its paths.
-bool visible(const sim::LU& lu) {
-    return std::any_of(lu.paths.begin(), lu.paths.end(), listed);
-}
-
-}  // namespace
+namespace testsupport {
 
 HostModel::HostModel(const sim::Topology& topology)
-    : goneShowsName_(!topology.dlnkmgr.goneDeviceAsDash),
+    : host_(topology),
+      goneShowsName_(!topology.dlnkmgr.goneDeviceAsDash),
       // The plug-in's pipeline takes the 12th field from the end: only the default layout puts
       // Device there, and under any other the plug-in lists no paths at all.
       defaultItemLayout_(topology.dlnkmgr.itemTrailingColumns ==
                          sim::DlnkmgrOptions().itemTrailingColumns) {
     if (topology.recording)
         throw std::runtime_error("a recorded host has no LUs to derive expectations from");
-    for (const sim::StorageSystem& ss : topology.storageSystems)
-        for (const sim::LU& lu : ss.lus) lus_.push_back({lu, ""});
-    nameNewlyVisible();
+    // Names and PathIDs as the simulator gives them at start; no machine's devices to avoid.
+    sim::prepareState(host_, "", "");
 }
 
 HostModel HostModel::fromJson(const nlohmann::json& topology) {
     return HostModel(sim::parseTopology(topology.dump()));
 }
 
-// An LU that starts to show takes its fixed name, or else the lowest name nobody holds or has
-// reserved.
-void HostModel::nameNewlyVisible() {
-    std::set<std::string> taken;
-    for (const LuState& s : lus_) {
-        if (!s.lu.hdev.empty()) taken.insert(s.lu.hdev);
-        if (!s.name.empty()) taken.insert(s.name);
-    }
-    int next = 0;
-    for (LuState& s : lus_) {
-        if (!s.name.empty() || !visible(s.lu)) continue;
-        if (!s.lu.hdev.empty()) {
-            s.name = s.lu.hdev;
-            continue;
-        }
-        // The simulator's naming is HDLM's order of names (sddlmaa … sddlmpp, sddlmaaa …).
-        while (next < sim::kMaxHdlmDevices && taken.count(sim::hdevName(next))) ++next;
-        if (next == sim::kMaxHdlmDevices) throw std::runtime_error("more LUs than HDLM has names");
-        s.name = sim::hdevName(next);
-        taken.insert(s.name);
-    }
-}
-
 void HostModel::deleteGonePaths() {
-    for (LuState& s : lus_) {
-        for (sim::Path& p : s.lu.paths)
-            if (p.state == PathState::Gone) p.state = PathState::Removed;
-        if (!visible(s.lu)) s.name.clear();  // an LU left without paths is removed, its name freed
-    }
-}
-
-sim::Path& HostModel::path(const std::string& device) {
-    for (LuState& s : lus_)
-        for (sim::Path& p : s.lu.paths)
-            if (p.device == device) return p;
-    throw std::runtime_error("the topology has no path device " + device);
-}
-
-void HostModel::removeDevice(const std::string& device) {
-    sim::Path& p = path(device);
-    if (p.state == PathState::Managed) p.state = PathState::Gone;
-    if (p.state == PathState::AttachedLater) p.state = PathState::Removed;
-}
-
-// A gone path shows its device again; one that delete -path dropped is a new device for add.
-void HostModel::returnDevice(const std::string& device) {
-    sim::Path& p = path(device);
-    if (p.state == PathState::Gone) p.state = PathState::Managed;
-    if (p.state == PathState::Removed) p.state = PathState::AttachedLater;
+    sim::deleteGonePaths(host_);
 }
 
 void HostModel::addAttachedPaths() {
-    for (LuState& s : lus_)
-        for (sim::Path& p : s.lu.paths)
-            if (p.state == PathState::AttachedLater) p.state = PathState::Managed;
-    nameNewlyVisible();
+    sim::addAttachedPaths(host_);
+}
+
+void HostModel::removeDevice(const std::string& device) {
+    sim::removeScsiDevice(host_, device);
+}
+
+void HostModel::returnDevice(const std::string& device) {
+    sim::returnScsiDevice(host_, device);
 }
 
 std::vector<std::string> HostModel::deviceNames() const {
     std::vector<std::string> names;
-    for (const LuState& s : lus_)
-        if (!s.name.empty()) names.push_back(s.name);
+    for (const sim::StorageSystem& ss : host_.storageSystems)
+        for (const sim::LU& lu : ss.lus)
+            if (sim::luVisible(lu)) names.push_back(lu.hdev);
     return names;
 }
 
@@ -111,14 +55,15 @@ std::vector<std::string> HostModel::devices() const {
     return paths;
 }
 
-const HostModel::LuState& HostModel::find(const std::string& name) const {
-    for (const LuState& s : lus_)
-        if (s.name == name) return s;
+const sim::LU& HostModel::find(const std::string& name) const {
+    for (const sim::StorageSystem& ss : host_.storageSystems)
+        for (const sim::LU& lu : ss.lus)
+            if (sim::luVisible(lu) && lu.hdev == name) return lu;
     throw std::runtime_error("the topology has no LU named " + name);
 }
 
 std::string HostModel::label(const std::string& name) const {
-    const sim::LU& lu = find(name).lu;
+    const sim::LU& lu = find(name);
     return lu.table ? lu.table->label : "";
 }
 
@@ -128,10 +73,11 @@ std::vector<std::string> HostModel::underlying(const std::string& name) const {
     // `grep sd` keeps a path's line when its Device names an sd device, and the first line of
     // the LU in any case (it carries the HDevName); `$(NF-11)` is the Device column.
     std::vector<std::string> lines;
-    for (const sim::Path& p : find(name).lu.paths) {
+    for (const sim::Path& p : find(name).paths) {
+        if (!sim::hdlmListsPath(p)) continue;
         // A gone path's `-` (on the LU's first line) is no device: the plug-in leaves it out.
-        if (p.state == PathState::Managed || (p.state == PathState::Gone && goneShowsName_))
-            lines.push_back("/dev/" + p.device);
+        if (p.state == sim::PathState::Gone && !goneShowsName_) continue;
+        lines.push_back("/dev/" + p.device);
     }
     std::sort(lines.begin(), lines.end());
     return lines;
@@ -139,7 +85,7 @@ std::vector<std::string> HostModel::underlying(const std::string& name) const {
 
 std::vector<plugin_calls::PartitionRecord> HostModel::partitions(const std::string& name) const {
     std::vector<plugin_calls::PartitionRecord> parts;
-    const sim::LU& lu = find(name).lu;
+    const sim::LU& lu = find(name);
     if (lu.table)
         for (const sim::Partition& p : lu.table->partitions) {
             plugin_calls::PartitionRecord record;
@@ -159,10 +105,10 @@ std::vector<plugin_calls::PartitionRecord> HostModel::partitions(const std::stri
 
 std::vector<std::string> HostModel::devicesWhere(bool present) const {
     std::vector<std::string> devices;
-    for (const LuState& s : lus_)
-        for (const sim::Path& p : s.lu.paths)
-            if ((p.state == PathState::Managed || p.state == PathState::AttachedLater) == present)
-                devices.push_back(p.device);
+    for (const sim::StorageSystem& ss : host_.storageSystems)
+        for (const sim::LU& lu : ss.lus)
+            for (const sim::Path& p : lu.paths)
+                if (sim::scsiPresent(p) == present) devices.push_back(p.device);
     std::sort(devices.begin(), devices.end());
     return devices;
 }
@@ -175,4 +121,4 @@ std::vector<std::string> HostModel::goneDevices() const {
     return devicesWhere(false);
 }
 
-}  // namespace topology
+}  // namespace testsupport

@@ -1,8 +1,9 @@
 // What a simulated host must show, worked out from its topology alone: which LUs HDLM lists
 // under which names, which SCSI paths lie beneath each, and the partitions of each table, before
-// and after a refresh. The topology is read by the simulator's own reader, so its defaults are
-// the simulator's. The expectations of the integration and stress tests come from here, never
-// from what the plug-in printed.
+// and after a refresh. The host is the simulator's own: its reader, its naming and its path
+// changes, run here without a host around them, so nothing about HDLM's behaviour is written a
+// second time. The expectations of the integration and stress tests come from here, never from
+// what the plug-in printed.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,7 +14,7 @@
 #include "partition_record.h"
 #include "topology/topology.h"
 
-namespace topology {
+namespace testsupport {
 
 class HostModel {
 public:
@@ -47,18 +48,12 @@ public:
     std::vector<std::string> pathDevices() const;
 
 private:
-    struct LuState {
-        sim::LU lu;
-        std::string name;  // empty while HDLM does not list the LU
-    };
-    void nameNewlyVisible();
-    const LuState& find(const std::string& name) const;
-    sim::Path& path(const std::string& device);
+    const sim::LU& find(const std::string& name) const;
     std::vector<std::string> devicesWhere(bool present) const;
 
-    std::vector<LuState> lus_;
+    sim::Topology host_;  // the simulator's state: names given, paths changed as by the simulator
     bool goneShowsName_ = false;
     bool defaultItemLayout_ = true;
 };
 
-}  // namespace topology
+}  // namespace testsupport

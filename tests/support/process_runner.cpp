@@ -54,14 +54,14 @@ int decode(int waitStatus) {
 
 }  // namespace
 
-std::string CommandResult::describe() const {
+std::string ProgramResult::describe() const {
     std::string text =
         "status " + std::to_string(status) + (timedOut ? " (timed out, killed)" : "") + " after " +
         std::to_string(seconds) + " s\n--- stdout ---\n" + out + "--- stderr ---\n" + err;
     return text;
 }
 
-CommandResult runCommand(const std::vector<std::string>& argv, const CommandOptions& options) {
+ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options) {
     MemoryFile out("stdout"), err("stderr");
     SpawnFileActions actions;
     posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
@@ -99,7 +99,7 @@ CommandResult runCommand(const std::vector<std::string>& argv, const CommandOpti
     for (std::string& a : argvCopy) args.push_back(a.data());
     args.push_back(nullptr);
 
-    CommandResult result;
+    ProgramResult result;
     auto start = std::chrono::steady_clock::now();
     int rc = posix_spawnp(&result.pid, args[0], actions.get(), attributes.get(), args.data(),
                           envp.data());
@@ -126,8 +126,8 @@ CommandResult runCommand(const std::vector<std::string>& argv, const CommandOpti
     return result;
 }
 
-CommandResult runShell(const std::string& script, const CommandOptions& options) {
-    return runCommand({"/bin/sh", "-c", script}, options);
+ProgramResult runShell(const std::string& script, const ProgramOptions& options) {
+    return runProgram({"/bin/sh", "-c", script}, options);
 }
 
 std::string shellQuote(const std::string& text) {

@@ -8,13 +8,13 @@
 
 namespace testsupport {
 
-struct CommandOptions {
+struct ProgramOptions {
     std::vector<std::string> extraEnvironment;  // NAME=value, added to this process's
     bool newSession = false;                    // setsid: everything it starts is findable
     int timeoutSeconds = 120;                   // then its group is killed
 };
 
-struct CommandResult {
+struct ProgramResult {
     pid_t pid = 0;    // also the session id with newSession
     int status = -1;  // exit status, 128+N when killed by signal N
     bool timedOut = false;
@@ -27,10 +27,10 @@ struct CommandResult {
 
 // Runs `argv` (looked up in PATH), stdin from /dev/null. Throws std::runtime_error when the
 // program can't be started.
-CommandResult runCommand(const std::vector<std::string>& argv, const CommandOptions& options = {});
+ProgramResult runProgram(const std::vector<std::string>& argv, const ProgramOptions& options = {});
 
 // Runs `script` with /bin/sh -c.
-CommandResult runShell(const std::string& script, const CommandOptions& options = {});
+ProgramResult runShell(const std::string& script, const ProgramOptions& options = {});
 
 // `text` quoted for /bin/sh.
 std::string shellQuote(const std::string& text);

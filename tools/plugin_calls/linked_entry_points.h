@@ -10,15 +10,9 @@ namespace plugin_calls {
 inline plugin_loader::EntryPoints linkedEntryPoints() {
     // Field by field: cppcheck takes a braced list of function addresses for a dangling return.
     plugin_loader::EntryPoints entry;
-    entry.getVendorName = &getVendorName;
-    entry.init = &init;
-    entry.getMPIODevices = &getMPIODevices;
-    entry.isMPIODevice = &isMPIODevice;
-    entry.getUnderlyingDevices = &getUnderlyingDevices;
-    entry.refreshMPIO = &refreshMPIO;
-    entry.deleteMPIODevice = &deleteMPIODevice;
-    entry.isPartitionDevice = &isPartitionDevice;
-    entry.getPartitionDevices = &getPartitionDevices;
+#define TSMPIO_LINK_ENTRY_POINT(name) entry.name = &::name;
+    TSMPIO_ENTRY_POINTS(TSMPIO_LINK_ENTRY_POINT)
+#undef TSMPIO_LINK_ENTRY_POINT
     return entry;
 }
 

@@ -29,15 +29,9 @@ void require(void* handle, const char* name, Fn& slot, std::vector<std::string>&
 
 std::vector<std::string> resolveExports(void* handle, EntryPoints& e, OptionalExports& o) {
     std::vector<std::string> missing;
-    require(handle, "getVendorName", e.getVendorName, missing);
-    require(handle, "init", e.init, missing);
-    require(handle, "getMPIODevices", e.getMPIODevices, missing);
-    require(handle, "isMPIODevice", e.isMPIODevice, missing);
-    require(handle, "getUnderlyingDevices", e.getUnderlyingDevices, missing);
-    require(handle, "refreshMPIO", e.refreshMPIO, missing);
-    require(handle, "deleteMPIODevice", e.deleteMPIODevice, missing);
-    require(handle, "isPartitionDevice", e.isPartitionDevice, missing);
-    require(handle, "getPartitionDevices", e.getPartitionDevices, missing);
+#define TSMPIO_REQUIRE_ENTRY_POINT(name) require(handle, #name, e.name, missing);
+    TSMPIO_ENTRY_POINTS(TSMPIO_REQUIRE_ENTRY_POINT)
+#undef TSMPIO_REQUIRE_ENTRY_POINT
 
     resolve(handle, "bVerboseLogging", o.bVerboseLogging);
     resolve(handle, "_VendorName", o.vendorName);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TsMPIO_HDLM.h"
+#include "entry_points.h"
 
 namespace plugin_loader {
 
@@ -26,15 +27,10 @@ private:
 
 // The nine C entry points, typed exactly as the plug-in's header declares them; all required.
 struct EntryPoints {
-    decltype(&::getVendorName) getVendorName = nullptr;
-    decltype(&::init) init = nullptr;
-    decltype(&::getMPIODevices) getMPIODevices = nullptr;
-    decltype(&::isMPIODevice) isMPIODevice = nullptr;
-    decltype(&::getUnderlyingDevices) getUnderlyingDevices = nullptr;
-    decltype(&::refreshMPIO) refreshMPIO = nullptr;
-    decltype(&::deleteMPIODevice) deleteMPIODevice = nullptr;
-    decltype(&::isPartitionDevice) isPartitionDevice = nullptr;
-    decltype(&::getPartitionDevices) getPartitionDevices = nullptr;
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the argument names a member, not an expression
+#define TSMPIO_ENTRY_POINT_FIELD(name) decltype(&::name) name = nullptr;
+    TSMPIO_ENTRY_POINTS(TSMPIO_ENTRY_POINT_FIELD)
+#undef TSMPIO_ENTRY_POINT_FIELD
 };
 
 // The exported data and C++ helpers; null when the plug-in does not export them.

@@ -21,7 +21,7 @@ protected:
     }
     static HostUnderTest& host() { return hostUnderTest(); }
     static PluginHost& plugin() { return hostUnderTest().plugin; }
-    static const topology::HostModel& model() { return hostUnderTest().model; }
+    static const testsupport::HostModel& model() { return hostUnderTest().model; }
     static unsigned loopMajor() {
         std::vector<unsigned> loop = blockMajorsOf("loop");
         return loop.empty() ? ~0u : loop.front();

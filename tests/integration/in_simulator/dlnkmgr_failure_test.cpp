@@ -11,7 +11,7 @@
 namespace integ {
 namespace {
 
-void expectHostShows(PluginHost& plugin, const topology::HostModel& model) {
+void expectHostShows(PluginHost& plugin, const testsupport::HostModel& model) {
     EXPECT_EQ(plugin.devices(64).items, model.devices());
     for (const std::string& name : model.deviceNames())
         EXPECT_EQ(sorted(plugin.underlying(devPath(name), 64).items), model.underlying(name))
@@ -30,7 +30,7 @@ TEST(AddPathFails, RefreshReturnsTheAdditionsStatusAndText) {
     EXPECT_EQ(answer.result, status) << "refreshMPIO returns the status itself, not negated";
     EXPECT_EQ(answer.error.code, status);
     EXPECT_EQ(answer.error.message, fault.at("stderr").get<std::string>());
-    topology::HostModel model = host.model;
+    testsupport::HostModel model = host.model;
     model.deleteGonePaths();  // the deletion ran; the failed addition changed nothing
     {
         SCOPED_TRACE("after the failed addition");
@@ -56,7 +56,7 @@ TEST(DeletePathFails, RefreshReportsOnlyTheAddition) {
     EXPECT_EQ(answer.result, 0);
     EXPECT_EQ(answer.error.code, 0) << "the deletion's failure never reaches the host";
     EXPECT_EQ(answer.error.message, "");
-    topology::HostModel model = host.model;
+    testsupport::HostModel model = host.model;
     model.addAttachedPaths();  // gone paths stay listed: nothing was deleted
     expectHostShows(host.plugin, model);
 }

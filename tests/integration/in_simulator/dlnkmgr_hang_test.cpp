@@ -109,7 +109,7 @@ TEST_F(DlnkmgrHangs, RefreshEndsAtTheTimeLimitWithTheRunnersStatus) {
     EXPECT_EQ(refresh.result, 124) << "refreshMPIO returns the status itself";
     expectTimedOut(refresh.error);
     // The deletion ran; the addition was killed before it changed anything.
-    topology::HostModel model = host.model;
+    testsupport::HostModel model = host.model;
     model.deleteGonePaths();
     for (const std::string& name : model.deviceNames()) {
         ListCall paths = host.plugin.underlying(devPath(name), 64);

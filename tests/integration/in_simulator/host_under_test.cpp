@@ -34,7 +34,7 @@ std::vector<std::string> damageSeen() {
 HostUnderTest& hostUnderTest() {
     if (!host) {
         nlohmann::json topology = readTopology();
-        topology::HostModel model = topology::HostModel::fromJson(topology);
+        testsupport::HostModel model = testsupport::HostModel::fromJson(topology);
         // INTEGRATION_PLUGIN tries another build of the plug-in (the agent's own, a patched one).
         const char* plugin = std::getenv("INTEGRATION_PLUGIN");
         host.reset(new HostUnderTest{PluginHost(plugin && *plugin ? plugin : TSMPIO_PLUGIN),
@@ -58,7 +58,7 @@ std::vector<std::string> unionOf(std::vector<std::string> a, const std::vector<s
     return a;
 }
 
-void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
+void expectHostShows(PluginHost& plugin, const testsupport::HostModel& model,
                      const std::vector<std::string>& allNames) {
     ListCall devices = plugin.devices(64);
     EXPECT_EQ(devices.result, 0);

@@ -12,7 +12,7 @@ namespace integ {
 struct HostUnderTest {
     PluginHost plugin;
     nlohmann::json topology;
-    topology::HostModel model;  // the host as built; tests that change it work on a copy
+    testsupport::HostModel model;  // the host as built; tests that change it work on a copy
     plugin_calls::TextAnswer init;
 };
 
@@ -34,7 +34,7 @@ std::vector<std::string> unionOf(std::vector<std::string> a, const std::vector<s
 // (of the names in `allNames`, of each disk's partitions and of the SCSI paths), each disk's
 // paths asked by disk and by partition, the partition test and enumeration; and the SCSI
 // paths' nodes are there exactly while their disks are.
-void expectHostShows(PluginHost& plugin, const topology::HostModel& model,
+void expectHostShows(PluginHost& plugin, const testsupport::HostModel& model,
                      const std::vector<std::string>& allNames);
 
 // `dev` with /dev/ in front.

@@ -15,7 +15,7 @@ namespace {
 
 // The entries a command line's output makes: one per non-empty line, `prefix` in front, cut to
 // what an entry holds (its last byte is the NUL).
-std::vector<std::string> entriesOf(const testsupport::CommandResult& ran,
+std::vector<std::string> entriesOf(const testsupport::ProgramResult& ran,
                                    const std::string& prefix = "") {
     std::vector<std::string> entries;
     std::istringstream lines(ran.out);
@@ -35,7 +35,7 @@ TEST(MalformedOutput, InitLooksOnlyAtTheManagerViewsStatus) {
 TEST(MalformedOutput, ListingTakesTheSecondFieldWhenItIsAnHdlmName) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_TRUE(faultFor("view -lu").contains("stdout"));
-    const testsupport::CommandResult ran =
+    const testsupport::ProgramResult ran =
         testsupport::runShell(hdlm_commands::pinned(hdlm_commands::listing_cmd));
     ASSERT_EQ(ran.status, 0) << ran.describe();
     const std::vector<std::string> expected = entriesOf(ran, "/dev/");
@@ -56,7 +56,7 @@ TEST(MalformedOutput, PathLinesTooShortForTheDeviceColumnArePassedOver) {
     HostUnderTest& host = hostUnderTest();
     const std::string name = "sddlmaa";
     ASSERT_TRUE(faultFor("view -lu -item -hdev " + name).contains("stdout"));
-    const testsupport::CommandResult ran =
+    const testsupport::ProgramResult ran =
         testsupport::runShell(hdlm_commands::pinned(hdlm_commands::paths_cmd(name)));
     ASSERT_EQ(ran.status, 0) << ran.describe();
     EXPECT_EQ(ran.out, "");
@@ -70,7 +70,7 @@ TEST(MalformedOutput, PathLinesAreTakenAsTheyComeAndCutAtTheEntrySize) {
     HostUnderTest& host = hostUnderTest();
     const std::string name = "sddlmab";
     ASSERT_TRUE(faultFor("view -lu -item -hdev " + name).contains("stdout"));
-    const testsupport::CommandResult ran =
+    const testsupport::ProgramResult ran =
         testsupport::runShell(hdlm_commands::pinned(hdlm_commands::paths_cmd(name)));
     ASSERT_EQ(ran.status, 0) << ran.describe();
     const std::vector<std::string> expected = entriesOf(ran);

@@ -10,8 +10,8 @@
 namespace integ {
 namespace {
 
-void make(const PathChange& change, topology::HostModel& model) {
-    testsupport::CommandResult r = testsupport::runShell(change.command());
+void make(const PathChange& change, testsupport::HostModel& model) {
+    testsupport::ProgramResult r = testsupport::runShell(change.command());
     EXPECT_EQ(r.status, 0) << change.command() << ": " << r.describe();
     change.applyTo(model);
 }
@@ -19,7 +19,7 @@ void make(const PathChange& change, topology::HostModel& model) {
 TEST(PathStates, EveryEntryPointAnswersAsTheModelExpects) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_TRUE(host.init.text) << "init failed on the simulated host";
-    topology::HostModel model = host.model;
+    testsupport::HostModel model = host.model;
     std::vector<std::string> names;  // every name HDLM has used: none may answer once it is gone
     auto expectAnswers = [&](const char* when) {
         SCOPED_TRACE(when);

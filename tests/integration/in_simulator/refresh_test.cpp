@@ -12,8 +12,8 @@ namespace {
 TEST(Refresh, GonePathsDisappearAndPathsAttachedLaterAppear) {
     HostUnderTest& host = hostUnderTest();
     ASSERT_TRUE(host.init.text) << "init failed on the simulated host";
-    topology::HostModel before = host.model;
-    topology::HostModel after = host.model;
+    testsupport::HostModel before = host.model;
+    testsupport::HostModel after = host.model;
     after.deleteGonePaths();
     after.addAttachedPaths();
     // The topology must give the refresh something to do, or this test proves nothing.

@@ -25,7 +25,7 @@ bool isExtendedType(const std::string& type) {
 // The table as sfdisk reads it, in the kernel's terms. Empty `label` when there is no table.
 std::vector<SfdiskPartition> readWithSfdisk(const std::string& device, std::string& label,
                                             uint64_t& sectorSize) {
-    testsupport::CommandResult r = testsupport::runCommand({"sfdisk", "--json", device});
+    testsupport::ProgramResult r = testsupport::runProgram({"sfdisk", "--json", device});
     label.clear();
     if (r.status != 0) {
         EXPECT_NE(r.err.find("does not contain a recognized partition table"), std::string::npos)

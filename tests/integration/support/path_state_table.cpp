@@ -78,7 +78,7 @@ std::string PathChange::command() const {
     return "false";
 }
 
-void PathChange::applyTo(topology::HostModel& model) const {
+void PathChange::applyTo(testsupport::HostModel& model) const {
     if (kind == Remove) model.removeDevice(device);
     if (kind == Return) model.returnDevice(device);
 }

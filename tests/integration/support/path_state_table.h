@@ -19,7 +19,7 @@ struct PathChange {
     int pathId = -1;     // for Offline and Online
     std::string command() const;
     // A status change (offline, online) changes nothing the plug-in reports.
-    void applyTo(topology::HostModel& model) const;
+    void applyTo(testsupport::HostModel& model) const;
 };
 
 nlohmann::json pathStateTopology();

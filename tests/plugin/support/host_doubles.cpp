@@ -205,7 +205,7 @@ int TsProcess::system(const char* command, std::string* output, std::string* err
     if (found->throws) throw std::bad_alloc();
     if (found->throughShell) {
         // A shell function takes the place of dlnkmgr, inside $(...) too.
-        const testsupport::CommandResult ran =
+        const testsupport::ProgramResult ran =
             testsupport::runShell("dlnkmgr() { printf '%s' " +
                                   testsupport::shellQuote(found->reply.output) + "; }; " + pinned);
         if (output) *output = ran.out;

@@ -76,12 +76,12 @@ TEST_F(CallContract, ConcurrentCallersAgree) {
 // library would not have.
 TEST(LibraryInterface, SonameAndExports) {
     const std::string library = KPARTX_LIBRARY;
-    const testsupport::CommandResult soname =
+    const testsupport::ProgramResult soname =
         testsupport::runShell("readelf -d " + testsupport::shellQuote(library));
     ASSERT_EQ(soname.status, 0) << "readelf failed (is binutils installed?): " << soname.describe();
     EXPECT_NE(soname.out.find("Library soname: [libkpartx.so]"), std::string::npos) << soname.out;
 
-    const testsupport::CommandResult symbols =
+    const testsupport::ProgramResult symbols =
         testsupport::runShell("nm -D --defined-only --format=posix " +
                               testsupport::shellQuote(library) + " | cut -d' ' -f1");
     ASSERT_EQ(symbols.status, 0) << symbols.describe();

@@ -63,7 +63,7 @@ const char* const kExtendedChainScript =
     "start=24576,size=8192\n";
 
 void writeTable(const std::string& device, const std::string& sfdiskScript) {
-    const testsupport::CommandResult r =
+    const testsupport::ProgramResult r =
         testsupport::runShell("printf '%s' " + testsupport::shellQuote(sfdiskScript) +
                               " | sfdisk --quiet --no-reread --no-tell-kernel " +
                               testsupport::shellQuote(device) + " 2>&1");

@@ -13,7 +13,7 @@ LoopDevice::LoopDevice(const std::string& image, unsigned sectorSize, uint64_t s
     }
     std::string command = "losetup --find --show --sector-size " + std::to_string(sectorSize);
     if (sizeLimitBytes) command += " --sizelimit " + std::to_string(sizeLimitBytes);
-    const testsupport::CommandResult r =
+    const testsupport::ProgramResult r =
         testsupport::runShell(command + " " + testsupport::shellQuote(image));
     std::string device = r.out.substr(0, r.out.find('\n'));
     if (r.status != 0 || device.rfind("/dev/loop", 0) != 0) {
@@ -26,7 +26,7 @@ LoopDevice::LoopDevice(const std::string& image, unsigned sectorSize, uint64_t s
 
 LoopDevice::~LoopDevice() {
     if (!attached()) return;
-    const testsupport::CommandResult r =
+    const testsupport::ProgramResult r =
         testsupport::runShell("losetup --detach " + testsupport::shellQuote(path_));
     if (r.status != 0)
         std::fprintf(stderr, "losetup --detach %s failed (status %d: %s); detach it by hand\n",

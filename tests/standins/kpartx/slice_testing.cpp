@@ -42,7 +42,7 @@ int trailingNumber(const std::string& node) {
 }  // namespace
 
 std::vector<SfdiskPartition> sfdiskPartitions(const std::string& device) {
-    const testsupport::CommandResult r =
+    const testsupport::ProgramResult r =
         testsupport::runShell("sfdisk --json " + testsupport::shellQuote(device));
     if (r.status != 0)
         throw std::runtime_error("sfdisk --json " + device + " failed: " + r.describe());
