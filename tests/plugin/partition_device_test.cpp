@@ -27,6 +27,7 @@ TEST_F(PartitionDeviceTest, TellsPartitionsByMajorAndLowMinorBits) {
     node("/dev/sd0x", 253, 1);
     node("/dev/sddlmac", 253, 32);
     node("/dev/sddlmab8", 253, 24);
+    node("/dev/sddlmac9", 253, 41);
     node("/dev/bsg17", 253, 17, S_IFCHR);  // a character node with sddlmab1's numbers
     struct Case {
         const char* device;
@@ -42,7 +43,8 @@ TEST_F(PartitionDeviceTest, TellsPartitionsByMajorAndLowMinorBits) {
         {"/dev/sddlmab15", 1, "/dev/sddlmab"},
         {"/dev/sddlmab8", 1, "/dev/sddlmab"},  // minor 24: all four low bits count
         {"/dev/sddlmaa10", 1, "/dev/sddlmaa"},
-        {"/dev/sd0x", 1, "/dev/sd0x"},  // only trailing digits go
+        {"/dev/sddlmac9", 1, "/dev/sddlmac"},  // every digit goes, 9 too
+        {"/dev/sd0x", 1, "/dev/sd0x"},         // only trailing digits go
         {"/dev/bsg17", 0, nullptr},
     };
     for (const Case& c : cases) {
